@@ -51,3 +51,20 @@ unsigned int StringToId::getContainedStringCount() {
 unsigned int get_id_by_string(const kavstl::string& text) { return StringToId::getInstance()->getIdByString(text); }
 
 const kavstl::string& get_string_by_id(unsigned int id) { return StringToId::getInstance()->getStringById(id); }
+
+unsigned int get_indexed_string_id(unsigned int baseId, unsigned int index, unsigned int width) {
+  kavstl::string digits = std::to_string(index);
+  if (digits.size() < width) digits.insert(0, width - digits.size(), '0');
+  return get_id_by_string(get_string_by_id(baseId) + digits);
+}
+
+unsigned int get_engine_instance_name_id(unsigned int nameId, unsigned int link, unsigned int engine) {
+  return get_id_by_string(get_string_by_id(nameId) + "-Link_" + std::to_string(link) + "-Engine_" +
+                          std::to_string(engine));
+}
+
+unsigned int get_concatenation_string_id(const kavstl::vector<unsigned int>& ids) {
+  kavstl::string text;
+  for (unsigned int id : ids) text += get_string_by_id(id);
+  return get_id_by_string(text);
+}

@@ -33,5 +33,12 @@ class StringToId {
 
 unsigned int get_id_by_string(const kavstl::string& text);
 const kavstl::string& get_string_by_id(unsigned int id);
+// Id of text(baseId) followed by index in decimal, padded on the left with
+// "0" to at least `width` digits ("Slot", 7, 3 -> "Slot007").
+unsigned int get_indexed_string_id(unsigned int baseId, unsigned int index, unsigned int width);
+// Id of text(nameId) + "-Link_" + link + "-Engine_" + engine.
+unsigned int get_engine_instance_name_id(unsigned int nameId, unsigned int link, unsigned int engine);
+// Id of the texts of all ids joined without separator.
+unsigned int get_concatenation_string_id(const kavstl::vector<unsigned int>& ids);
 
 #endif

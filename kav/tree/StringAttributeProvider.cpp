@@ -1,0 +1,1 @@
+#include "kav/tree/StringAttributeProvider.h"
