@@ -1,0 +1,4 @@
+#include "kav/tree/SearchCriteria.h"
+#include "kav/tree/QueryBase.h"
+
+SearchCriteria::~SearchCriteria() {}
