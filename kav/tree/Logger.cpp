@@ -1,6 +1,9 @@
 #include "kav/tree/Logger.h"
 
 #include "kav/tree/BaseErrorData.h"
+#include "kav/runtime/KavTrace.h"
+#include "kav/runtime/LogAsynchron.h"
+#include "kav/runtime/TimedExecutor.h"
 
 Logger::Logger() {}
 
@@ -8,6 +11,14 @@ Logger::~Logger() {}
 
 void Logger::logSynchron(BaseErrorData&) {}
 
-void Logger::logAsynchron(BaseErrorData&) {}
+void Logger::logAsynchron(BaseErrorData& error) {
+  // The job holds its own copy of the value; it runs on the job thread.
+  TimedJob* job = new LogAsynchron(error);
+  if (job == nullptr) {
+    KAV_TRACE(KAVE, "Logger::logAsynchron no job rc=0x%.8X", error.getRcWithoutLogFlag());
+    return;
+  }
+  TimedExecutor::getInstance()->insertJob(job, LogAsynchron::kDelayMs, LogAsynchron::kLogMs, LogAsynchron::kAbendMs);
+}
 
 void Logger::logEvent(const kavstl::string&, const kavstl::string&) {}

@@ -1,0 +1,15 @@
+#include "kav/runtime/LogAsynchron.h"
+
+#include "kav/tree/Logger.h"
+
+LogAsynchron::LogAsynchron(const BaseErrorData& error) : m_error(error) {
+  // Writing unshares the container.
+  if (m_error.getRcWithoutLogFlag() != 0) m_error.setLogState(m_error.getLogState());
+}
+
+LogAsynchron::~LogAsynchron() = default;
+
+void LogAsynchron::execute() {
+  Logger logger;
+  (void)logger;
+}

@@ -1,0 +1,224 @@
+#include "kav/runtime/TimedExecutor.h"
+
+#include <mutex>
+
+#include "kav/runtime/IFOSRcLocalEvent.h"
+#include "kav/runtime/IFOSRcLocalMutex.h"
+#include "kav/runtime/IFOSRcThread.h"
+#include "kav/runtime/KavTrace.h"
+#include "kav/runtime/TimeoutService.h"
+#include "kav/runtime/TimeoutServiceRegistrationToken.h"
+#include "perc_abend.h"
+
+namespace {
+
+std::atomic<TimedExecutor*> g_instance{nullptr};
+std::mutex g_instanceMutex;
+
+constexpr uint64_t kWaitForever = UINT64_MAX;
+
+[[noreturn]] void abend() { percAbend(0xF0D1, nullptr, 0, 0, 0, 0, nullptr, 11, 0); }
+
+}  // namespace
+
+void TimedExecutor::JobExecutor::execute() const { m_pExecutor->executeJobs(); }
+
+TimedExecutor::TimedExecutor()
+    : m_pMutex(nullptr),
+      m_pEvent(nullptr),
+      m_nextJobId(1),
+      m_initialised(0),
+      m_terminating(0),
+      m_executor(this),
+      m_ppThreads(nullptr),
+      m_numberOfThreads(0) {}
+
+TimedExecutor::~TimedExecutor() {
+  if (m_initialised.load() != 0) terminate();
+}
+
+TimedExecutor* TimedExecutor::getInstance() {
+  TimedExecutor* p = g_instance.load();
+  if (p == nullptr) {
+    std::lock_guard<std::mutex> lock(g_instanceMutex);
+    p = g_instance.load();
+    if (p == nullptr) {
+      p = new TimedExecutor();
+      g_instance.store(p);
+    }
+  }
+  return p;
+}
+
+void TimedExecutor::destroyInstance() {
+  std::lock_guard<std::mutex> lock(g_instanceMutex);
+  delete g_instance.exchange(nullptr);
+}
+
+void TimedExecutor::init(unsigned int threads) {
+  if (m_initialised.load() != 0) {
+    KAV_TRACE(KAVT, "TimedExecutor::init already initialised");
+    return;
+  }
+  m_terminating.store(0);
+  unsigned long rc = 0;
+  m_pEvent = new IFOSRcLocalEvent(IFOS_EVENT_RESET, &rc);
+  if (rc != IFOS_RC_OK) {
+    KAV_TRACE(KAVE, "TimedExecutor::init event %lu,%p", rc, m_pEvent);
+    abend();
+  }
+  m_pMutex = new IFOSRcLocalMutex(IFOS_MUTEX_UNLOCKED, &rc);
+  if (rc != IFOS_RC_OK) {
+    KAV_TRACE(KAVE, "TimedExecutor::init mutex %lu,%p", rc, m_pMutex);
+    abend();
+  }
+  TimedJob::initMemoryManagement();
+  m_clock.startClock();
+  m_initialised.store(1);
+  m_numberOfThreads = threads == 0 ? 1 : threads;
+  m_ppThreads = new IFOSRcThread*[m_numberOfThreads];
+  for (unsigned int i = 0; i < m_numberOfThreads; ++i) m_ppThreads[i] = new IFOSRcThread(&m_executor);
+  for (unsigned int i = 0; i < m_numberOfThreads; ++i) {
+    rc = m_ppThreads[i]->start();
+    if (rc != IFOS_RC_OK) {
+      KAV_TRACE(KAVE, "TimedExecutor::init thread %lu,%p", rc, m_ppThreads[i]);
+      abend();
+    }
+  }
+  KAV_TRACE(KAVT, "TimedExecutor::init threads=%u", m_numberOfThreads);
+}
+
+void TimedExecutor::terminate() {
+  m_terminating.store(1);
+  if (m_initialised.load() == 0) return;
+  m_initialised.store(0);
+  m_pEvent->postEvent();
+  for (unsigned int i = 0; i < m_numberOfThreads; ++i) m_ppThreads[i]->waitForCompletion();
+  m_pMutex->mutexRequest(-1);
+  TimedJob* pending = nullptr;
+  while (TimedJob* job = m_queue.removeJob()) {
+    KAV_TRACE(KAVT, "TimedExecutor::terminate pending job %d", job->getJobId());
+    job->setNextInQueue(pending);
+    pending = job;
+  }
+  m_pMutex->mutexRelease();
+  while (pending != nullptr) {
+    TimedJob* next = pending->getNextInQueue();
+    delete pending;
+    pending = next;
+  }
+  delete m_pEvent;
+  m_pEvent = nullptr;
+  delete m_pMutex;
+  m_pMutex = nullptr;
+  for (unsigned int i = 0; i < m_numberOfThreads; ++i) delete m_ppThreads[i];
+  delete[] m_ppThreads;
+  m_ppThreads = nullptr;
+  m_numberOfThreads = 0;
+  TimedJob::terminateMemoryManagement();
+  KAV_TRACE(KAVT, "TimedExecutor::terminate done");
+}
+
+bool TimedExecutor::refuse(const char* what) const {
+  if (m_terminating.load() != 0) {
+    KAV_TRACE_STR(KAVT, "TimedExecutor::%s after terminate", what);
+    return true;
+  }
+  KAV_TRACE_STR(KAVE, "TimedExecutor::%s before init", what);
+  abend();
+}
+
+unsigned int TimedExecutor::insertJob(TimedJob* job, unsigned int delayMs, unsigned int logMs,
+                                      unsigned int abendMs) {
+  if (m_initialised.load() == 0) {
+    refuse("insertJob");
+    // The job pool is gone with terminate: a job can not exist any more.
+    return 0;
+  }
+  m_pMutex->mutexRequest(-1);
+  if (job != nullptr) {
+    job->setJobId(m_nextJobId++);
+    if (m_nextJobId == 0) m_nextJobId = 1;
+    job->setLogTime(logMs);
+    job->setAbendTime(abendMs == 0 ? kDefaultAbendMs : abendMs);
+  }
+  insertJobInternal(job, delayMs);
+  unsigned int id = job->getJobId();
+  m_pMutex->mutexRelease();
+  return id;
+}
+
+void TimedExecutor::insertJobInternal(TimedJob* job, unsigned int delayMs) {
+  if (job == nullptr) {
+    // The sorted queue ends the process on a null job.
+    m_queue.insertJob(job);
+    return;
+  }
+  uint64_t now = m_clock.getElapsedMilliSeconds();
+  job->setDueTime(now + delayMs);
+  KAV_TRACE(KAVT, "TimedExecutor: insert job %u due=%u.%03u", job->getJobId(),
+            static_cast<unsigned>(job->getDueTime() / 1000), static_cast<unsigned>(job->getDueTime() % 1000));
+  m_queue.insertJob(job);
+  // Every insert wakes the threads, which recompute their wait.
+  m_pEvent->postEvent();
+}
+
+bool TimedExecutor::rescheduleJob(unsigned int id, unsigned int delayMs) {
+  if (m_initialised.load() == 0) {
+    refuse("rescheduleJob");
+    return false;
+  }
+  m_pMutex->mutexRequest(-1);
+  TimedJob* job = m_queue.removeJob(id);
+  if (job != nullptr) insertJobInternal(job, delayMs);
+  m_pMutex->mutexRelease();
+  KAV_TRACE(KAVT, "TimedExecutor::rescheduleJob %u,%u", id, job != nullptr ? 1u : 0u);
+  return job != nullptr;
+}
+
+bool TimedExecutor::deleteJob(unsigned int id) {
+  if (m_initialised.load() == 0) {
+    refuse("deleteJob");
+    return false;
+  }
+  m_pMutex->mutexRequest(-1);
+  TimedJob* job = m_queue.removeJob(id);
+  m_pMutex->mutexRelease();
+  KAV_TRACE(KAVT, "TimedExecutor::deleteJob %u,%u", id, job != nullptr ? 1u : 0u);
+  if (job == nullptr) return false;
+  delete job;
+  return true;
+}
+
+void TimedExecutor::executeJobs() {
+  while (m_terminating.load() == 0) {
+    uint64_t wait = kWaitForever;
+    m_pMutex->mutexRequest(-1);
+    m_pEvent->resetEvent();
+    uint64_t now = m_clock.getElapsedMilliSeconds();
+    TimedJob* job = m_queue.getJob();
+    if (job != nullptr) {
+      if (job->getDueTime() <= now)
+        m_queue.removeJob();
+      else {
+        wait = job->getDueTime() - now;
+        job = nullptr;
+      }
+    }
+    m_pMutex->mutexRelease();
+    if (job == nullptr) {
+      unsigned long rc = m_pEvent->waitEvent(wait == kWaitForever ? -1L : static_cast<long>(wait));
+      if (rc != IFOS_RC_OK && rc != IFOS_RC_EVENT_TIMEOUT) KAV_TRACE(KAVE, "TimedExecutor: wait %.8X", rc);
+      continue;
+    }
+    KAV_TRACE(KAVT, "TimedExecutor: run job %u due=%u.%03u now=%u.%03u", job->getJobId(),
+              static_cast<unsigned>(job->getDueTime() / 1000), static_cast<unsigned>(job->getDueTime() % 1000),
+              static_cast<unsigned>(now / 1000), static_cast<unsigned>(now % 1000));
+    TimeoutServiceRegistrationToken token("TimedExecutor(): Timed out while executing a job!");
+    TimeoutService* service = TimeoutService::getInstance();
+    unsigned int registration = service->registerTimeout(&token, job->getLogTime(), job->getAbendTime());
+    job->execute();
+    if (registration != 0) service->deleteRegistration(registration);
+    delete job;
+  }
+}
