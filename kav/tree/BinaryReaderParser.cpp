@@ -353,6 +353,11 @@ BinaryReaderNode* BinaryReaderParser::readBuffer(const unsigned char* data, std:
     if (!in.atEnd()) {
       KAV_TRACE(KAVE, "BinaryReaderParser: %u bytes after the last of %u occurrences",
                 static_cast<unsigned int>(size - in.pos()), entryCount);
+    } else if (remaining > 1) {
+      // Ids 1 to E - 1 are each used once: a body that ends at a record
+      // boundary with ids left over was cut short.
+      KAV_TRACE(KAVE, "BinaryReaderParser: body ends with %u of %u occurrences missing", remaining - 1,
+                entryCount - 1);
     } else {
       complete = true;
     }
