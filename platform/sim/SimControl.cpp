@@ -1,0 +1,308 @@
+// The control interface of the simulated machine (ravo_sim_control.h).
+#include <fnmatch.h>
+
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+#include "SimMachine.h"
+#include "ravo_sim_control.h"
+
+using namespace ravosim::detail;
+
+namespace ravosim {
+
+namespace {
+
+struct Locked {
+  Machine& m = Machine::get();
+  std::unique_lock<std::mutex> lock{m.mu};
+};
+
+LoadResult load(const std::string& text, const std::string& name, const std::string& path) {
+  LoadResult r;
+  r.file = name;
+  Model model;
+  std::string msg;
+  if (!parseDescription(text, model, r.line, msg)) {
+    r.message = name + ":" + std::to_string(r.line) + ": " + msg;
+    return r;
+  }
+  Locked l;
+  l.m.install(std::move(model));
+  l.m.descText = text;
+  l.m.descName = name;
+  l.m.descPath = path;
+  r.ok = true;
+  return r;
+}
+
+Engine* engineAt(Machine& m, Family f, const std::string& path, unsigned& port) {
+  unsigned link, cascade, engine;
+  if (!parseDevicePath(f, path, link, cascade, engine, port)) return nullptr;
+  Engine* e = m.findEngine(link, cascade, engine);
+  return e && e->family == f ? e : nullptr;
+}
+
+I2cDeviceSlot* deviceAt(Machine& m, const std::string& portPath, unsigned address) {
+  unsigned port;
+  Engine* e = engineAt(m, Family::Iic, portPath, port);
+  if (!e || port == ~0u || port >= e->i2c.ports.size()) return nullptr;
+  auto it = e->i2c.ports[port].devices.find(address);
+  return it == e->i2c.ports[port].devices.end() ? nullptr : &it->second;
+}
+
+I2cPort* portAt(Machine& m, const std::string& portPath) {
+  unsigned port;
+  Engine* e = engineAt(m, Family::Iic, portPath, port);
+  if (!e || port == ~0u || port >= e->i2c.ports.size()) return nullptr;
+  return &e->i2c.ports[port];
+}
+
+Engine* gpioAt(Machine& m, const std::string& path) {
+  unsigned port;
+  Engine* e = engineAt(m, Family::Gpio, path, port);
+  return port == ~0u ? e : nullptr;
+}
+
+}  // namespace
+
+LoadResult loadMachine(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    LoadResult r;
+    r.file = path;
+    r.message = path + ":0: cannot read the machine description";
+    return r;
+  }
+  std::ostringstream ss;
+  ss << in.rdbuf();
+  return load(ss.str(), path, path);
+}
+
+LoadResult loadMachineText(const std::string& xml, const std::string& name) { return load(xml, name, ""); }
+
+std::string machinePath() {
+  Locked l;
+  return l.m.descPath;
+}
+
+void resetMachine() {
+  Locked l;
+  Model model;
+  unsigned line = 0;
+  std::string msg;
+  if (l.m.descText.empty() || !parseDescription(l.m.descText, model, line, msg)) model = Model();
+  l.m.install(std::move(model), true);
+  l.m.wipePersistent();
+  l.m.ffdc.clear();
+  l.m.injected.clear();
+}
+
+void setStateDir(const std::string& dir) {
+  Locked l;
+  l.m.stateDir = dir;
+  l.m.loadPersistent();
+}
+
+std::string stateDir() {
+  Locked l;
+  return l.m.stateDir;
+}
+
+void failCalls(const std::string& op, const std::string& devicePattern, int err, unsigned count) {
+  Locked l;
+  Fault f;
+  f.op = op.empty() ? "*" : op;
+  f.pattern = devicePattern;
+  f.err = err;
+  f.always = count == 0;
+  f.remaining = count;
+  l.m.model.faults.push_back(f);
+}
+
+void failAlways(const std::string& op, const std::string& devicePattern, int err) {
+  failCalls(op, devicePattern, err, 0);
+}
+
+void clearFaults() {
+  Locked l;
+  l.m.model.faults.clear();
+}
+
+unsigned injectedFailures(const std::string& op) {
+  Locked l;
+  if (op.empty() || op == "*") {
+    unsigned n = 0;
+    for (const auto& [name, count] : l.m.injected) n += count;
+    return n;
+  }
+  auto it = l.m.injected.find(op);
+  return it == l.m.injected.end() ? 0 : it->second;
+}
+
+namespace {
+
+bool setCfamPresent(unsigned link, unsigned cascade, bool present) {
+  Locked l;
+  Cfam* c = l.m.findCfam(link, cascade);
+  if (!c) return false;
+  if (c->present == present) return true;
+  c->present = present;
+  if (!present) {
+    l.m.completeGone([&](ravo_aio_cb* cb) { return cb->dev && cb->dev->link == link && cb->dev->cascade == cascade; });
+  } else {
+    // A card that comes back starts from its power-on state (volatile parts).
+    for (auto& [num, e] : c->engines) {
+      if (e.family == Family::Gpio) e.gpio.powerOn();
+      if (e.family == Family::Iic)
+        for (I2cPort& p : e.i2c.ports)
+          for (auto& [addr, slot] : p.devices) slot.device->reset();
+    }
+  }
+  // Pins wired to the CFAM's presence (or to its pins) change.
+  l.m.recheckRequests();
+  return true;
+}
+
+bool setDevicePresent(const std::string& portPath, unsigned address, bool present) {
+  Locked l;
+  I2cDeviceSlot* s = deviceAt(l.m, portPath, address);
+  if (!s) return false;
+  if (present && !s->present) s->device->reset();
+  s->present = present;
+  return true;
+}
+
+}  // namespace
+
+bool removeCfam(unsigned link, unsigned cascade) { return setCfamPresent(link, cascade, false); }
+bool insertCfam(unsigned link, unsigned cascade) { return setCfamPresent(link, cascade, true); }
+
+bool cfamPresent(unsigned link, unsigned cascade) {
+  Locked l;
+  Cfam* c = l.m.findCfam(link, cascade);
+  return c && c->present;
+}
+
+bool removeI2cDevice(const std::string& portPath, unsigned address) {
+  return setDevicePresent(portPath, address, false);
+}
+bool insertI2cDevice(const std::string& portPath, unsigned address) {
+  return setDevicePresent(portPath, address, true);
+}
+
+bool setInputLevel(const std::string& gpioPath, unsigned pin, bool high) {
+  if (pin >= 32) return false;
+  Locked l;
+  Engine* e = gpioAt(l.m, gpioPath);
+  if (!e) return false;
+  const uint32_t bit = 0x80000000u >> pin;
+  e->gpio.wires[pin] = PinWire();
+  e->gpio.external = high ? (e->gpio.external | bit) : (e->gpio.external & ~bit);
+  l.m.recheckRequests();
+  return true;
+}
+
+bool readPinLevels(const std::string& gpioPath, uint32_t& levels) {
+  Locked l;
+  Engine* e = gpioAt(l.m, gpioPath);
+  if (!e) return false;
+  levels = l.m.gpioLevels(*e);
+  return true;
+}
+
+bool readOutputLatches(const std::string& gpioPath, uint32_t& latches) {
+  Locked l;
+  Engine* e = gpioAt(l.m, gpioPath);
+  if (!e) return false;
+  latches = e->gpio.latch;
+  return true;
+}
+
+unsigned pendingRequests(const std::string& gpioPath) {
+  Locked l;
+  unsigned n = 0;
+  for (ravo_aio_ctx* ctx : l.m.contexts)
+    for (ravo_aio_cb* cb : ctx->pending)
+      if (cb->path == gpioPath) ++n;
+  return n;
+}
+
+void setI2cDelay(const std::string& portPattern, unsigned ms) {
+  Locked l;
+  auto& delays = l.m.model.delays;
+  for (auto it = delays.begin(); it != delays.end();) {
+    if (it->pattern == portPattern) it = delays.erase(it);
+    else ++it;
+  }
+  if (ms > 0) delays.push_back(Delay{portPattern, ms});
+}
+
+uint64_t busTimeNs(const std::string& portPath) {
+  Locked l;
+  I2cPort* p = portAt(l.m, portPath);
+  return p ? p->busNs : 0;
+}
+
+uint64_t busTransfers(const std::string& portPath) {
+  Locked l;
+  I2cPort* p = portAt(l.m, portPath);
+  return p ? p->transfers : 0;
+}
+
+void resetBusTime() {
+  Locked l;
+  for (auto& [key, cfam] : l.m.model.cfams)
+    for (auto& [num, e] : cfam.engines)
+      for (I2cPort& p : e.i2c.ports) {
+        p.busNs = 0;
+        p.transfers = 0;
+      }
+}
+
+bool peekI2cRegister(const std::string& portPath, unsigned address, unsigned reg, uint8_t& value) {
+  Locked l;
+  I2cDeviceSlot* s = deviceAt(l.m, portPath, address);
+  return s && s->device->peek(reg, value);
+}
+
+bool pokeI2cRegister(const std::string& portPath, unsigned address, unsigned reg, uint8_t value) {
+  Locked l;
+  I2cDeviceSlot* s = deviceAt(l.m, portPath, address);
+  return s && s->device->poke(reg, value);
+}
+
+bool i2cIrqResets(const std::string& portPath, unsigned address, unsigned& count) {
+  Locked l;
+  I2cDeviceSlot* s = deviceAt(l.m, portPath, address);
+  if (!s) return false;
+  count = s->irqResets;
+  return true;
+}
+
+bool readScratchpad(const std::string& scpPath, uint32_t offset, void* data, uint32_t len) {
+  Locked l;
+  unsigned port;
+  Engine* e = engineAt(l.m, Family::Scp, scpPath, port);
+  if (!e || port != ~0u || static_cast<uint64_t>(offset) + len > e->scp.size) return false;
+  std::memcpy(data, e->scp.bytes.data() + offset, len);
+  return true;
+}
+
+bool readIomux(const std::string& iomuxPath, std::vector<uint32_t>& entries, int& state) {
+  Locked l;
+  unsigned port;
+  Engine* e = engineAt(l.m, Family::Iomux, iomuxPath, port);
+  if (!e || port != ~0u) return false;
+  entries = e->iomux.entries;
+  state = e->iomux.state;
+  return true;
+}
+
+unsigned openHandles() {
+  Locked l;
+  return static_cast<unsigned>(l.m.handles.size());
+}
+
+}  // namespace ravosim

@@ -1,0 +1,554 @@
+#include "SimMachine.h"
+
+#include <fcntl.h>
+#include <fnmatch.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <new>
+#include <sstream>
+
+namespace ravosim {
+namespace detail {
+
+namespace {
+
+constexpr uint32_t kScpMagic = 0x52534350u;    // "RSCP"
+constexpr uint32_t kIomuxMagic = 0x52494F4Du;  // "RIOM"
+
+std::string errnoText(int err) {
+  char buf[128];
+  const char* s = strerror_r(err, buf, sizeof buf);
+  return s ? s : "unknown error";
+}
+
+bool makeDirs(const std::string& dir) {
+  std::string cur;
+  std::stringstream ss(dir);
+  std::string part;
+  if (!dir.empty() && dir[0] == '/') cur = "/";
+  while (std::getline(ss, part, '/')) {
+    if (part.empty()) continue;
+    cur += part;
+    if (mkdir(cur.c_str(), 0700) != 0 && errno != EEXIST) return false;
+    cur += "/";
+  }
+  return true;
+}
+
+bool readFile(const std::string& path, std::string& out) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  std::ostringstream ss;
+  ss << in.rdbuf();
+  out = ss.str();
+  return true;
+}
+
+uint32_t word(const std::string& s, size_t at) {
+  uint32_t v;
+  std::memcpy(&v, s.data() + at, 4);
+  return v;
+}
+
+void warnOnce(const std::string& what) {
+  static bool warned = false;
+  if (warned) return;
+  warned = true;
+  std::fprintf(stderr, "ravo-sim: cannot store persistent state: %s\n", what.c_str());
+}
+
+}  // namespace
+
+std::string hex(uint32_t v) {
+  char buf[16];
+  std::snprintf(buf, sizeof buf, "0x%X", v);
+  return buf;
+}
+
+const char* familyPrefix(Family f) {
+  switch (f) {
+    case Family::Gpio: return "/dev/gpio";
+    case Family::Iic: return "/dev/iic";
+    case Family::Iomux: return "/dev/iomux";
+    case Family::Scp: return "/dev/scp";
+    case Family::Fsi: return "/dev/fsi";
+    case Family::Other: break;
+  }
+  return "/dev/cfam";
+}
+
+std::string devicePath(Family f, unsigned link, unsigned cascade, unsigned engine, unsigned port) {
+  char buf[64];
+  std::snprintf(buf, sizeof buf, "%s/L%02uC%1uE%02u", familyPrefix(f), link, cascade, engine);
+  std::string s = buf;
+  if (port != ~0u) {
+    std::snprintf(buf, sizeof buf, "P%02u", port);
+    s += buf;
+  }
+  return s;
+}
+
+bool parseDevicePath(Family f, const std::string& path, unsigned& link, unsigned& cascade, unsigned& engine,
+                     unsigned& port) {
+  const std::string prefix = std::string(familyPrefix(f)) + "/";
+  if (path.compare(0, prefix.size(), prefix) != 0) return false;
+  const char* rest = path.c_str() + prefix.size();
+  int n = 0;
+  unsigned l, c, e, p;
+  port = ~0u;
+  if (std::sscanf(rest, "L%2uC%1uE%2u%n", &l, &c, &e, &n) != 3) return false;
+  if (rest[n] == 'P') {
+    int m = 0;
+    if (std::sscanf(rest + n, "P%2u%n", &p, &m) != 1) return false;
+    n += m;
+    port = p;
+  }
+  if (rest[n] != '\0') return false;
+  if (devicePath(f, l, c, e, port) != path) return false;
+  link = l;
+  cascade = c;
+  engine = e;
+  return true;
+}
+
+void GpioState::powerOn() {
+  external = initialLevels;
+  for (unsigned i = 0; i < 32; ++i) wires[i] = initialWires[i];
+  for (auto& m : mode) m = RAVO_GPIO_MODE_UNUSED;
+  latch = 0;
+  blinkMask = 0;
+  blinkRate = 0;
+  condition = 0;
+  for (unsigned i = 0; i < kConfigRegs; ++i) config[i] = configReset[i];
+}
+
+Machine::Machine() {
+  if (const char* dir = std::getenv("RAVO_SIM_STATE_DIR"); dir && *dir) {
+    stateDir = dir;
+  } else {
+    stateDir = "/tmp/ravo-sim-state-" + std::to_string(getuid());
+  }
+  if (const char* file = std::getenv("RAVO_SIM_MACHINE"); file && *file) {
+    std::string text;
+    Model m;
+    unsigned line = 0;
+    std::string msg;
+    if (!readFile(file, text)) {
+      std::fprintf(stderr, "ravo-sim: %s: cannot read the machine description\n", file);
+    } else if (!parseDescription(text, m, line, msg)) {
+      std::fprintf(stderr, "ravo-sim: %s:%u: %s\n", file, line, msg.c_str());
+    } else {
+      model = std::move(m);
+      descText = text;
+      descName = file;
+      descPath = file;
+    }
+  }
+  powerOnDevices();
+  loadPersistent();
+}
+
+Machine& Machine::get() {
+  static Machine* instance = new Machine();
+  return *instance;
+}
+
+Cfam* Machine::findCfam(unsigned link, unsigned cascade) {
+  auto it = model.cfams.find({link, cascade});
+  return it == model.cfams.end() ? nullptr : &it->second;
+}
+
+Engine* Machine::findEngine(unsigned link, unsigned cascade, unsigned engine) {
+  Cfam* c = findCfam(link, cascade);
+  if (!c) return nullptr;
+  auto it = c->engines.find(engine);
+  return it == c->engines.end() ? nullptr : &it->second;
+}
+
+Engine* Machine::engineOf(const ravo_struct* h, int& err) {
+  err = ENODEV;
+  if (h->generation != generation) return nullptr;
+  Cfam* c = findCfam(h->link, h->cascade);
+  if (!c || !c->present) return nullptr;
+  auto it = c->engines.find(h->engine);
+  if (it == c->engines.end()) return nullptr;
+  err = 0;
+  return &it->second;
+}
+
+bool Machine::handleValid(ravo_struct* h, Family f) const {
+  return h && handles.count(h) && h->family == f;
+}
+
+uint32_t Machine::gpioLevels(const Engine& e, unsigned depth) {
+  const GpioState& g = e.gpio;
+  uint32_t levels = 0;
+  for (unsigned pin = 0; pin < 32; ++pin) {
+    const uint32_t bit = 0x80000000u >> pin;
+    const bool latch = (g.latch & bit) != 0;
+    bool level;
+    bool driven = false;
+    switch (g.mode[pin]) {
+      case RAVO_GPIO_MODE_OUTPUT_PUSHPULL:
+      case RAVO_GPIO_MODE_OUTPUT_PUSHPULL_SLOW:
+      case RAVO_GPIO_MODE_OUTPUT_BLINK:
+        driven = true;
+        level = latch;
+        break;
+      case RAVO_GPIO_MODE_OUTPUT_OPEN_DRAIN:
+        driven = !latch;
+        level = false;
+        break;
+      case RAVO_GPIO_MODE_OUTPUT_OPEN_SOURCE:
+        driven = latch;
+        level = true;
+        break;
+      default:
+        level = false;
+        break;
+    }
+    if (!driven) {
+      const PinWire& w = g.wires[pin];
+      switch (w.kind) {
+        case PinWire::Level:
+          level = (g.external & bit) != 0;
+          break;
+        case PinWire::CfamPresence: {
+          Cfam* c = findCfam(w.link, w.cascade);
+          level = (c && c->present) != w.invert;
+          break;
+        }
+        case PinWire::Pin: {
+          Cfam* c = findCfam(w.link, w.cascade);
+          Engine* src = findEngine(w.link, w.cascade, w.engine);
+          bool v = false;
+          if (c && c->present && src && src->family == Family::Gpio && depth < 8)
+            v = (gpioLevels(*src, depth + 1) & (0x80000000u >> w.pin)) != 0;
+          level = v != w.invert;
+          break;
+        }
+      }
+    }
+    if (level) levels |= bit;
+  }
+  return levels;
+}
+
+void Machine::complete(ravo_aio_cb* cb, int status, int second) {
+  cb->state = ravo_aio_cb::Completed;
+  cb->status = status;
+  cb->second = second;
+  cb->ctx->completed.push_back(cb);
+  cb->ctx->cv.notify_all();
+}
+
+void Machine::recheckRequests() {
+  for (ravo_aio_ctx* ctx : contexts) {
+    for (auto it = ctx->pending.begin(); it != ctx->pending.end();) {
+      ravo_aio_cb* cb = *it;
+      int err = 0;
+      Engine* e = handles.count(cb->dev) ? engineOf(cb->dev, err) : nullptr;
+      if (!e) {
+        it = ctx->pending.erase(it);
+        complete(cb, ENODEV, 0);
+        continue;
+      }
+      const uint32_t levels = gpioLevels(*e);
+      const uint32_t hit = (levels & cb->event.high_mask) | (~levels & cb->event.low_mask);
+      if (hit) {
+        e->gpio.condition |= hit;
+        it = ctx->pending.erase(it);
+        complete(cb, RAVO_AIO_STATUS_DONE,
+                 static_cast<int>(levels & (cb->event.high_mask | cb->event.low_mask)));
+      } else {
+        ++it;
+      }
+    }
+  }
+}
+
+bool Machine::takeFault(const std::string& op, const std::string& path, int& err) {
+  for (auto it = model.faults.begin(); it != model.faults.end(); ++it) {
+    if (it->op != "*" && it->op != op) continue;
+    if (!it->pattern.empty() && it->pattern != "*" && fnmatch(it->pattern.c_str(), path.c_str(), 0) != 0) continue;
+    err = it->err;
+    if (!it->always && --it->remaining == 0) model.faults.erase(it);
+    ++injected[op];
+    return true;
+  }
+  return false;
+}
+
+unsigned Machine::delayFor(const std::string& portPath) const {
+  unsigned ms = 0;
+  for (const Delay& d : model.delays)
+    if (fnmatch(d.pattern.c_str(), portPath.c_str(), 0) == 0 && d.ms > ms) ms = d.ms;
+  return ms;
+}
+
+void Machine::recordFfdc(const std::string& path, const std::string& op, int err, const std::string& detail) {
+  if (path.empty()) return;
+  FfdcStore& store = ffdc[path];
+  if (store.records.size() >= RAVO_FFDC_MAX_RECORDS) {
+    ++store.lost;
+    return;
+  }
+  FfdcRecord r;
+  r.seq = ++ffdcSeq;
+  r.err = err;
+  r.text = op + " on " + path + " failed: errno=" + std::to_string(err) + " (" + errnoText(err) + ")";
+  if (!detail.empty()) r.text += ": " + detail;
+  store.records.push_back(std::move(r));
+}
+
+void Machine::install(Model&& m, bool keepHandles) {
+  if (!keepHandles) ++generation;
+  completeGone([](ravo_aio_cb*) { return true; });
+  model = std::move(m);
+  powerOnDevices();
+  loadPersistent();
+}
+
+void Machine::powerOnDevices() {
+  for (auto& [key, cfam] : model.cfams) {
+    cfam.present = cfam.initialPresent;
+    for (auto& [num, e] : cfam.engines) {
+      if (e.family == Family::Gpio) e.gpio.powerOn();
+      if (e.family == Family::Iic) {
+        for (I2cPort& p : e.i2c.ports) {
+          p.busNs = 0;
+          p.transfers = 0;
+          for (auto& [addr, slot] : p.devices) {
+            slot.present = slot.initialPresent;
+            slot.irqResets = 0;
+            slot.device->reset();
+          }
+        }
+      }
+    }
+  }
+}
+
+std::string Machine::stateFile(const char* kind, unsigned link, unsigned cascade, unsigned engine) const {
+  char buf[64];
+  std::snprintf(buf, sizeof buf, "/%s-L%02uC%uE%02u.bin", kind, link, cascade, engine);
+  return stateDir + buf;
+}
+
+void Machine::loadPersistent() {
+  for (auto& [key, cfam] : model.cfams) {
+    for (auto& [num, e] : cfam.engines) {
+      std::string data;
+      if (e.family == Family::Scp) {
+        ScpState& s = e.scp;
+        s.bytes.assign(s.size, 0);
+        s.cold = true;
+        if (readFile(stateFile("scp", cfam.link, cfam.cascade, num), data) && data.size() == 12u + s.size &&
+            word(data, 0) == kScpMagic && word(data, 4) == s.size) {
+          s.cold = word(data, 8) != 0;
+          std::memcpy(s.bytes.data(), data.data() + 12, s.size);
+        }
+      } else if (e.family == Family::Iomux) {
+        IomuxState& s = e.iomux;
+        s.entries.assign(s.size, 0);
+        s.state = RAVO_IOMUX_STATE_WRITABLE;
+        if (readFile(stateFile("iomux", cfam.link, cfam.cascade, num), data) && data.size() == 12u + 4u * s.size &&
+            word(data, 0) == kIomuxMagic && word(data, 4) == s.size) {
+          s.state = static_cast<int>(word(data, 8));
+          std::memcpy(s.entries.data(), data.data() + 12, 4u * s.size);
+        }
+      }
+    }
+  }
+}
+
+void Machine::wipePersistent() {
+  for (auto& [key, cfam] : model.cfams) {
+    for (auto& [num, e] : cfam.engines) {
+      if (e.family == Family::Scp) {
+        unlink(stateFile("scp", cfam.link, cfam.cascade, num).c_str());
+        e.scp.bytes.assign(e.scp.size, 0);
+        e.scp.cold = true;
+      } else if (e.family == Family::Iomux) {
+        unlink(stateFile("iomux", cfam.link, cfam.cascade, num).c_str());
+        e.iomux.entries.assign(e.iomux.size, 0);
+        e.iomux.state = RAVO_IOMUX_STATE_WRITABLE;
+      }
+    }
+  }
+}
+
+namespace {
+
+bool writeAll(int fd, const void* data, size_t len, off_t at) {
+  const char* p = static_cast<const char*>(data);
+  while (len > 0) {
+    ssize_t n = pwrite(fd, p, len, at);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    p += n;
+    len -= static_cast<size_t>(n);
+    at += n;
+  }
+  return true;
+}
+
+}  // namespace
+
+void Machine::persistScp(const Engine& e, unsigned link, unsigned cascade, uint32_t offset, uint32_t len) {
+  if (!makeDirs(stateDir)) return warnOnce(stateDir + ": " + errnoText(errno));
+  const std::string file = stateFile("scp", link, cascade, e.number);
+  int fd = open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  if (fd < 0) return warnOnce(file + ": " + errnoText(errno));
+  const uint32_t header[3] = {kScpMagic, e.scp.size, e.scp.cold ? 1u : 0u};
+  struct stat st {};
+  bool ok;
+  if (fstat(fd, &st) == 0 && static_cast<uint64_t>(st.st_size) == 12u + e.scp.size) {
+    ok = writeAll(fd, header, sizeof header, 0) && writeAll(fd, e.scp.bytes.data() + offset, len, 12 + offset);
+  } else {
+    ok = ftruncate(fd, 0) == 0 && writeAll(fd, header, sizeof header, 0) &&
+         writeAll(fd, e.scp.bytes.data(), e.scp.size, 12);
+  }
+  if (!ok) warnOnce(file + ": " + errnoText(errno));
+  close(fd);
+}
+
+void Machine::persistIomux(const Engine& e, unsigned link, unsigned cascade) {
+  if (!makeDirs(stateDir)) return warnOnce(stateDir + ": " + errnoText(errno));
+  const std::string file = stateFile("iomux", link, cascade, e.number);
+  int fd = open(file.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  if (fd < 0) return warnOnce(file + ": " + errnoText(errno));
+  const uint32_t header[3] = {kIomuxMagic, e.iomux.size, static_cast<uint32_t>(e.iomux.state)};
+  if (!writeAll(fd, header, sizeof header, 0) || !writeAll(fd, e.iomux.entries.data(), 4u * e.iomux.size, 12))
+    warnOnce(file + ": " + errnoText(errno));
+  close(fd);
+}
+
+Call::Call(const char* name) : m(Machine::get()), lock(m.mu), op(name) {}
+
+Call::~Call() {
+  if (lock.owns_lock()) lock.unlock();
+  if (m_err) errno = m_err;
+}
+
+bool Call::handle(ravo_struct* h, Family f) {
+  if (!m.handleValid(h, f)) {
+    m_err = EBADF;
+    return false;
+  }
+  path = h->path;
+  return true;
+}
+
+bool Call::injectedFault() {
+  int err = 0;
+  if (!m.takeFault(op, path, err)) return false;
+  fail(err, "injected fault");
+  return true;
+}
+
+int Call::fail(int err, const std::string& detail) {
+  m.recordFfdc(path, op, err, detail);
+  m_err = err;
+  return -1;
+}
+
+Engine* Call::engine(const ravo_struct* h) {
+  int err = 0;
+  Engine* e = m.engineOf(h, err);
+  if (!e) {
+    if (h->generation != m.generation)
+      fail(err, "the machine was replaced since the device was opened");
+    else
+      fail(err, "CFAM L" + std::to_string(h->link) + "C" + std::to_string(h->cascade) + " is not present");
+  }
+  return e;
+}
+
+}  // namespace detail
+}  // namespace ravosim
+
+namespace ravosim {
+namespace detail {
+
+namespace {
+constexpr uint32_t kHandleMagic = 0x5241564Fu;  // "RAVO"
+}
+
+ravo_struct* openHandle(Call& c, Family f, const char* path, int flags, bool withPort) {
+  c.path = path ? path : "";
+  if (!path) {
+    c.fail(EINVAL, "no device path");
+    return nullptr;
+  }
+  if (c.injectedFault()) return nullptr;
+  unsigned link, cascade, engine, port;
+  if (!parseDevicePath(f, c.path, link, cascade, engine, port) || (port != ~0u) != withPort) {
+    c.fail(ENOENT, "not a device path of this library");
+    return nullptr;
+  }
+  Cfam* cfam = c.m.findCfam(link, cascade);
+  if (!cfam) {
+    c.fail(ENOENT, "the machine has no CFAM L" + std::to_string(link) + "C" + std::to_string(cascade));
+    return nullptr;
+  }
+  if (!cfam->present) {
+    c.fail(ENODEV, "CFAM L" + std::to_string(link) + "C" + std::to_string(cascade) + " is not present");
+    return nullptr;
+  }
+  auto it = cfam->engines.find(engine);
+  if (it == cfam->engines.end() || it->second.family != f) {
+    c.fail(ENOENT, "the CFAM has no such engine " + std::to_string(engine));
+    return nullptr;
+  }
+  if (withPort && port >= it->second.i2c.ports.size()) {
+    c.fail(ENOENT, "the engine has no port " + std::to_string(port));
+    return nullptr;
+  }
+  for (ravo_struct* other : c.m.handles) {
+    if (other->path == c.path && other->generation == c.m.generation &&
+        ((flags & O_EXCL) || (other->flags & O_EXCL))) {
+      c.fail(EBUSY, "the device is open exclusively or already open");
+      return nullptr;
+    }
+  }
+  auto* h = new (std::nothrow) ravo_struct;
+  if (!h) {
+    c.fail(ENOMEM);
+    return nullptr;
+  }
+  h->magic = kHandleMagic;
+  h->family = f;
+  h->path = c.path;
+  h->link = link;
+  h->cascade = cascade;
+  h->engine = engine;
+  h->port = port;
+  h->generation = c.m.generation;
+  h->flags = flags;
+  c.m.handles.insert(h);
+  return h;
+}
+
+int closeHandle(Call& c, ravo_struct* h, Family f) {
+  if (!c.handle(h, f)) return -1;
+  const bool failed = c.injectedFault();
+  c.m.completeGone([h](ravo_aio_cb* cb) { return cb->dev == h; });
+  for (ravo_aio_cb* cb : c.m.cbs)
+    if (cb->dev == h) cb->dev = nullptr;
+  c.m.handles.erase(h);
+  h->magic = 0;
+  delete h;
+  return failed ? -1 : 0;
+}
+
+}  // namespace detail
+}  // namespace ravosim

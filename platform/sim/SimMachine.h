@@ -1,0 +1,310 @@
+// The model of the simulated machine behind the ravo libraries.
+//
+// One process-wide Machine holds the CFAMs with their engines, the open
+// handles, the asynchronous-request contexts, the first-failure data, the
+// injected faults and the persistent state. One mutex guards all of it;
+// every ravo call and every control call runs under it (Call below).
+#ifndef RAVO_SIM_MACHINE_H
+#define RAVO_SIM_MACHINE_H
+
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <string>
+#include <unordered_set>
+#include <utility>
+#include <vector>
+
+#include "SimI2cDevice.h"
+#include "ravo.h"
+
+namespace ravosim {
+namespace detail {
+
+enum class Family : uint8_t { Other, Gpio, Iic, Iomux, Scp, Fsi };
+
+const char* familyPrefix(Family f);
+// "/dev/gpio/L00C0E08", with "P%02u" when port is not ~0u.
+std::string devicePath(Family f, unsigned link, unsigned cascade, unsigned engine, unsigned port = ~0u);
+// Parses a device path of the family; false when it is not one.
+bool parseDevicePath(Family f, const std::string& path, unsigned& link, unsigned& cascade, unsigned& engine,
+                     unsigned& port);
+
+// What a GPIO pin sees from outside when nothing on the engine drives it.
+struct PinWire {
+  enum Kind { Level, CfamPresence, Pin } kind = Level;
+  unsigned link = 0, cascade = 0, engine = 0, pin = 0;
+  bool invert = false;
+};
+
+struct GpioState {
+  static constexpr unsigned kConfigRegs = 9;  // 0x40000003..0x4000000B
+  uint32_t initialLevels = 0;
+  uint32_t external = 0;  // levels of unwired pins
+  PinWire initialWires[32];
+  PinWire wires[32];
+  uint8_t mode[32] = {};
+  uint32_t latch = 0;
+  uint32_t blinkMask = 0;
+  uint32_t blinkRate = 0;
+  uint32_t condition = 0;
+  uint32_t config[kConfigRegs] = {};
+  uint32_t configReset[kConfigRegs] = {};
+  void powerOn();
+};
+
+struct I2cDeviceSlot {
+  std::unique_ptr<I2cDevice> device;
+  bool present = true;
+  bool initialPresent = true;
+  unsigned irqResets = 0;
+};
+
+struct I2cPort {
+  std::map<unsigned, I2cDeviceSlot> devices;
+  uint64_t busNs = 0;
+  uint64_t transfers = 0;
+};
+
+struct I2cState {
+  std::vector<I2cPort> ports;
+};
+
+struct ScpState {
+  uint32_t size = 0;
+  std::vector<uint8_t> bytes;
+  bool cold = true;
+};
+
+struct IomuxState {
+  uint32_t size = 0;
+  std::vector<uint32_t> entries;
+  int state = RAVO_IOMUX_STATE_WRITABLE;
+};
+
+struct Engine {
+  unsigned number = 0;
+  unsigned rawType = 0;
+  Family family = Family::Other;
+  unsigned line = 0;
+  GpioState gpio;
+  I2cState i2c;
+  ScpState scp;
+  IomuxState iomux;
+};
+
+struct Cfam {
+  unsigned link = 0, cascade = 0;
+  unsigned line = 0;
+  bool present = true;
+  bool initialPresent = true;
+  std::map<unsigned, Engine> engines;  // by engine number
+};
+
+struct Fault {
+  std::string op;
+  std::string pattern;
+  int err = 0;
+  unsigned remaining = 1;
+  bool always = false;
+};
+
+struct Delay {
+  std::string pattern;
+  unsigned ms = 0;
+};
+
+struct Model {
+  std::string name;
+  std::map<std::pair<unsigned, unsigned>, Cfam> cfams;
+  std::vector<Fault> faults;
+  std::vector<Delay> delays;
+};
+
+// Parses a machine description. On failure returns false with the line
+// (0 when the text is not XML at all) and message set.
+bool parseDescription(const std::string& text, Model& out, unsigned& line, std::string& message);
+
+struct FfdcRecord {
+  uint32_t seq = 0;
+  int err = 0;
+  std::string text;
+};
+
+struct FfdcStore {
+  std::vector<FfdcRecord> records;
+  size_t extracted = 0;
+  unsigned lost = 0;
+};
+
+// Builds a chain buffer of the records [first, last) (malloc'ed).
+void* buildFfdcChain(const std::vector<FfdcRecord>& records, size_t first, size_t last, size_t& bytes);
+
+struct IicParams {
+  uint32_t speedKHz = 100;
+  uint32_t address = 0;
+  uint32_t width = 1;
+  uint32_t offset = 0;
+  uint32_t timeoutMs = 100;
+  uint32_t writeDelayMs = 0;
+  uint32_t writeSplit = 0;
+  uint32_t flags = 0;
+};
+
+}  // namespace detail
+}  // namespace ravosim
+
+struct ravo_struct {
+  uint32_t magic = 0;
+  ravosim::detail::Family family = ravosim::detail::Family::Other;
+  std::string path;
+  unsigned link = 0, cascade = 0, engine = 0, port = ~0u;
+  uint64_t generation = 0;
+  int flags = 0;
+  int64_t position = 0;
+  ravosim::detail::IicParams iic;
+};
+
+struct ravo_aio_cb {
+  enum State { Idle, Pending, Completed, Returned, Canceled };
+  void* key = nullptr;
+  ravo_struct* dev = nullptr;
+  std::string path;
+  ravo_gpio_event_t event{};
+  State state = Idle;
+  int status = RAVO_AIO_STATUS_IDLE;
+  int second = 0;
+  ravo_aio_ctx* ctx = nullptr;
+};
+
+struct ravo_aio_ctx {
+  unsigned capacity = 0;
+  std::set<ravo_aio_cb*> pending;
+  std::deque<ravo_aio_cb*> completed;
+  unsigned waiters = 0;
+  bool breakPending = false;
+  std::condition_variable cv;
+};
+
+namespace ravosim {
+namespace detail {
+
+class Machine {
+ public:
+  // The machine, created and loaded from RAVO_SIM_MACHINE on first use.
+  static Machine& get();
+
+  std::mutex mu;
+  Model model;
+  std::string descText;
+  std::string descName;
+  std::string descPath;
+  uint64_t generation = 1;
+  std::string stateDir;
+
+  std::unordered_set<ravo_struct*> handles;
+  std::unordered_set<ravo_aio_ctx*> contexts;
+  std::unordered_set<ravo_aio_cb*> cbs;
+  std::map<std::string, FfdcStore> ffdc;
+  uint32_t ffdcSeq = 0;
+  std::map<std::string, unsigned> injected;
+
+  // All of the following run with mu held.
+  Cfam* findCfam(unsigned link, unsigned cascade);
+  Engine* findEngine(unsigned link, unsigned cascade, unsigned engine);
+  // The engine of a handle, or null with err ENODEV (stale handle, CFAM or
+  // engine gone).
+  Engine* engineOf(const ravo_struct* h, int& err);
+  bool handleValid(ravo_struct* h, Family f) const;
+
+  uint32_t gpioLevels(const Engine& e, unsigned depth = 0);
+  // Completes every pending request whose event is met.
+  void recheckRequests();
+  // Completes with ENODEV every pending request whose device `gone` says
+  // went away.
+  template <class Pred>
+  void completeGone(Pred gone) {
+    for (ravo_aio_ctx* ctx : contexts) {
+      for (auto it = ctx->pending.begin(); it != ctx->pending.end();) {
+        ravo_aio_cb* cb = *it;
+        if (gone(cb)) {
+          it = ctx->pending.erase(it);
+          complete(cb, ENODEV, 0);
+        } else {
+          ++it;
+        }
+      }
+    }
+  }
+  void complete(ravo_aio_cb* cb, int status, int second);
+
+  // Fault injection: true when a fault for op/path fires (err set).
+  bool takeFault(const std::string& op, const std::string& path, int& err);
+  unsigned delayFor(const std::string& portPath) const;
+  void recordFfdc(const std::string& path, const std::string& op, int err, const std::string& detail);
+
+  // Makes `m` the machine: pending requests complete with ENODEV; open
+  // handles go stale unless `keepHandles`.
+  void install(Model&& m, bool keepHandles = false);
+  // Power-on state of every device of the model.
+  void powerOnDevices();
+
+  // Persistent state.
+  void loadPersistent();
+  void wipePersistent();
+  void persistScp(const Engine& e, unsigned link, unsigned cascade, uint32_t offset, uint32_t len);
+  void persistIomux(const Engine& e, unsigned link, unsigned cascade);
+
+ private:
+  Machine();
+  std::string stateFile(const char* kind, unsigned link, unsigned cascade, unsigned engine) const;
+};
+
+// One ravo call: holds the machine lock, knows the call's name and device
+// path, and sets errno when it ends in failure.
+class Call {
+ public:
+  explicit Call(const char* op);
+  ~Call();
+  Call(const Call&) = delete;
+  Call& operator=(const Call&) = delete;
+
+  Machine& m;
+  std::unique_lock<std::mutex> lock;
+  const char* op;
+  std::string path;
+
+  // Checks the handle (EBADF) and takes its path.
+  bool handle(ravo_struct* h, Family f);
+  // An injected fault for this call fired (errno set, FFDC recorded).
+  bool injectedFault();
+  // Records FFDC for the path (when there is one), sets errno, returns -1.
+  int fail(int err, const std::string& detail = std::string());
+  // The handle's engine, or fail(ENODEV) and null.
+  Engine* engine(const ravo_struct* h);
+
+ private:
+  int m_err = 0;
+};
+
+std::string hex(uint32_t v);
+
+// The ..._ffdc_extract and ..._ffdc_unlock calls of every family. `single`:
+// one record per extract (GPIO, I/O multiplexer) instead of all at once.
+int extractFfdc(const char* op, ravo_struct* h, Family f, bool single, int flags, void** buf);
+int unlockFfdc(const char* op, ravo_struct* h, Family f, int flags);
+
+// Opens a handle of the family on an engine of the matching kind (the
+// caller holds the Call). Null with errno on failure.
+ravo_struct* openHandle(Call& c, Family f, const char* path, int flags, bool withPort);
+// Closes (releases) a handle; pending requests on it complete with ENODEV.
+int closeHandle(Call& c, ravo_struct* h, Family f);
+
+}  // namespace detail
+}  // namespace ravosim
+
+#endif

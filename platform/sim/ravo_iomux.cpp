@@ -1,0 +1,135 @@
+// libravo_iomux over the simulated machine.
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "SimMachine.h"
+
+using namespace ravosim::detail;
+
+namespace {
+
+constexpr Family F = Family::Iomux;
+
+Engine* begin(Call& c, ravo_struct* h) {
+  if (!c.handle(h, F)) return nullptr;
+  if (c.injectedFault()) return nullptr;
+  return c.engine(h);
+}
+
+}  // namespace
+
+extern "C" {
+
+RAVO_API ravo_struct* ravo_iomux_open(const char* path, int flags) {
+  Call c("ravo_iomux_open");
+  return openHandle(c, F, path, flags, false);
+}
+
+RAVO_API int ravo_iomux_close(ravo_struct* h) {
+  Call c("ravo_iomux_close");
+  return closeHandle(c, h, F);
+}
+
+RAVO_API uint32_t ravo_iomux_query_size(ravo_struct* h) {
+  Call c("ravo_iomux_query_size");
+  Engine* e = begin(c, h);
+  if (!e) return 0xFFFFFFFFu;
+  return e->iomux.size;
+}
+
+RAVO_API int ravo_iomux_query_state(ravo_struct* h) {
+  Call c("ravo_iomux_query_state");
+  Engine* e = begin(c, h);
+  if (!e) return -1;
+  return e->iomux.state;
+}
+
+RAVO_API int64_t ravo_iomux_seek(ravo_struct* h, int64_t index, int whence) {
+  Call c("ravo_iomux_seek");
+  Engine* e = begin(c, h);
+  if (!e) return -1;
+  int64_t base;
+  switch (whence) {
+    case SEEK_SET: base = 0; break;
+    case SEEK_CUR: base = h->position; break;
+    case SEEK_END: base = e->iomux.size; break;
+    default: return c.fail(EINVAL, "bad whence");
+  }
+  const int64_t pos = base + index;
+  if (pos < 0 || pos > static_cast<int64_t>(e->iomux.size))
+    return c.fail(EINVAL, "entry " + std::to_string(pos) + " is outside the " + std::to_string(e->iomux.size) +
+                              " entries");
+  h->position = pos;
+  return pos;
+}
+
+RAVO_API int ravo_iomux_write(ravo_struct* h, const ravo_iomux_entry_t* entries, uint32_t count, int flags,
+                              int* errors) {
+  Call c("ravo_iomux_write");
+  Engine* e = begin(c, h);
+  if (!e) return -1;
+  if ((count && !entries) || !errors || flags != 0) return c.fail(EINVAL, "bad arguments");
+  IomuxState& s = e->iomux;
+  if (s.state != RAVO_IOMUX_STATE_WRITABLE) return c.fail(EPERM, "the multiplexer is validated");
+  if (h->position + count > s.size)
+    return c.fail(EINVAL, std::to_string(count) + " entries at " + std::to_string(h->position) + " pass the end (" +
+                              std::to_string(s.size) + " entries)");
+  int bad = 0;
+  for (uint32_t i = 0; i < count; ++i) {
+    if (entries[i] & RAVO_IOMUX_RESERVED_BITS) {
+      ++bad;
+      c.m.recordFfdc(c.path, c.op, EINVAL,
+                     "entry " + std::to_string(h->position + i) + " = " + hex(entries[i]) + " has reserved bits set");
+    } else {
+      s.entries[static_cast<size_t>(h->position) + i] = entries[i];
+    }
+  }
+  h->position += count;
+  *errors = bad;
+  c.m.persistIomux(*e, h->link, h->cascade);
+  return static_cast<int>(count);
+}
+
+RAVO_API int ravo_iomux_read(ravo_struct* h, ravo_iomux_entry_t* entries, uint32_t count) {
+  Call c("ravo_iomux_read");
+  Engine* e = begin(c, h);
+  if (!e) return -1;
+  if (count && !entries) return c.fail(EINVAL, "no buffer");
+  const IomuxState& s = e->iomux;
+  if (h->position + count > s.size)
+    return c.fail(EINVAL, std::to_string(count) + " entries at " + std::to_string(h->position) + " pass the end (" +
+                              std::to_string(s.size) + " entries)");
+  if (count) std::memcpy(entries, s.entries.data() + h->position, 4u * count);
+  h->position += count;
+  return static_cast<int>(count);
+}
+
+RAVO_API int ravo_iomux_validate(ravo_struct* h) {
+  Call c("ravo_iomux_validate");
+  Engine* e = begin(c, h);
+  if (!e) return -1;
+  e->iomux.state = RAVO_IOMUX_STATE_VALIDATED;
+  c.m.persistIomux(*e, h->link, h->cascade);
+  return 0;
+}
+
+RAVO_API int ravo_iomux_invalidate(ravo_struct* h) {
+  Call c("ravo_iomux_invalidate");
+  Engine* e = begin(c, h);
+  if (!e) return -1;
+  e->iomux.state = RAVO_IOMUX_STATE_WRITABLE;
+  c.m.persistIomux(*e, h->link, h->cascade);
+  return 0;
+}
+
+RAVO_API int ravo_iomux_ffdc_extract(ravo_struct* h, int flags, void** buf) {
+  return extractFfdc("ravo_iomux_ffdc_extract", h, F, true, flags, buf);
+}
+
+RAVO_API int ravo_iomux_ffdc_unlock(ravo_struct* h, int flags) {
+  return unlockFfdc("ravo_iomux_ffdc_unlock", h, F, flags);
+}
+
+}  // extern "C"

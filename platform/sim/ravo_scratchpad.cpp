@@ -1,0 +1,124 @@
+// libravo_scratchpad over the simulated machine.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "SimMachine.h"
+
+using namespace ravosim::detail;
+
+namespace {
+
+constexpr Family F = Family::Scp;
+
+Engine* begin(Call& c, ravo_struct* h) {
+  if (!c.handle(h, F)) return nullptr;
+  if (c.injectedFault()) return nullptr;
+  return c.engine(h);
+}
+
+bool inRange(Call& c, const ravo_struct* h, const ScpState& s, size_t len) {
+  if (static_cast<uint64_t>(h->position) + len > s.size) {
+    c.fail(EINVAL, std::to_string(len) + " bytes at offset " + std::to_string(h->position) + " pass the end (" +
+                       std::to_string(s.size) + " bytes)");
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+extern "C" {
+
+RAVO_API ravo_struct* ravo_scp_open(const char* path, int flags) {
+  Call c("ravo_scp_open");
+  return openHandle(c, F, path, flags, false);
+}
+
+RAVO_API int ravo_scp_close(ravo_struct* h) {
+  Call c("ravo_scp_close");
+  return closeHandle(c, h, F);
+}
+
+RAVO_API int64_t ravo_scp_seek(ravo_struct* h, int64_t offset, int whence) {
+  Call c("ravo_scp_seek");
+  Engine* e = begin(c, h);
+  if (!e) return -1;
+  int64_t base;
+  switch (whence) {
+    case SEEK_SET: base = 0; break;
+    case SEEK_CUR: base = h->position; break;
+    case SEEK_END: base = e->scp.size; break;
+    default: return c.fail(EINVAL, "bad whence");
+  }
+  const int64_t pos = base + offset;
+  if (pos < 0 || pos > static_cast<int64_t>(e->scp.size))
+    return c.fail(EINVAL, "offset " + std::to_string(pos) + " is outside the " + std::to_string(e->scp.size) +
+                              " bytes");
+  h->position = pos;
+  return pos;
+}
+
+RAVO_API ssize_t ravo_scp_read(ravo_struct* h, void* buf, size_t len) {
+  Call c("ravo_scp_read");
+  Engine* e = begin(c, h);
+  if (!e) return -1;
+  if (len && !buf) return c.fail(EINVAL, "no buffer");
+  if (!inRange(c, h, e->scp, len)) return -1;
+  if (len) std::memcpy(buf, e->scp.bytes.data() + h->position, len);
+  h->position += static_cast<int64_t>(len);
+  return static_cast<ssize_t>(len);
+}
+
+RAVO_API ssize_t ravo_scp_write(ravo_struct* h, const void* buf, size_t len) {
+  Call c("ravo_scp_write");
+  Engine* e = begin(c, h);
+  if (!e) return -1;
+  if ((h->flags & O_ACCMODE) == O_RDONLY) return c.fail(EBADF, "the device is open for reading only");
+  if (len && !buf) return c.fail(EINVAL, "no buffer");
+  if (!inRange(c, h, e->scp, len)) return -1;
+  const auto offset = static_cast<uint32_t>(h->position);
+  if (len) std::memcpy(e->scp.bytes.data() + offset, buf, len);
+  c.m.persistScp(*e, h->link, h->cascade, offset, static_cast<uint32_t>(len));
+  h->position += static_cast<int64_t>(len);
+  return static_cast<ssize_t>(len);
+}
+
+RAVO_API int ravo_scp_get_size(ravo_struct* h, uint32_t* size) {
+  Call c("ravo_scp_get_size");
+  Engine* e = begin(c, h);
+  if (!e) return -1;
+  if (!size) return c.fail(EINVAL, "no size");
+  *size = e->scp.size;
+  return 0;
+}
+
+RAVO_API int ravo_scp_read_coldstart_state(ravo_struct* h, int* state) {
+  Call c("ravo_scp_read_coldstart_state");
+  Engine* e = begin(c, h);
+  if (!e) return -1;
+  if (!state) return c.fail(EINVAL, "no state");
+  *state = e->scp.cold ? 1 : 0;
+  return 0;
+}
+
+RAVO_API int ravo_scp_reset_coldstart_state(ravo_struct* h) {
+  Call c("ravo_scp_reset_coldstart_state");
+  Engine* e = begin(c, h);
+  if (!e) return -1;
+  e->scp.cold = false;
+  c.m.persistScp(*e, h->link, h->cascade, 0, 0);
+  return 0;
+}
+
+RAVO_API int ravo_scp_ffdc_extract(ravo_struct* h, int flags, void** buf) {
+  return extractFfdc("ravo_scp_ffdc_extract", h, F, false, flags, buf);
+}
+
+RAVO_API int ravo_scp_ffdc_unlock(ravo_struct* h, int flags) {
+  return unlockFfdc("ravo_scp_ffdc_unlock", h, F, flags);
+}
+
+}  // extern "C"
