@@ -176,7 +176,7 @@ void MemPool::deallocateInChunk(MemChunk* c, uint8_t* block) {
   const uint32_t dataSize = getChunkDataSize();
   const uint32_t off = static_cast<uint32_t>(block - c->dataStart);
   const uint32_t size = sizeAt(c, off);
-  if ((off + kSizeWord) % kGranule != 0 || size < kMinFreeBlock || size % kGranule != 0 ||
+  if (off % kGranule != 0 || size < kMinFreeBlock || size % kGranule != 0 ||
       static_cast<uint64_t>(off) + size > dataSize) {
     KAV_TRACE(KAVE, "MemPool: bad block off=%u size=%u", off, size);
     poolAbend("MemPool: inconsistent free");
@@ -235,7 +235,7 @@ bool MemPool::checkChunk(const MemChunk* c) const {
   bool first = true;
   uint32_t indexSeen = 0;
   for (uint32_t cur = c->freeHead; cur != kNone; cur = nextAt(c, cur)) {
-    if (cur >= dataSize || (cur + kSizeWord) % kGranule != 0) return false;
+    if (cur >= dataSize || cur % kGranule != 0) return false;
     uint32_t size = sizeAt(c, cur);
     if (size < kMinFreeBlock || size % kGranule != 0 || static_cast<uint64_t>(cur) + size > dataSize) return false;
     if (!first && cur <= prevEnd) return false;  // out of order, overlapping or not merged
