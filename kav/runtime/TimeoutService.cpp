@@ -146,18 +146,20 @@ unsigned int TimeoutService::registerTimeout(TimeoutServiceRegistrationToken* to
     checkNotInitialised("registerTimeout");
     return 0;
   }
-  if (token == nullptr || token->getRegistrationId() != 0 || token->getNextInQueue() != nullptr) {
-    KAV_TRACE(KAVE, "TimeoutService::registerTimeout token refused %p,%u", token,
-              token != nullptr ? token->getRegistrationId() : 0u);
-    return 0;
-  }
   unsigned int logScaled = scale(logMs);
   unsigned int abendScaled = scale(abendMs);
-  if (logScaled == 0 && abendScaled == 0) {
-    KAV_TRACE(KAVE, "TimeoutService::registerTimeout no time %p", token);
+  if (token == nullptr || (logScaled == 0 && abendScaled == 0)) {
+    KAV_TRACE(KAVE, "TimeoutService::registerTimeout refused %p,%u,%u", token, logScaled, abendScaled);
     return 0;
   }
   m_pMutex->mutexRequest(-1);
+  // The token's fields belong to the service while it is registered.
+  if (token->getRegistrationId() != 0 || token->getNextInQueue() != nullptr) {
+    unsigned int held = token->getRegistrationId();
+    m_pMutex->mutexRelease();
+    KAV_TRACE(KAVE, "TimeoutService::registerTimeout token already registered %p,%u", token, held);
+    return 0;
+  }
   unsigned int id = m_nextRegistrationId++;
   if (m_nextRegistrationId == 0) m_nextRegistrationId = 1;
   token->setRegistrationId(id);
