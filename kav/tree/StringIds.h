@@ -35,6 +35,46 @@ constexpr unsigned int PARAMETER_VALUE = 240;
 // The text "true": a boolean attribute is true exactly when its value has this id.
 constexpr unsigned int TRUE_TEXT = 257;
 
+// Slot-id conversion table: internal slot id (key) and official slot id.
+constexpr unsigned int LOG_SLOT_ID_INTERNAL = 26;
+constexpr unsigned int LOG_SLOT_ID_OFFICIAL = 27;
+// Name of the group nodes of a table layout.
+constexpr unsigned int TABLE_LAYOUT_GROUP = 36;
+// Size in bytes of a table-layout field.
+constexpr unsigned int FIELD_SIZE = 120;
+// Columns of the error (SRC) table.
+constexpr unsigned int SRC_LOG_CLASS_TYPE = 123;
+constexpr unsigned int SRC_EVENT_NAME = 124;
+constexpr unsigned int SRC_FEDC_OPTIONS = 125;
+constexpr unsigned int SRC_LOG_MODE = 126;
+constexpr unsigned int SRC_PIH_POSITIONS = 127;
+constexpr unsigned int SRC_SRC = 130;
+constexpr unsigned int SRC_LOG_STATUS = 131;
+constexpr unsigned int SRC_TRAILER = 133;
+constexpr unsigned int SRC_LOG_TYPE = 134;
+constexpr unsigned int SRC_LOG_USER = 135;
+// The two accepted log-mode names of the error table (log mode 2 and 1).
+constexpr unsigned int LOG_MODE_ALWAYS = 330;
+constexpr unsigned int LOG_MODE_ONCE = 331;
+
+// Ids whose rows the string-id table does not hold yet: not checked until
+// they are moved into kFixedStringIds together with their table rows.
+// Id map of an id provider: entry node name, key and value attributes.
+constexpr unsigned int ID_MAP_ENTRY = 25;
+constexpr unsigned int ID_MAP_KEY = 106;
+constexpr unsigned int ID_MAP_VALUE = 108;
+// Side named by a "BuildFileList" node of a FRU build row.
+constexpr unsigned int BUILD_SIDE = 159;
+// Plug detect id of a plug detector.
+constexpr unsigned int PLUG_DETECT_ID = 184;
+// Plug pattern of a FRU build row.
+constexpr unsigned int PLUG_PATTERN = 186;
+// Slot id of a slot-id provider (also the slot list of a redundancy controller).
+constexpr unsigned int SLOT_ID = 209;
+// Keys of the id provider: card type and hardware level.
+constexpr unsigned int ID_KEY_CARD_TYPE = 420;
+constexpr unsigned int ID_KEY_HARDWARE_LEVEL = 421;
+
 struct FixedStringId {
   unsigned int id;
   const char* text;
@@ -45,15 +85,31 @@ constexpr FixedStringId kFixedStringIds[] = {
     {STRING_NOT_FOUND, "STRING_NOT_FOUND"},
     {CLASS_NAME, "class"},
     {LIBRARY_NAME, "library"},
+    {LOG_SLOT_ID_INTERNAL, "internalSlotId"},
+    {LOG_SLOT_ID_OFFICIAL, "logSlotId"},
+    {TABLE_LAYOUT_GROUP, "group"},
     {SKIP_NODE, "skip"},
     {SLOT_ID_CONVERTER_TABLE, "LogSlotIdConverterTable"},
     {INSTANCE_NAME, "instanceName"},
     {HIDDEN, "hidden"},
+    {FIELD_SIZE, "size"},
+    {SRC_LOG_CLASS_TYPE, "logClassType"},
+    {SRC_EVENT_NAME, "eventName"},
+    {SRC_FEDC_OPTIONS, "fedcOptions"},
+    {SRC_LOG_MODE, "logMode"},
+    {SRC_PIH_POSITIONS, "pihPositions"},
     {SRC_PRIMARY_KEY, "PrimKey"},
     {SRC_SECONDARY_KEY, "SecKey"},
+    {SRC_SRC, "src"},
+    {SRC_LOG_STATUS, "logStatus"},
+    {SRC_TRAILER, "trailer"},
+    {SRC_LOG_TYPE, "logType"},
+    {SRC_LOG_USER, "logUser"},
     {PARAMETER_NAME, "name"},
     {PARAMETER_VALUE, "value"},
     {TRUE_TEXT, "true"},
+    {LOG_MODE_ALWAYS, "logModeAlways"},
+    {LOG_MODE_ONCE, "logModeOnce"},
 };
 
 constexpr std::size_t kFixedStringIdCount = sizeof(kFixedStringIds) / sizeof(kFixedStringIds[0]);
