@@ -1,0 +1,12 @@
+#include "kav/diag/ParameterEntry.h"
+
+#include "kav/tree/AttributeReader.h"
+#include "kav/tree/BinaryReaderNode.h"
+#include "kav/tree/StringIds.h"
+
+BaseErrorData ParameterEntry::readXmlLine(unsigned int /*index*/, const BinaryReaderNode* node) {
+  BaseErrorData rc = getAttributeString(m_key.m_name, kav::sid::PARAMETER_NAME, *node, false);
+  if (rc != 0) m_hasKey = false;
+  rc = getAttributeString(m_value, kav::sid::PARAMETER_VALUE, *node, false);
+  return rc;
+}

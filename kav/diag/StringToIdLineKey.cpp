@@ -1,0 +1,1 @@
+#include "kav/diag/StringToIdLineKey.h"
