@@ -87,12 +87,12 @@ class KavPtr : public KavPtrBase {
   T* m_ptr;
 };
 
-template <class T>
-bool operator==(const T* p, const KavPtr<T>& k) {
+template <class U, class T>
+bool operator==(const U* p, const KavPtr<T>& k) {
   return k == p;
 }
-template <class T>
-bool operator!=(const T* p, const KavPtr<T>& k) {
+template <class U, class T>
+bool operator!=(const U* p, const KavPtr<T>& k) {
   return k != p;
 }
 
