@@ -1,0 +1,290 @@
+// GPIO engines of the simulated machine: modes, latches and levels, wiring,
+// the register dump and the configuration registers.
+#include <fcntl.h>
+#include <stdlib.h>
+
+#include <cerrno>
+#include <filesystem>
+
+#include <gtest/gtest.h>
+
+#include "ravo.h"
+#include "ravo_sim_control.h"
+
+namespace {
+
+const char* const kMachine = R"(<machine name="gpio-test">
+  <cfam link="0" cascade="0">
+    <gpio number="8" levels="0x0000000F">
+      <pin n="0" wire="cfam:L01C0" invert="yes"/>
+      <pin n="1" wire="cfam:L01C0"/>
+      <pin n="2" wire="/dev/gpio/L00C0E09:5"/>
+      <pin n="3" level="1"/>
+      <config register="0x40000004" value="0x12345678"/>
+    </gpio>
+    <gpio number="9"/>
+  </cfam>
+  <cfam link="1" cascade="0">
+    <gpio number="8"/>
+  </cfam>
+</machine>)";
+
+constexpr uint32_t pin(unsigned n) { return 0x80000000u >> n; }
+
+class SimGpio : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char tmpl[] = "/tmp/ravo-sim-gpio-XXXXXX";
+    ASSERT_NE(mkdtemp(tmpl), nullptr);
+    m_dir = tmpl;
+    ravosim::setStateDir(m_dir);
+    ravosim::LoadResult r = ravosim::loadMachineText(kMachine, "gpio-test.xml");
+    ASSERT_TRUE(r.ok) << r.message;
+    ravosim::resetMachine();
+    m_h = ravo_gpio_open("/dev/gpio/L00C0E08", O_RDWR);
+    ASSERT_NE(m_h, nullptr);
+  }
+  void TearDown() override {
+    if (m_h) {
+      EXPECT_EQ(ravo_gpio_close(m_h), 0);
+    }
+    EXPECT_EQ(ravosim::openHandles(), 0u);
+    std::filesystem::remove_all(m_dir);
+  }
+  uint32_t levels(ravo_struct* h) {
+    uint32_t v = 0xDEADBEEF;
+    EXPECT_EQ(ravo_gpio_read_input_pins(h, 0xFFFFFFFFu, &v), 0);
+    return v;
+  }
+  std::string m_dir;
+  ravo_struct* m_h = nullptr;
+};
+
+TEST_F(SimGpio, InitialLevelsAndWiresAsDescribed) {
+  // Pins 28..31 from levels, pin 3 from its level, pin 0 low while L01C0 is
+  // present (inverted presence), pin 1 high, pin 2 follows E09 pin 5 (low).
+  EXPECT_EQ(levels(m_h), 0x0000000Fu | pin(3) | pin(1));
+  uint32_t masked = 0;
+  ASSERT_EQ(ravo_gpio_read_input_pins(m_h, pin(3), &masked), 0);
+  EXPECT_EQ(masked, pin(3));
+}
+
+TEST_F(SimGpio, PresenceWireFollowsTheCfam) {
+  ASSERT_TRUE(ravosim::removeCfam(1, 0));
+  EXPECT_EQ(levels(m_h) & (pin(0) | pin(1)), pin(0));
+  ASSERT_TRUE(ravosim::insertCfam(1, 0));
+  EXPECT_EQ(levels(m_h) & (pin(0) | pin(1)), pin(1));
+}
+
+TEST_F(SimGpio, PinWireFollowsTheOutputOfAnotherEngine) {
+  ravo_struct* src = ravo_gpio_open("/dev/gpio/L00C0E09", O_RDWR);
+  ASSERT_NE(src, nullptr);
+  ASSERT_EQ(ravo_gpio_set_mode(src, pin(5), RAVO_GPIO_MODE_OUTPUT_PUSHPULL), 0);
+  ASSERT_EQ(ravo_gpio_write_output_pins(src, pin(5), pin(5)), 0);
+  EXPECT_TRUE(levels(m_h) & pin(2));
+  ASSERT_EQ(ravo_gpio_write_output_pins(src, pin(5), 0), 0);
+  EXPECT_FALSE(levels(m_h) & pin(2));
+  EXPECT_EQ(ravo_gpio_close(src), 0);
+}
+
+TEST_F(SimGpio, OutputModesDriveThePinFromTheLatch) {
+  struct Case {
+    int mode;
+    bool latch;
+    bool external;
+    bool level;
+  };
+  const Case cases[] = {
+      {RAVO_GPIO_MODE_INPUT, true, false, false},          {RAVO_GPIO_MODE_UNUSED, true, true, true},
+      {RAVO_GPIO_MODE_OUTPUT_PUSHPULL, true, false, true}, {RAVO_GPIO_MODE_OUTPUT_PUSHPULL, false, true, false},
+      {RAVO_GPIO_MODE_OUTPUT_PUSHPULL_SLOW, true, false, true}, {RAVO_GPIO_MODE_OUTPUT_BLINK, true, false, true},
+      {RAVO_GPIO_MODE_OUTPUT_OPEN_DRAIN, false, true, false}, {RAVO_GPIO_MODE_OUTPUT_OPEN_DRAIN, true, true, true},
+      {RAVO_GPIO_MODE_OUTPUT_OPEN_DRAIN, true, false, false}, {RAVO_GPIO_MODE_OUTPUT_OPEN_SOURCE, true, false, true},
+      {RAVO_GPIO_MODE_OUTPUT_OPEN_SOURCE, false, true, true}, {RAVO_GPIO_MODE_OUTPUT_OPEN_SOURCE, false, false, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << "mode " << c.mode << " latch " << c.latch << " external " << c.external);
+    ASSERT_TRUE(ravosim::setInputLevel("/dev/gpio/L00C0E08", 10, c.external));
+    ASSERT_EQ(ravo_gpio_set_mode(m_h, pin(10), c.mode), 0);
+    ASSERT_EQ(ravo_gpio_write_output_pins(m_h, pin(10), c.latch ? pin(10) : 0), 0);
+    EXPECT_EQ((levels(m_h) & pin(10)) != 0, c.level);
+  }
+}
+
+TEST_F(SimGpio, WriteChangesOnlyTheMaskedLatches) {
+  ASSERT_EQ(ravo_gpio_write_output_pins(m_h, 0xFF000000u, 0xA5A5A5A5u), 0);
+  ASSERT_EQ(ravo_gpio_write_output_pins(m_h, 0x0F000000u, 0x00000000u), 0);
+  uint32_t latches = 0;
+  ASSERT_TRUE(ravosim::readOutputLatches("/dev/gpio/L00C0E08", latches));
+  EXPECT_EQ(latches, 0xA0000000u);
+}
+
+TEST_F(SimGpio, GetModeReturnsThePinsOfThatMode) {
+  ASSERT_EQ(ravo_gpio_set_mode(m_h, 0xF0000000u, RAVO_GPIO_MODE_INPUT), 0);
+  ASSERT_EQ(ravo_gpio_set_mode(m_h, 0x30000000u, RAVO_GPIO_MODE_OUTPUT_OPEN_DRAIN), 0);
+  uint32_t mask = 0;
+  ASSERT_EQ(ravo_gpio_get_mode(m_h, &mask, RAVO_GPIO_MODE_INPUT), 0);
+  EXPECT_EQ(mask, 0xC0000000u);
+  ASSERT_EQ(ravo_gpio_get_mode(m_h, &mask, RAVO_GPIO_MODE_OUTPUT_OPEN_DRAIN), 0);
+  EXPECT_EQ(mask, 0x30000000u);
+  ASSERT_EQ(ravo_gpio_get_mode(m_h, &mask, RAVO_GPIO_MODE_UNUSED), 0);
+  EXPECT_EQ(mask, 0x0FFFFFFFu);
+  errno = 0;
+  EXPECT_EQ(ravo_gpio_set_mode(m_h, 1, 7), -1);
+  EXPECT_EQ(errno, EINVAL);
+  EXPECT_EQ(ravo_gpio_get_mode(m_h, &mask, -1), -1);
+  EXPECT_EQ(errno, EINVAL);
+}
+
+TEST_F(SimGpio, DumpVersion1Layout) {
+  ASSERT_EQ(ravo_gpio_set_mode(m_h, pin(4), RAVO_GPIO_MODE_OUTPUT_PUSHPULL), 0);
+  ASSERT_EQ(ravo_gpio_set_mode(m_h, pin(5), RAVO_GPIO_MODE_OUTPUT_BLINK), 0);
+  ASSERT_EQ(ravo_gpio_set_mode(m_h, pin(6), RAVO_GPIO_MODE_INPUT), 0);
+  ASSERT_EQ(ravo_gpio_write_output_pins(m_h, pin(4) | pin(5), pin(4)), 0);
+  ASSERT_EQ(ravo_gpio_set_blink_rate(m_h, 250), 0);
+  ASSERT_EQ(ravo_gpio_blink(m_h, pin(5)), 0);
+  uint32_t lookup = 0x80008000u;
+  ASSERT_EQ(ravo_gpio_config(m_h, RAVO_CONFIG_WRITE, RAVO_GPIO_CFG_LOOKUP_CONTROL, &lookup, 4), 0);
+
+  ravo_gpio_dump_t dump{};
+  dump.words[0] = RAVO_GPIO_DUMP_VERSION_1;
+  ASSERT_EQ(ravo_gpio_dump_register(m_h, &dump), 0);
+  EXPECT_EQ(dump.words[0], 1u);
+  EXPECT_EQ(dump.words[1], levels(m_h));
+  EXPECT_EQ(dump.words[2], pin(4));
+  EXPECT_EQ(dump.words[3], pin(5));
+  EXPECT_EQ(dump.words[4], 250u);
+  EXPECT_EQ(dump.words[6], 0x80000000u);
+  EXPECT_EQ(dump.words[7], pin(6));   // mode 1
+  EXPECT_EQ(dump.words[8], pin(4));   // mode 2
+  EXPECT_EQ(dump.words[12], pin(5));  // mode 6
+  EXPECT_EQ(dump.words[16], 0x12345678u);  // 0x40000004 reset value
+  EXPECT_EQ(dump.words[23], 0x80008000u);  // 0x4000000B
+
+  dump.words[0] = 2;
+  errno = 0;
+  EXPECT_EQ(ravo_gpio_dump_register(m_h, &dump), -1);
+  EXPECT_EQ(errno, EINVAL);
+}
+
+TEST_F(SimGpio, ConfigurationRegisters) {
+  for (uint32_t id = RAVO_GPIO_CFG_PLD_FIRST; id <= RAVO_GPIO_CFG_LOOKUP_CONTROL; ++id) {
+    uint32_t v = id * 3;
+    ASSERT_EQ(ravo_gpio_config(m_h, RAVO_CONFIG_WRITE, id, &v, 4), 0) << std::hex << id;
+  }
+  for (uint32_t id = RAVO_GPIO_CFG_PLD_FIRST; id <= RAVO_GPIO_CFG_LOOKUP_CONTROL; ++id) {
+    uint32_t v = 0;
+    ASSERT_EQ(ravo_gpio_config(m_h, RAVO_CONFIG_READ, id, &v, 4), 0);
+    EXPECT_EQ(v, id * 3);
+  }
+  uint32_t v = 0;
+  ASSERT_EQ(ravo_gpio_config(m_h, RAVO_CONFIG_READ, RAVO_GPIO_CFG_STATUS, &v, 4), 0);
+  EXPECT_EQ(v, 0x80000000u);
+
+  struct Bad {
+    int cmd;
+    uint32_t id;
+    size_t size;
+    int err;
+  };
+  const Bad bad[] = {{RAVO_CONFIG_READ, 0x4000000C, 4, EINVAL},
+                     {RAVO_CONFIG_READ, 0x3FFFFFFF, 4, EINVAL},
+                     {RAVO_CONFIG_WRITE, RAVO_GPIO_CFG_ENGINE_ID, 4, EPERM},
+                     {RAVO_CONFIG_READ, RAVO_GPIO_CFG_PLD_FIRST, 2, EINVAL},
+                     {3, RAVO_GPIO_CFG_PLD_FIRST, 4, EINVAL}};
+  for (const Bad& b : bad) {
+    errno = 0;
+    EXPECT_EQ(ravo_gpio_config(m_h, b.cmd, b.id, &v, b.size), -1) << std::hex << b.id;
+    EXPECT_EQ(errno, b.err) << std::hex << b.id;
+  }
+  // A reset of the machine brings the reset values back.
+  ravosim::resetMachine();
+  ASSERT_EQ(ravo_gpio_config(m_h, RAVO_CONFIG_READ, 0x40000004u, &v, 4), 0);
+  EXPECT_EQ(v, 0x12345678u);
+  ASSERT_EQ(ravo_gpio_config(m_h, RAVO_CONFIG_READ, 0x40000003u, &v, 4), 0);
+  EXPECT_EQ(v, 0u);
+}
+
+TEST_F(SimGpio, HandleErrors) {
+  errno = 0;
+  EXPECT_EQ(ravo_gpio_open("/dev/gpio/L00C0E07", O_RDWR), nullptr);
+  EXPECT_EQ(errno, ENOENT);
+  EXPECT_EQ(ravo_gpio_open("/dev/gpio/L00C0E8", O_RDWR), nullptr);
+  EXPECT_EQ(errno, ENOENT);
+  EXPECT_EQ(ravo_gpio_open("/dev/iic/L00C0E08", O_RDWR), nullptr);
+  EXPECT_EQ(errno, ENOENT);
+  EXPECT_EQ(ravo_gpio_open("/dev/gpio/L00C0E08", O_RDWR | O_EXCL), nullptr);
+  EXPECT_EQ(errno, EBUSY);
+  ASSERT_TRUE(ravosim::removeCfam(1, 0));
+  EXPECT_EQ(ravo_gpio_open("/dev/gpio/L01C0E08", O_RDWR), nullptr);
+  EXPECT_EQ(errno, ENODEV);
+
+  // A handle of another family is refused.
+  ravo_struct* fsi = ravo_fsi_open("/dev/fsi", O_RDONLY);
+  ASSERT_NE(fsi, nullptr);
+  uint32_t v;
+  EXPECT_EQ(ravo_gpio_read_input_pins(fsi, ~0u, &v), -1);
+  EXPECT_EQ(errno, EBADF);
+  EXPECT_EQ(ravo_fsi_close(fsi), 0);
+  // A closed handle is refused.
+  ASSERT_EQ(ravo_gpio_close(m_h), 0);
+  EXPECT_EQ(ravo_gpio_write_output_pins(m_h, 1, 1), -1);
+  EXPECT_EQ(errno, EBADF);
+  m_h = nullptr;
+}
+
+TEST_F(SimGpio, RemovedCfamFailsWithEnodevAndComesBackAtPowerOnState) {
+  ravo_struct* h = ravo_gpio_open("/dev/gpio/L01C0E08", O_RDWR);
+  ASSERT_NE(h, nullptr);
+  ASSERT_EQ(ravo_gpio_write_output_pins(h, 0xFFFFFFFFu, 0x12345678u), 0);
+  ASSERT_TRUE(ravosim::removeCfam(1, 0));
+  uint32_t v;
+  errno = 0;
+  EXPECT_EQ(ravo_gpio_read_input_pins(h, ~0u, &v), -1);
+  EXPECT_EQ(errno, ENODEV);
+  ASSERT_TRUE(ravosim::insertCfam(1, 0));
+  uint32_t latches = 1;
+  ASSERT_TRUE(ravosim::readOutputLatches("/dev/gpio/L01C0E08", latches));
+  EXPECT_EQ(latches, 0u);
+  EXPECT_EQ(ravo_gpio_read_input_pins(h, ~0u, &v), 0);
+  // A close always releases the handle, even of a device that went away.
+  ASSERT_TRUE(ravosim::removeCfam(1, 0));
+  EXPECT_EQ(ravo_gpio_close(h), 0);
+}
+
+TEST_F(SimGpio, ReplacedMachineMakesOpenHandlesStale) {
+  ravosim::LoadResult r = ravosim::loadMachineText(kMachine, "again.xml");
+  ASSERT_TRUE(r.ok);
+  uint32_t v;
+  errno = 0;
+  EXPECT_EQ(ravo_gpio_read_input_pins(m_h, ~0u, &v), -1);
+  EXPECT_EQ(errno, ENODEV);
+  ravo_struct* fresh = ravo_gpio_open("/dev/gpio/L00C0E08", O_RDWR);
+  ASSERT_NE(fresh, nullptr);
+  EXPECT_EQ(ravo_gpio_read_input_pins(fresh, ~0u, &v), 0);
+  EXPECT_EQ(ravo_gpio_close(fresh), 0);
+}
+
+TEST_F(SimGpio, InterruptConditionLatchesAndResets) {
+  ravo_aio_ctx* ctx = ravo_aio_ctx_create(4);
+  ASSERT_NE(ctx, nullptr);
+  ravo_gpio_event_t ev;
+  ASSERT_EQ(ravo_gpio_event_init(&ev, pin(3) | pin(31), 0), 0);
+  ravo_aio_cb* cb = ravo_aiocb_init(nullptr, m_h, 0, &ev, sizeof ev);
+  ASSERT_NE(cb, nullptr);
+  ASSERT_EQ(ravo_aio_ctx_submit(ctx, 1, &cb), 1);
+  ravo_gpio_dump_t dump{};
+  dump.words[0] = 1;
+  ASSERT_EQ(ravo_gpio_dump_register(m_h, &dump), 0);
+  EXPECT_EQ(dump.words[5], pin(3) | pin(31));
+  ASSERT_EQ(ravo_gpio_reset_interrupt_condition(m_h, pin(3)), 0);
+  ASSERT_EQ(ravo_gpio_dump_register(m_h, &dump), 0);
+  EXPECT_EQ(dump.words[5], pin(31));
+  unsigned n = 0;
+  ravo_aio_cb* done = nullptr;
+  ASSERT_EQ(ravo_aio_ctx_wait(ctx, 1, 1, nullptr, &n, &done), 0);
+  EXPECT_EQ(ravo_aiocb_delete(done, RAVO_AIOCB_DELETE_FREE), 0);
+  EXPECT_EQ(ravo_aio_ctx_destroy(ctx), 0);
+}
+
+}  // namespace
