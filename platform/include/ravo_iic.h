@@ -17,8 +17,10 @@
  * (ravo_siic_...) name address and offset in the call and use the configured
  * offset width. With RAVO_IIC_FLAG_SPECIAL_READ set a read leaves out the
  * offset phase and the device answers from its current position.
- * Each transfer sends one address byte, the offset bytes and the data; with a
- * write split every burst of that many bytes is a transfer of its own. */
+ * Each transfer sends one address byte, the offset bytes and the data (a read
+ * with an offset phase sends the address once more after the offset); with a
+ * write split every burst of that many bytes is a transfer of its own. The
+ * write delay is the caller's to wait. */
 #ifndef RAVO_IIC_H
 #define RAVO_IIC_H
 

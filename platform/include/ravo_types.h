@@ -11,7 +11,8 @@
  * or the documented failure value) and sets errno. A device whose CFAM went
  * away fails with ENODEV; an I2C address without a device fails with ENXIO.
  * Every failure leaves first-failure data (FFDC) with the device, see
- * ravo_ffdc.h. All calls are safe to use from several threads. */
+ * ravo_ffdc.h. All calls are safe to use from several threads. A close call
+ * always releases the handle, also when it reports a failure. */
 #ifndef RAVO_TYPES_H
 #define RAVO_TYPES_H
 
