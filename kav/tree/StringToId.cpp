@@ -1,25 +1,92 @@
 #include "kav/tree/StringToId.h"
 
+#include <atomic>
+#include <mutex>
+
+#include "kav/diag/StringToIdLineEntry.h"
+#include "kav/diag/XmlLookupTable.h"
+#include "kav/runtime/IFOSGuard.h"
 #include "kav/runtime/KavTrace.h"
+#include "perc_abend.h"
 
 namespace {
-StringToId* g_instance = nullptr;
+std::atomic<StringToId*> g_instance{nullptr};
 std::mutex g_instanceLock;
+// Set while this thread builds the table: a string id asked for from inside
+// the table reading would deadlock.
+thread_local bool t_building = false;
+
+const unsigned int kTableMismatch = 0x7110;
+const unsigned int kUnknownId = 0x7111;
+
+BaseErrorData stringError(unsigned int rc, const kavstl::string& text) {
+  BaseErrorData err(BaseErrorData::NO_OVERWRITE);
+  err << text;
+  err = rc;
+  err.setEventName("KavString");
+  err.setLogMode(2);
+  return err;
+}
 }  // namespace
 
 StringToId* StringToId::getInstance() {
+  StringToId* p = g_instance.load(std::memory_order_acquire);
+  if (p != nullptr) return p;
+  if (t_building) {
+    KAV_TRACE(KAVE, "StringToId used while its table is read");
+    percAbend(0xF0D1, nullptr, 0, 0, 0, 0, "StringToId used while its table is read", 0, 0);
+  }
   std::lock_guard<std::mutex> g(g_instanceLock);
-  if (g_instance == nullptr) g_instance = new StringToId();
-  return g_instance;
+  p = g_instance.load(std::memory_order_relaxed);
+  if (p == nullptr) {
+    t_building = true;
+    p = new StringToId();
+    t_building = false;
+    g_instance.store(p, std::memory_order_release);
+  }
+  return p;
 }
 
 void StringToId::destroyInstance() {
   std::lock_guard<std::mutex> g(g_instanceLock);
-  delete g_instance;
-  g_instance = nullptr;
+  delete g_instance.exchange(nullptr);
 }
 
-StringToId::StringToId() { intern("STRING_NOT_FOUND"); }
+StringToId::StringToId() {
+  intern("STRING_NOT_FOUND");
+  // The string-id table is checked here once the tests and programs point
+  // FACADEXMLPATH at the compiled configuration (readTable()).
+}
+
+BaseErrorData StringToId::readTable() {
+  XmlLookupTable<StringToIdLineEntry> table;
+  BaseErrorData err = table.readXmlTable(StringToIdLineEntry::getEntryName());
+  if (err != 0) return err;
+  // Rows are numbered 1, 2, 3 ... in file order; row k must give id k.
+  kavstl::vector<const kavstl::string*> rows(table.elementCount() + 1, nullptr);
+  for (unsigned int k = 1; k < rows.size(); ++k) {
+    const StringToIdLineEntry* e = table.getMatch(StringToIdLineKey(k), true);
+    if (e != nullptr) rows[k] = &e->getText();
+  }
+  return checkTable(rows);
+}
+
+BaseErrorData StringToId::checkTable(const kavstl::vector<const kavstl::string*>& rowsByKey) {
+  IFOSGuard<IFOSRcFastMutex> g(m_lock);
+  for (unsigned int k = 1; k < rowsByKey.size(); ++k) {
+    if (rowsByKey[k] == nullptr) {
+      KAV_TRACE(KAVE, "StringToId: no row for key %u", k);
+      return stringError(kTableMismatch, "StringToId::StringToId() no match found for key '" + std::to_string(k) + "'");
+    }
+    const unsigned int id = intern(*rowsByKey[k]);
+    if (id != k) {
+      KAV_TRACE_STR(KAVE, "StringToId: %s got id %u, expected %u", *rowsByKey[k], id, k);
+      return stringError(kTableMismatch, "StringToId::getIdByString('" + *rowsByKey[k] + "') returned " +
+                                             std::to_string(id) + ", expected id is '" + std::to_string(k) + "'");
+    }
+  }
+  return BaseErrorData(BaseErrorData::NO_OVERWRITE);
+}
 
 unsigned int StringToId::intern(const kavstl::string& text) {
   auto it = m_map.find(text);
@@ -30,21 +97,29 @@ unsigned int StringToId::intern(const kavstl::string& text) {
 }
 
 unsigned int StringToId::getIdByString(const kavstl::string& text) {
-  std::lock_guard<std::mutex> g(m_lock);
+  IFOSGuard<IFOSRcFastMutex> g(m_lock);
   return intern(text);
 }
 
 const kavstl::string& StringToId::getStringById(unsigned int id) {
-  std::lock_guard<std::mutex> g(m_lock);
-  if (id >= m_byId.size()) {
-    KAV_TRACE(KAVE, "getStringById(%u) not found, count %u", id, m_count);
-    return m_byId[0]->first;
+  unsigned int count = 0;
+  {
+    IFOSGuard<IFOSRcFastMutex> g(m_lock);
+    if (id < m_byId.size()) return m_byId[id]->first;
+    count = m_count;
   }
-  return m_byId[id]->first;
+  // Logged outside the lock: logging may itself ask for texts.
+  KAV_TRACE(KAVE, "StringToId::getStringById(%u) not found, count %u", id, count);
+  BaseErrorData err = stringError(kUnknownId, "StringToId::getStringById(" + std::to_string(id) +
+                                                  ") not found, max supported id is '" +
+                                                  std::to_string(count - 1) + "'");
+  err.microcodeLog("kav/StringToId", __LINE__, "StringToId::getStringById: unknown id", 2, false);
+  IFOSGuard<IFOSRcFastMutex> g(m_lock);
+  return m_byId[0]->first;
 }
 
 unsigned int StringToId::getContainedStringCount() {
-  std::lock_guard<std::mutex> g(m_lock);
+  IFOSGuard<IFOSRcFastMutex> g(m_lock);
   return m_count;
 }
 
