@@ -235,6 +235,17 @@ bool TimeoutService::deleteRegistration(unsigned int id) {
   return true;
 }
 
+bool TimeoutService::isRegistered(unsigned int id) {
+  if (m_initialised.load() == 0 || id == 0) return false;
+  m_pMutex->mutexRequest(-1);
+  bool found = false;
+  for (TimeoutServiceRegistrationToken* t = m_queue.getRegistrationToken(); t != nullptr && !found;
+       t = t->getNextInQueue())
+    found = t->getRegistrationId() == id;
+  m_pMutex->mutexRelease();
+  return found;
+}
+
 void TimeoutService::log(bool severe) {
   m_loggedTimeouts.fetch_add(1);
   KAV_TRACE(KAVE, "KAV Timeout has occured rc=0x%.8X severity=%u", 0x7007u, severe ? 2u : 1u);

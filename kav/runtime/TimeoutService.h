@@ -63,6 +63,8 @@ class KAV_EXPORT TimeoutService {
   void log(bool severe);
 
   bool isInitialised() const { return m_initialised.load() != 0; }
+  // True while a registration with that id is pending.
+  bool isRegistered(unsigned int id);
   // Number of time-out errors logged so far.
   unsigned int getNumberOfLoggedTimeouts() const { return m_loggedTimeouts.load(); }
 
