@@ -1,6 +1,7 @@
 #include "kav/tree/StringToId.h"
 
 #include <atomic>
+#include <cstdlib>
 #include <mutex>
 
 #include "kav/diag/StringToIdLineEntry.h"
@@ -54,8 +55,22 @@ void StringToId::destroyInstance() {
 
 StringToId::StringToId() {
   intern("STRING_NOT_FOUND");
-  // The string-id table is checked here once the tests and programs point
-  // FACADEXMLPATH at the compiled configuration (readTable()).
+  // Without the configuration variables there is no table to read: a
+  // process that never starts the library (a tool, a unit test) still gets
+  // ids, only the fixed ones lack their texts. The library itself cannot
+  // start without the variables (the file lookup ends the process).
+  if (std::getenv("FACADEXMLPATH") == nullptr || std::getenv("FACADEFILELIST") == nullptr) {
+    KAV_TRACE(KAVE, "StringToId: no configuration, string ids without the table");
+    return;
+  }
+  BaseErrorData err = readTable();
+  if (err != 0) {
+    KAV_TRACE(KAVE, "StringToId: string-id table does not fit the code rc=0x%08X", err.getRcWithoutLogFlag());
+    err.microcodeLog("kav/StringToId", __LINE__, "StringToId: the string-id table does not match the code", 2,
+                     false);
+    percAbend(0xF0D1, nullptr, 0, err.getRcWithoutLogFlag(), 0, 0, err.getErrorBuffer(), 0, 0);
+  }
+  KAV_TRACE(KAVT, "StringToId: %u texts from the table", m_count);
 }
 
 BaseErrorData StringToId::readTable() {
