@@ -1,0 +1,245 @@
+// quibsim: the simulated service processor. It does what the firmware does
+// with the library at power-on: points the library at the configuration,
+// starts it for the base domain, announces the two oscillator cards,
+// finishes the initial configuration, then prints the configuration state
+// and the object tree and stops the library.
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "kav/tree/KavStart.h"
+#include "kav/tree/TreeListing.h"
+
+namespace {
+
+const unsigned int kCardSlots[2] = {0x10, 0x11};
+
+void usage(FILE* out) {
+  std::fprintf(out,
+               "usage: quibsim [options]\n"
+               "\n"
+               "Starts the library on the compiled configuration, announces the two\n"
+               "oscillator cards (slot 0x10 = card 0, slot 0x11 = card 1), finishes the\n"
+               "initial configuration, prints the configuration state and the object tree\n"
+               "(one line per node: class, instance name, slot id) and stops the library.\n"
+               "\n"
+               "options:\n"
+               "  --card0 STATE     state of card 0: functional (default), donotuse, absent\n"
+               "  --card1 STATE     state of card 1: functional (default), donotuse, absent\n"
+               "  --domain N        base domain type 0..8 (default 0, PHE_Domain)\n"
+               "  --config DIR      directory of the compiled configuration\n"
+               "                    (default %s; sets FACADEXMLPATH,\n"
+               "                    FACADEFILELIST is FileList.bin)\n"
+               "  --no-progress     do not print progress dots during the long waits\n"
+               "  --help            this text\n"
+               "\n"
+               "Waits: start builds the base domain 2 s after plugging it; each card is\n"
+               "built 2 s after it was announced; finishing the initial configuration\n"
+               "waits for the announced cards (up to 60 s, then completion is forced) and\n"
+               "pauses 2 s (10 s when forced). Exit status 0 when every step succeeded.\n",
+               QUIBSIM_CONFIG_DIR);
+}
+
+bool parseStatus(const char* text, kav::SlotStatus_t& status) {
+  if (std::strcmp(text, "functional") == 0) {
+    status = kav::e_Plugged_Functional;
+  } else if (std::strcmp(text, "donotuse") == 0) {
+    status = kav::e_Plugged_DoNotUse;
+  } else if (std::strcmp(text, "absent") == 0) {
+    status = kav::e_NotPlugged;
+  } else {
+    return false;
+  }
+  return true;
+}
+
+const char* statusText(kav::SlotStatus_t status) {
+  switch (status) {
+    case kav::e_Plugged_Functional:
+      return "functional";
+    case kav::e_Plugged_DoNotUse:
+      return "do not use";
+    case kav::e_NotPlugged:
+      return "absent";
+  }
+  return "?";
+}
+
+// Prints a dot every half second while a blocking call runs, then the time
+// it took.
+class Progress {
+ public:
+  Progress(const char* what, bool enabled) : m_start(std::chrono::steady_clock::now()), m_enabled(enabled) {
+    std::printf("%s ", what);
+    std::fflush(stdout);
+    if (m_enabled) m_thread = std::thread([this] { run(); });
+  }
+  ~Progress() { finish(); }
+  void finish() {
+    if (m_done) return;
+    {
+      std::lock_guard<std::mutex> guard(m_lock);
+      m_done = true;
+    }
+    m_wake.notify_all();
+    if (m_thread.joinable()) m_thread.join();
+    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - m_start).count();
+    std::printf(" (%.1f s)\n", seconds);
+    std::fflush(stdout);
+  }
+
+ private:
+  void run() {
+    std::unique_lock<std::mutex> lock(m_lock);
+    while (!m_wake.wait_for(lock, std::chrono::milliseconds(500), [this] { return m_done; })) {
+      std::printf(".");
+      std::fflush(stdout);
+    }
+  }
+
+  std::chrono::steady_clock::time_point m_start;
+  bool m_enabled;
+  bool m_done = false;
+  std::mutex m_lock;
+  std::condition_variable m_wake;
+  std::thread m_thread;
+};
+
+std::string slotList(const std::set<unsigned int>& slots) {
+  if (slots.empty()) return "none";
+  std::string text;
+  char buf[16];
+  for (unsigned int slot : slots) {
+    std::snprintf(buf, sizeof buf, "%s0x%X", text.empty() ? "" : " ", slot);
+    text += buf;
+  }
+  return text;
+}
+
+void printTree() {
+  std::vector<kav::TreeNodeInfo> nodes;
+  kav::listTree(nodes);
+  std::printf("object tree (%zu nodes):\n", nodes.size());
+  for (const kav::TreeNodeInfo& node : nodes) {
+    std::printf("  %*s%s %s slot=0x%X%s%s\n", static_cast<int>(node.depth * 2), "", node.className.c_str(),
+                node.instanceName.empty() ? "-" : node.instanceName.c_str(), node.slotId, node.hidden ? " hidden" : "",
+                node.configurationState == 2   ? " configured"
+                : node.configurationState == 1 ? " not-configured"
+                                               : "");
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  kav::SlotStatus_t cards[2] = {kav::e_Plugged_Functional, kav::e_Plugged_Functional};
+  unsigned int domain = 0;
+  std::string configDir = QUIBSIM_CONFIG_DIR;
+  bool progress = true;
+
+  for (int i = 1; i < argc; ++i) {
+    const char* arg = argv[i];
+    const bool hasValue = i + 1 < argc;
+    if (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0) {
+      usage(stdout);
+      return 0;
+    } else if ((std::strcmp(arg, "--card0") == 0 || std::strcmp(arg, "--card1") == 0) && hasValue) {
+      if (!parseStatus(argv[++i], cards[arg[6] - '0'])) {
+        std::fprintf(stderr, "quibsim: unknown card state '%s'\n", argv[i]);
+        usage(stderr);
+        return 2;
+      }
+    } else if (std::strcmp(arg, "--domain") == 0 && hasValue) {
+      char* end = nullptr;
+      unsigned long value = std::strtoul(argv[++i], &end, 0);
+      if (end == argv[i] || *end != '\0' || value > 8) {
+        std::fprintf(stderr, "quibsim: domain must be 0..8\n");
+        return 2;
+      }
+      domain = static_cast<unsigned int>(value);
+    } else if (std::strcmp(arg, "--config") == 0 && hasValue) {
+      configDir = argv[++i];
+    } else if (std::strcmp(arg, "--no-progress") == 0) {
+      progress = false;
+    } else {
+      std::fprintf(stderr, "quibsim: unknown option '%s'\n", arg);
+      usage(stderr);
+      return 2;
+    }
+  }
+
+  // The library reads the string-id table at its first use, which may be
+  // while it is loaded: the variables must be set before the process starts.
+  const char* xmlPath = std::getenv("FACADEXMLPATH");
+  const char* fileList = std::getenv("FACADEFILELIST");
+  if (xmlPath == nullptr || configDir != xmlPath || fileList == nullptr || std::strcmp(fileList, "FileList.bin") != 0) {
+    setenv("FACADEXMLPATH", configDir.c_str(), 1);
+    setenv("FACADEFILELIST", "FileList.bin", 1);
+    execv("/proc/self/exe", argv);
+    std::fprintf(stderr, "quibsim: cannot restart itself: %s\n", std::strerror(errno));
+    return 1;
+  }
+  std::printf("configuration: %s\n", configDir.c_str());
+
+  int failures = 0;
+  const kav::DomainType_t domainType = static_cast<kav::DomainType_t>(domain);
+  int rc;
+  {
+    std::string what = "starting the library for " + std::string(kav::asString(domainType)) + " (base domain build)";
+    Progress wait(what.c_str(), progress);
+    rc = kav::start(domainType, true);
+  }
+  std::printf("kav::start rc=0x%08X\n", static_cast<unsigned int>(rc));
+  if (rc != 0) {
+    ++failures;
+    std::vector<kav::TreeNodeInfo> nodes;
+    kav::listTree(nodes);
+    if (nodes.empty()) {
+      std::printf("no object tree; is the configuration in %s?\n", configDir.c_str());
+      return 1;
+    }
+  }
+
+  for (int card = 0; card < 2; ++card) {
+    rc = kav::send_card_plug(kCardSlots[card], cards[card]);
+    std::printf("card %d (slot 0x%X) %s: kav::send_card_plug rc=0x%08X\n", card, kCardSlots[card],
+                statusText(cards[card]), static_cast<unsigned int>(rc));
+    if (rc != 0) ++failures;
+  }
+
+  {
+    Progress wait("finishing the initial configuration (card builds, then the pause)", progress);
+    rc = kav::finish_initial_config();
+  }
+  std::printf("kav::finish_initial_config rc=0x%08X\n", static_cast<unsigned int>(rc));
+  if (rc != 0) ++failures;
+
+  std::set<unsigned int> functional;
+  std::set<unsigned int> doNotUse;
+  kav::getFunctionalCardSlots(functional);
+  kav::getDoNotUseCardSlots(doNotUse);
+  std::printf("configuration state: complete=%s minimum complete=%s\n", is_config_complete() ? "yes" : "no",
+              is_minimum_config_complete() ? "yes" : "no");
+  std::printf("functional card slots: %s\n", slotList(functional).c_str());
+  std::printf("do-not-use card slots: %s\n", slotList(doNotUse).c_str());
+  printTree();
+
+  {
+    Progress wait("stopping the library", progress);
+    rc = kav::stop();
+  }
+  std::printf("kav::stop rc=0x%08X\n", static_cast<unsigned int>(rc));
+  if (rc != 0) ++failures;
+  return failures == 0 ? 0 : 1;
+}
