@@ -107,8 +107,6 @@ void freeRecord(EdalDioAioKey* key) {
 
 bool deviceGone(int status) { return status == 19 || status == 67 || status == -19 || status == -67; }
 
-std::string cbStatusText(ravo_aio_cb* cb) { return std::to_string(ravo_aiocb_status(cb, nullptr)); }
-
 }  // namespace
 
 namespace edalDioCommon {
@@ -246,16 +244,27 @@ unsigned int edalDioDisableInterrupt(EdalHandle* h, unsigned int mask, std::stri
     dio->setAiocb(pin, nullptr);
     errno = 0;
     if (ravo_aiocb_cancel(cb) == -1) {
-      if (errno == static_cast<int>(edal::EDAL_ERRNO_AGAIN)) {
+      // EAGAIN: completing. A library that already handed the block to the
+      // waiting thread may refuse the cancel otherwise; a completed status
+      // tells the same.
+      const int cancelErrno = errno;
+      const int cbStatus = ravo_aiocb_status(cb, nullptr);
+      if (cancelErrno == static_cast<int>(edal::EDAL_ERRNO_AGAIN) ||
+          (cancelErrno == EINVAL && (cbStatus == RAVO_AIO_STATUS_DONE || deviceGone(cbStatus)))) {
         // Completing: the waiting thread sees the disabled state and frees it.
+        // The library recorded the refused cancel as a failure; drop that
+        // record so that it does not show up with a later, real failure.
         KAV_TRACE_STR(KAVT, "edalDioDisableInterrupt %s pin %u completing, left to the waiter", dio->getDeviceNm(),
                       pin);
+        std::string ignored;
+        edalFfdc::collectDio(dio->getRavo(), ignored);
         continue;
       }
+      errno = cancelErrno;
       unsigned int err = lastErrno();
       std::string text = "edalDioDisableInterrupt: calling ravo_aiocb_cancel() for device " + dio->getDeviceNm() +
                          " (m_ravo=" + pointer(dio->getRavo()) + ") failed with errno=" + std::to_string(err) +
-                         " Status = " + cbStatusText(cb);
+                         " Status = " + std::to_string(cbStatus);
       KAV_TRACE_STR(KAVE, "%s pin %u cancel failed errno=%u", dio->getDeviceNm(), pin, err);
       edalFfdc::collectDio(dio->getRavo(), text);
       msg = join(text, msg);
