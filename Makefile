@@ -4,7 +4,7 @@
 #   make PRESET=asan test    the same under another preset (asan, tsan, release, clang)
 PRESET ?= dev
 BUILD  := build/$(PRESET)
-PACKAGES := cmake ninja-build g++ clang pkg-config libgtest-dev libgmock-dev libbenchmark-dev \
+PACKAGES := cmake ninja-build g++ clang pkg-config ccache libgtest-dev libgmock-dev libbenchmark-dev \
             libpugixml-dev libmimalloc-dev libjemalloc-dev libclang-rt-14-dev
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
