@@ -77,23 +77,23 @@ std::string formatRecord(const char* fmt, const uint32_t* args, unsigned nargs, 
       out.push_back('%');
       continue;
     }
-    std::string spec = "%";
-    while (*p != '\0' && std::strchr("-+ #0123456789.*", *p) != nullptr) spec.push_back(*p++);
+    std::string conversion = "%";
+    while (*p != '\0' && std::strchr("-+ #0123456789.*", *p) != nullptr) conversion.push_back(*p++);
     while (*p == 'l' || *p == 'h' || *p == 'z' || *p == 'j' || *p == 't') ++p;  // every value is 32-bit
     char conv = *p;
     char buf[128];
     if (conv == 's') {
-      spec.push_back('s');
-      std::snprintf(buf, sizeof buf, spec.c_str(), str != nullptr ? str : "");
+      conversion.push_back('s');
+      std::snprintf(buf, sizeof buf, conversion.c_str(), str != nullptr ? str : "");
       out += buf;
     } else if (std::strchr("diuxXoc", conv) != nullptr && conv != '\0') {
       uint32_t v = next < nargs ? args[next] : 0;
       ++next;
-      spec.push_back(conv);
+      conversion.push_back(conv);
       if (conv == 'd' || conv == 'i')
-        std::snprintf(buf, sizeof buf, spec.c_str(), static_cast<int>(static_cast<int32_t>(v)));
+        std::snprintf(buf, sizeof buf, conversion.c_str(), static_cast<int>(static_cast<int32_t>(v)));
       else
-        std::snprintf(buf, sizeof buf, spec.c_str(), static_cast<unsigned>(v));
+        std::snprintf(buf, sizeof buf, conversion.c_str(), static_cast<unsigned>(v));
       out += buf;
     } else if (conv == 'p') {
       uint32_t v = next < nargs ? args[next] : 0;
