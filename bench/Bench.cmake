@@ -1,8 +1,19 @@
-# Extra build settings of single benchmarks. Each engineer keeps one block.
+# Extra settings of single benchmark programs. Keep each program's part in
+# its own block.
 
-# ---- compiler: config_reader_bench (library reader against pugixml) ----
-if(TARGET config_reader_bench AND TARGET kavxml_core)
-  target_link_libraries(config_reader_bench PRIVATE kavxml_core)
-  target_compile_definitions(config_reader_bench PRIVATE QUIB_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
+# ---- mempool_bench ----------------------------------------------------------
+# mimalloc and jemalloc are compared with MemPool and glibc. They are loaded
+# at run time with dlopen (by full path when found) and never linked, so they
+# cannot replace the process's malloc.
+if(TARGET mempool_bench)
+  find_library(QUIB_MIMALLOC_LIB NAMES libmimalloc.so.2 mimalloc)
+  find_library(QUIB_JEMALLOC_LIB NAMES libjemalloc.so.2 jemalloc)
+  if(QUIB_MIMALLOC_LIB)
+    target_compile_definitions(mempool_bench PRIVATE QUIB_MIMALLOC_LIB="${QUIB_MIMALLOC_LIB}")
+  endif()
+  if(QUIB_JEMALLOC_LIB)
+    target_compile_definitions(mempool_bench PRIVATE QUIB_JEMALLOC_LIB="${QUIB_JEMALLOC_LIB}")
+  endif()
+  target_link_libraries(mempool_bench PRIVATE ${CMAKE_DL_LIBS})
 endif()
-# ---- end compiler ----
+# ---- end mempool_bench -------------------------------------------------------
