@@ -9,6 +9,7 @@
 // operations.
 #include <benchmark/benchmark.h>
 #include <dlfcn.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -75,7 +76,20 @@ bool loadSymbol(void* handle, F& target, std::initializer_list<const char*> name
   return false;
 }
 
-std::vector<Allocator> loadAllocators() {
+// jemalloc keeps its thread data in static TLS, which a library loaded with
+// dlopen only gets when the loader reserved room for it at process start.
+// Without that room the program starts itself once more with the reserve.
+void reexecWithStaticTlsReserve(char** argv) {
+  if (std::getenv("QUIB_BENCH_TLS_REEXEC") != nullptr) return;
+  std::string tunables = "glibc.rtld.optional_static_tls=65536";
+  if (const char* old = std::getenv("GLIBC_TUNABLES")) tunables = std::string(old) + ":" + tunables;
+  setenv("GLIBC_TUNABLES", tunables.c_str(), 1);
+  setenv("QUIB_BENCH_TLS_REEXEC", "1", 1);
+  execv("/proc/self/exe", argv);
+  std::perror("execv");
+}
+
+std::vector<Allocator> loadAllocators(char** argv) {
   std::vector<Allocator> all;
   all.push_back({"MemPool", poolAllocate, poolRelease, poolReset});
   all.push_back({"glibc", glibcAllocate, glibcRelease, noReset});
@@ -85,11 +99,14 @@ std::vector<Allocator> loadAllocators() {
   } else {
     std::fprintf(stderr, "mimalloc not loaded: %s\n", dlerror());
   }
-  if (void* h = dlopen(QUIB_JEMALLOC_LIB, RTLD_NOW | RTLD_LOCAL)) {
-    if (loadSymbol(h, g_jeMallocx, {"mallocx", "je_mallocx"}) && loadSymbol(h, g_jeDallocx, {"dallocx", "je_dallocx"}))
-      all.push_back({"jemalloc", jeAllocate, jeRelease, noReset});
-  } else {
-    std::fprintf(stderr, "jemalloc not loaded: %s\n", dlerror());
+  void* h = dlopen(QUIB_JEMALLOC_LIB, RTLD_NOW | RTLD_LOCAL);
+  if (h == nullptr) {
+    std::string why = dlerror();
+    if (why.find("static TLS") != std::string::npos) reexecWithStaticTlsReserve(argv);
+    std::fprintf(stderr, "jemalloc not loaded: %s\n", why.c_str());
+  } else if (loadSymbol(h, g_jeMallocx, {"mallocx", "je_mallocx"}) &&
+             loadSymbol(h, g_jeDallocx, {"dallocx", "je_dallocx"})) {
+    all.push_back({"jemalloc", jeAllocate, jeRelease, noReset});
   }
   return all;
 }
@@ -191,7 +208,7 @@ void chunkGrowth(benchmark::State& state, const Allocator& a) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  static std::vector<Allocator> allocators = loadAllocators();
+  static std::vector<Allocator> allocators = loadAllocators(argv);
   for (const Allocator& a : allocators) {
     benchmark::RegisterBenchmark(("HotLifo/" + a.name).c_str(), hotLifo, a)
         ->Arg(16)
