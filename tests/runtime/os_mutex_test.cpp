@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -259,6 +260,42 @@ TEST_F(OsNamedMutex, RecursiveForItsOwningThread) {
   t2.join();
   EXPECT_EQ(otherRc.load(), 0);
   EXPECT_EQ(scf_os_mutex_close(a), 0);
+}
+
+TEST_F(OsNamedMutex, HolderProcessThatDiesReleasesTheMutex) {
+  scf_os_mu_t* a = nullptr;
+  ASSERT_EQ(scf_os_mutex_request(&a, m_name.c_str()), 0x9004);
+  int toParent[2], toChild[2];
+  ASSERT_EQ(pipe(toParent), 0);
+  ASSERT_EQ(pipe(toChild), 0);
+  const pid_t pid = fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    scf_os_mu_t* c = nullptr;
+    char ok = scf_os_mutex_request(&c, m_name.c_str()) == 0x9003 && scf_os_mutex_lock(c, -1) == 0 ? 'y' : 'n';
+    if (write(toParent[1], &ok, 1) != 1) _exit(2);
+    char go;
+    if (read(toChild[0], &go, 1) != 1) _exit(3);
+    _exit(0);  // dies holding the mutex
+  }
+  char ok = 0;
+  ASSERT_EQ(read(toParent[0], &ok, 1), 1);
+  EXPECT_EQ(ok, 'y');
+  EXPECT_EQ(scf_os_mutex_lock(a, 0), 0x9029);  // held by the other process
+  int users = 0;
+  scf_os_mutex_reference_count(a, &users);
+  EXPECT_EQ(users, 2);
+  const char go = 'g';
+  EXPECT_EQ(write(toChild[1], &go, 1), 1);
+  int status = 0;
+  ASSERT_EQ(waitpid(pid, &status, 0), pid);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  EXPECT_EQ(scf_os_mutex_lock(a, 1000), 0);
+  scf_os_mutex_reference_count(a, &users);
+  EXPECT_EQ(users, 1);
+  EXPECT_EQ(scf_os_mutex_unlock(a), 0);
+  EXPECT_EQ(scf_os_mutex_close(a), 0);
+  for (int fd : {toParent[0], toParent[1], toChild[0], toChild[1]}) close(fd);
 }
 
 TEST_F(OsNamedMutex, AbsolutePathIsUsedAsIs) {
