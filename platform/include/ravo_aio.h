@@ -17,9 +17,11 @@
  *   ENODEV (19)               the device went away (its CFAM was removed or
  *                             the handle closed) while the request was pending
  * A completed request stays in the context until ravo_aio_ctx_wait hands it
- * back. Cancelling it then fails with EAGAIN (it is completing); once handed
- * back, cancel fails with EINVAL. A request is freed with ravo_aiocb_delete
- * when it is not in a context (idle, cancelled, or handed back by a wait).
+ * back. Cancelling a completed request fails with EAGAIN (it is completing),
+ * also after a wait handed it back and until it is deleted; cancelling one
+ * that was never submitted or is already cancelled fails with EINVAL. A
+ * request is freed with ravo_aiocb_delete when it is not in a context (idle,
+ * cancelled, or handed back by a wait).
  *
  * ravo_aio_ctx_wait blocks until at least `min` completed requests are there
  * (or the time-out passes: ETIMEDOUT) and hands back at most `max` of them,

@@ -65,7 +65,8 @@ RAVO_SIM_API unsigned injectedFailures(const std::string& op = "*");
 // Presence. A removed CFAM makes every call on its engines fail with ENODEV,
 // completes their pending requests with ENODEV and drops it from the FSI
 // engine list; a removed I2C device NACKs (ENXIO). Insert restores it with
-// its volatile state at reset values. Return false for an unknown CFAM/device.
+// its volatile state at reset values; handles opened before the removal of
+// a CFAM keep failing with ENODEV. Return false for an unknown CFAM/device.
 RAVO_SIM_API bool removeCfam(unsigned link, unsigned cascade);
 RAVO_SIM_API bool insertCfam(unsigned link, unsigned cascade);
 RAVO_SIM_API bool cfamPresent(unsigned link, unsigned cascade);

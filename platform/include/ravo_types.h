@@ -9,7 +9,9 @@
  *
  * Conventions of all calls: a call that fails returns -1 (or a null pointer,
  * or the documented failure value) and sets errno. A device whose CFAM went
- * away fails with ENODEV; an I2C address without a device fails with ENXIO.
+ * away fails with ENODEV, and a handle opened before that keeps failing after
+ * the CFAM came back (open the device again); an I2C address without a
+ * device fails with ENXIO.
  * Every failure leaves first-failure data (FFDC) with the device, see
  * ravo_ffdc.h. All calls are safe to use from several threads. A close call
  * always releases the handle, also when it reports a failure. */

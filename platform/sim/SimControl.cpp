@@ -152,6 +152,7 @@ bool setCfamPresent(unsigned link, unsigned cascade, bool present) {
   if (!present) {
     l.m.completeGone([&](ravo_aio_cb* cb) { return cb->dev && cb->dev->link == link && cb->dev->cascade == cascade; });
   } else {
+    ++c->epoch;
     // A card that comes back starts from its power-on state (volatile parts).
     for (auto& [num, e] : c->engines) {
       if (e.family == Family::Gpio) e.gpio.powerOn();

@@ -175,7 +175,7 @@ Engine* Machine::engineOf(const ravo_struct* h, int& err) {
   err = ENODEV;
   if (h->generation != generation) return nullptr;
   Cfam* c = findCfam(h->link, h->cascade);
-  if (!c || !c->present) return nullptr;
+  if (!c || !c->present || c->epoch != h->epoch) return nullptr;
   auto it = c->engines.find(h->engine);
   if (it == c->engines.end()) return nullptr;
   err = 0;
@@ -317,6 +317,7 @@ void Machine::install(Model&& m, bool keepHandles) {
 
 void Machine::powerOnDevices() {
   for (auto& [key, cfam] : model.cfams) {
+    if (cfam.initialPresent && !cfam.present) ++cfam.epoch;
     cfam.present = cfam.initialPresent;
     for (auto& [num, e] : cfam.engines) {
       if (e.family == Family::Gpio) e.gpio.powerOn();
@@ -465,8 +466,12 @@ Engine* Call::engine(const ravo_struct* h) {
   int err = 0;
   Engine* e = m.engineOf(h, err);
   if (!e) {
+    const Cfam* cfam = m.findCfam(h->link, h->cascade);
     if (h->generation != m.generation)
       fail(err, "the machine was replaced since the device was opened");
+    else if (cfam && cfam->present && cfam->epoch != h->epoch)
+      fail(err, "CFAM L" + std::to_string(h->link) + "C" + std::to_string(h->cascade) +
+                    " was removed since the device was opened");
     else
       fail(err, "CFAM L" + std::to_string(h->link) + "C" + std::to_string(h->cascade) + " is not present");
   }
@@ -533,6 +538,7 @@ ravo_struct* openHandle(Call& c, Family f, const char* path, int flags, bool wit
   h->engine = engine;
   h->port = port;
   h->generation = c.m.generation;
+  h->epoch = cfam->epoch;
   h->flags = flags;
   c.m.handles.insert(h);
   return h;

@@ -102,6 +102,9 @@ struct Cfam {
   unsigned line = 0;
   bool present = true;
   bool initialPresent = true;
+  // Counts insertions: a handle opened before a removal stays dead after
+  // the CFAM comes back.
+  uint64_t epoch = 0;
   std::map<unsigned, Engine> engines;  // by engine number
 };
 
@@ -164,6 +167,7 @@ struct ravo_struct {
   std::string path;
   unsigned link = 0, cascade = 0, engine = 0, port = ~0u;
   uint64_t generation = 0;
+  uint64_t epoch = 0;
   int flags = 0;
   int64_t position = 0;
   ravosim::detail::IicParams iic;

@@ -190,6 +190,9 @@ RAVO_API int ravo_aiocb_cancel(ravo_aio_cb* cb) {
       cb->status = RAVO_AIO_STATUS_CANCELED;
       return 0;
     case ravo_aio_cb::Completed:
+    case ravo_aio_cb::Returned:
+      // Completed, in the context or already handed to a waiter that has
+      // not deleted it yet: the completion wins.
       return c.fail(EAGAIN, "the request is completing");
     default:
       return c.fail(EINVAL, "the request is not submitted");

@@ -126,6 +126,9 @@ TEST_F(SimAio, CancelPendingCompletingAndReturned) {
   EXPECT_EQ(ravo_aiocb_cancel(pending), 0);
   EXPECT_EQ(ravo_aiocb_status(pending, nullptr), RAVO_AIO_STATUS_CANCELED);
   EXPECT_EQ(ravosim::pendingRequests(kBase), 0u);
+  errno = 0;
+  EXPECT_EQ(ravo_aiocb_cancel(pending), -1);  // already cancelled
+  EXPECT_EQ(errno, EINVAL);
   EXPECT_EQ(ravo_aiocb_delete(pending, RAVO_AIOCB_DELETE_FREE), 0);
 
   // Completed but not yet handed back by a wait: cancel says it is completing.
@@ -136,8 +139,10 @@ TEST_F(SimAio, CancelPendingCompletingAndReturned) {
   EXPECT_EQ(ravo_aiocb_delete(completing, RAVO_AIOCB_DELETE_FREE), -1);
   EXPECT_EQ(errno, EBUSY);
   ASSERT_EQ(waitOne(), completing);
+  // Handed back but not deleted yet: still completing for a canceller.
+  errno = 0;
   EXPECT_EQ(ravo_aiocb_cancel(completing), -1);
-  EXPECT_EQ(errno, EINVAL);
+  EXPECT_EQ(errno, EAGAIN);
   EXPECT_EQ(ravo_aiocb_delete(completing, 0), -1);
   EXPECT_EQ(errno, EINVAL);
   EXPECT_EQ(ravo_aiocb_delete(completing, RAVO_AIOCB_DELETE_FREE), 0);

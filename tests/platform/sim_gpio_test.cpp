@@ -246,10 +246,17 @@ TEST_F(SimGpio, RemovedCfamFailsWithEnodevAndComesBackAtPowerOnState) {
   uint32_t latches = 1;
   ASSERT_TRUE(ravosim::readOutputLatches("/dev/gpio/L01C0E08", latches));
   EXPECT_EQ(latches, 0u);
-  EXPECT_EQ(ravo_gpio_read_input_pins(h, ~0u, &v), 0);
+  // The old handle belongs to the card that was pulled; a new one works.
+  errno = 0;
+  EXPECT_EQ(ravo_gpio_read_input_pins(h, ~0u, &v), -1);
+  EXPECT_EQ(errno, ENODEV);
+  ravo_struct* again = ravo_gpio_open("/dev/gpio/L01C0E08", O_RDWR);
+  ASSERT_NE(again, nullptr);
+  EXPECT_EQ(ravo_gpio_read_input_pins(again, ~0u, &v), 0);
   // A close always releases the handle, even of a device that went away.
   ASSERT_TRUE(ravosim::removeCfam(1, 0));
   EXPECT_EQ(ravo_gpio_close(h), 0);
+  EXPECT_EQ(ravo_gpio_close(again), 0);
 }
 
 TEST_F(SimGpio, ReplacedMachineMakesOpenHandlesStale) {

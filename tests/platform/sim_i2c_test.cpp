@@ -182,6 +182,11 @@ TEST_F(SimI2c, RemovedCfamFailsWithEnodev) {
   EXPECT_EQ(ravo_iic_open("/dev/iic/L01C0E05P00", O_RDWR), nullptr);
   EXPECT_EQ(errno, ENODEV);
   ASSERT_TRUE(ravosim::insertCfam(1, 0));
+  EXPECT_EQ(ravo_siic_read(m_h, 0xD0, 0, &b, 1), -1);
+  EXPECT_EQ(errno, ENODEV);
+  EXPECT_EQ(ravo_iic_close(m_h), 0);
+  m_h = ravo_iic_open(kPort, O_RDWR);
+  ASSERT_NE(m_h, nullptr);
   EXPECT_EQ(ravo_siic_read(m_h, 0xD0, 0, &b, 1), 1);
 }
 

@@ -210,9 +210,15 @@ TEST_F(SimMemory, RemovedCfamFailsEveryCall) {
   EXPECT_EQ(errno, ENODEV);
   EXPECT_EQ(ravo_iomux_query_state(mux), -1);
   ASSERT_TRUE(ravosim::insertCfam(0, 0));
-  EXPECT_EQ(ravo_scp_get_size(scp, &size), 0);
+  EXPECT_EQ(ravo_scp_get_size(scp, &size), -1);
   EXPECT_EQ(ravo_scp_close(scp), 0);
   EXPECT_EQ(ravo_iomux_close(mux), 0);
+  // Reopened, the memory still holds what it held.
+  scp = ravo_scp_open(kScp, O_RDWR);
+  ASSERT_NE(scp, nullptr);
+  EXPECT_EQ(ravo_scp_get_size(scp, &size), 0);
+  EXPECT_EQ(size, 256u);
+  EXPECT_EQ(ravo_scp_close(scp), 0);
 }
 
 }  // namespace
