@@ -26,8 +26,12 @@ ComponentReadyEventSender* ComponentReadyEventSender::getInstance() {
 }
 
 void ComponentReadyEventSender::destroyInstance() {
-  std::lock_guard<std::mutex> lock(g_instanceMutex);
-  delete g_instance.exchange(nullptr);
+  ComponentReadyEventSender* p = nullptr;
+  {
+    std::lock_guard<std::mutex> lock(g_instanceMutex);
+    p = g_instance.exchange(nullptr);
+  }
+  delete p;
 }
 
 EventSource<ComponentReadyEvent>* ComponentReadyEventSender::createMyEventSource() {

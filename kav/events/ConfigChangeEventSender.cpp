@@ -26,8 +26,12 @@ ConfigChangeEventSender* ConfigChangeEventSender::getInstance() {
 }
 
 void ConfigChangeEventSender::destroyInstance() {
-  std::lock_guard<std::mutex> lock(g_instanceMutex);
-  delete g_instance.exchange(nullptr);
+  ConfigChangeEventSender* p = nullptr;
+  {
+    std::lock_guard<std::mutex> lock(g_instanceMutex);
+    p = g_instance.exchange(nullptr);
+  }
+  delete p;
 }
 
 EventSource<ConfigChangeEvent>* ConfigChangeEventSender::createMyEventSource() {

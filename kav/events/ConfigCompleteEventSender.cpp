@@ -26,8 +26,12 @@ ConfigCompleteEventSender* ConfigCompleteEventSender::getInstance() {
 }
 
 void ConfigCompleteEventSender::destroyInstance() {
-  std::lock_guard<std::mutex> lock(g_instanceMutex);
-  delete g_instance.exchange(nullptr);
+  ConfigCompleteEventSender* p = nullptr;
+  {
+    std::lock_guard<std::mutex> lock(g_instanceMutex);
+    p = g_instance.exchange(nullptr);
+  }
+  delete p;
 }
 
 EventSource<ConfigCompleteEvent>* ConfigCompleteEventSender::createMyEventSource() {

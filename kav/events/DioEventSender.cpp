@@ -26,8 +26,12 @@ DioEventSender* DioEventSender::getInstance() {
 }
 
 void DioEventSender::destroyInstance() {
-  std::lock_guard<std::mutex> lock(g_instanceMutex);
-  delete g_instance.exchange(nullptr);
+  DioEventSender* p = nullptr;
+  {
+    std::lock_guard<std::mutex> lock(g_instanceMutex);
+    p = g_instance.exchange(nullptr);
+  }
+  delete p;
 }
 
 EventSource<DioEvent>* DioEventSender::createMyEventSource() {

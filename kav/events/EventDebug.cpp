@@ -29,8 +29,12 @@ EventDebug* EventDebug::getInstance() {
 }
 
 void EventDebug::destroyInstance() {
-  std::lock_guard<std::mutex> lock(g_instanceMutex);
-  delete g_instance.exchange(nullptr);
+  EventDebug* p = nullptr;
+  {
+    std::lock_guard<std::mutex> lock(g_instanceMutex);
+    p = g_instance.exchange(nullptr);
+  }
+  delete p;
 }
 
 void EventDebug::registerSource(BaseEventSource* source, SendFunction_t send, DebugIdSource_t debugId) {

@@ -29,8 +29,12 @@ EventDispatcherProvider* EventDispatcherProvider::getInstance() {
 }
 
 void EventDispatcherProvider::destroyInstance() {
-  std::lock_guard<std::mutex> lock(g_instanceMutex);
-  delete g_instance.exchange(nullptr);
+  EventDispatcherProvider* p = nullptr;
+  {
+    std::lock_guard<std::mutex> lock(g_instanceMutex);
+    p = g_instance.exchange(nullptr);
+  }
+  delete p;
 }
 
 void EventDispatcherProvider::init() {

@@ -26,8 +26,12 @@ OscillatorEventSender* OscillatorEventSender::getInstance() {
 }
 
 void OscillatorEventSender::destroyInstance() {
-  std::lock_guard<std::mutex> lock(g_instanceMutex);
-  delete g_instance.exchange(nullptr);
+  OscillatorEventSender* p = nullptr;
+  {
+    std::lock_guard<std::mutex> lock(g_instanceMutex);
+    p = g_instance.exchange(nullptr);
+  }
+  delete p;
 }
 
 EventSource<OscillatorEvent>* OscillatorEventSender::createMyEventSource() {

@@ -26,8 +26,12 @@ PlugEventSender* PlugEventSender::getInstance() {
 }
 
 void PlugEventSender::destroyInstance() {
-  std::lock_guard<std::mutex> lock(g_instanceMutex);
-  delete g_instance.exchange(nullptr);
+  PlugEventSender* p = nullptr;
+  {
+    std::lock_guard<std::mutex> lock(g_instanceMutex);
+    p = g_instance.exchange(nullptr);
+  }
+  delete p;
 }
 
 EventSource<PlugEvent>* PlugEventSender::createMyEventSource() {

@@ -51,8 +51,12 @@ TimedExecutor* TimedExecutor::getInstance() {
 }
 
 void TimedExecutor::destroyInstance() {
-  std::lock_guard<std::mutex> lock(g_instanceMutex);
-  delete g_instance.exchange(nullptr);
+  TimedExecutor* p = nullptr;
+  {
+    std::lock_guard<std::mutex> lock(g_instanceMutex);
+    p = g_instance.exchange(nullptr);
+  }
+  delete p;
 }
 
 void TimedExecutor::init(unsigned int threads) {

@@ -56,8 +56,12 @@ TimeoutService* TimeoutService::getInstance() {
 }
 
 void TimeoutService::destroyInstance() {
-  std::lock_guard<std::mutex> lock(g_instanceMutex);
-  delete g_instance.exchange(nullptr);
+  TimeoutService* p = nullptr;
+  {
+    std::lock_guard<std::mutex> lock(g_instanceMutex);
+    p = g_instance.exchange(nullptr);
+  }
+  delete p;
 }
 
 void TimeoutService::init(bool suppressAbend) {
