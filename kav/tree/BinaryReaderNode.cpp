@@ -1,9 +1,14 @@
 #include "kav/tree/BinaryReaderNode.h"
 
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <mutex>
 #include <new>
 #include <vector>
 
 #include "kav/runtime/KavTrace.h"
+#include "kav/runtime/MemPool.h"
 
 BinaryReaderNode::BinaryReaderNode(bool /*textNode*/) {}
 
@@ -21,13 +26,70 @@ BinaryReaderNode::~BinaryReaderNode() {
   }
 }
 
-void* BinaryReaderNode::operator new(std::size_t size) { return ::operator new(size); }
+namespace {
+// Nodes come from their own pool once it exists; a node made before (or
+// after) carries that in a tag in front of it, so that every node goes back
+// to where it came from.
+std::atomic<MemPool*> g_nodePool{nullptr};
+std::mutex g_nodePoolLock;
+std::atomic<unsigned int> g_nodesInPool{0};
 
-void BinaryReaderNode::operator delete(void* p) { ::operator delete(p); }
+const unsigned int kPoolChunkKB = 30;
+const std::size_t kTagSize = alignof(std::max_align_t) > 16 ? alignof(std::max_align_t) : 16;
+const uint32_t kFromHeap = 0x48454150u;  // "HEAP"
+const uint32_t kFromPool = 0x504F4F4Cu;  // "POOL"
+}  // namespace
 
-void BinaryReaderNode::initMemoryPool() {}
+void* BinaryReaderNode::operator new(std::size_t size) {
+  void* block = nullptr;
+  uint32_t tag = kFromHeap;
+  {
+    std::lock_guard<std::mutex> g(g_nodePoolLock);
+    MemPool* pool = g_nodePool.load();
+    if (pool != nullptr) {
+      block = pool->allocate(static_cast<unsigned int>(size + kTagSize));
+      if (block != nullptr) {
+        tag = kFromPool;
+        ++g_nodesInPool;
+      }
+    }
+  }
+  if (block == nullptr) block = ::operator new(size + kTagSize);
+  *static_cast<uint32_t*>(block) = tag;
+  return static_cast<char*>(block) + kTagSize;
+}
 
-void BinaryReaderNode::terminateMemoryPool() {}
+void BinaryReaderNode::operator delete(void* p) {
+  if (p == nullptr) return;
+  void* block = static_cast<char*>(p) - kTagSize;
+  if (*static_cast<uint32_t*>(block) == kFromPool) {
+    std::lock_guard<std::mutex> g(g_nodePoolLock);
+    g_nodePool.load()->deallocate(block);
+    --g_nodesInPool;
+  } else {
+    ::operator delete(block);
+  }
+}
+
+void BinaryReaderNode::initMemoryPool() {
+  std::lock_guard<std::mutex> g(g_nodePoolLock);
+  if (g_nodePool.load() == nullptr) g_nodePool.store(new MemPool(kPoolChunkKB, true));
+}
+
+void BinaryReaderNode::terminateMemoryPool() {
+  std::lock_guard<std::mutex> g(g_nodePoolLock);
+  MemPool* pool = g_nodePool.load();
+  if (pool == nullptr) return;
+  if (g_nodesInPool.load() != 0) {
+    // Nodes still alive need their pool; it stays.
+    KAV_TRACE(KAVE, "BinaryReaderNode::terminateMemoryPool: %u nodes alive, pool kept", g_nodesInPool.load());
+    return;
+  }
+  g_nodePool.store(nullptr);
+  delete pool;
+}
+
+bool BinaryReaderNode::isPoolActive() { return g_nodePool.load() != nullptr; }
 
 void BinaryReaderNode::getChildrenWithNodeName(const kavstl::string& name, NodeList_t& list) const {
   for (const BinaryReaderNode* c : m_children)

@@ -24,7 +24,9 @@ class BinaryReaderNode : public StringAttributeProvider {
   static void* operator new(std::size_t size);
   static void operator delete(void* p);
   static void initMemoryPool();
+  // Deletes the pool once no node from it is alive.
   static void terminateMemoryPool();
+  static bool isPoolActive();
 
   const kavstl::string& getName() const { return m_name; }
   const kavstl::string& getValue() const { return m_value; }

@@ -418,3 +418,22 @@ TEST_F(TempDir, FactoryKeepsInvalidFileAsNull) {
   ASSERT_TRUE(testbin::writeFile(path("bad.bin"), bytes));
   EXPECT_EQ(getBinaryReaderNode(path("bad.bin")), nullptr);
 }
+
+TEST(BinaryReaderNodePool, NodesGoBackWhereTheyCameFrom) {
+  // A node made before the pool exists, one made from the pool.
+  std::unique_ptr<BinaryReaderNode> heapNode(new BinaryReaderNode(false));
+  BinaryReaderNode::initMemoryPool();
+  ASSERT_TRUE(BinaryReaderNode::isPoolActive());
+  Parsed p = parse(testbin::file(sampleDocument()));
+  ASSERT_NE(p.root, nullptr);
+  heapNode.reset();
+  // Alive pool nodes keep the pool.
+  BinaryReaderNode::terminateMemoryPool();
+  EXPECT_TRUE(BinaryReaderNode::isPoolActive());
+  p.root.reset();
+  BinaryReaderNode::terminateMemoryPool();
+  EXPECT_FALSE(BinaryReaderNode::isPoolActive());
+  // Without the pool nodes come from the heap again.
+  Parsed q = parse(testbin::file(sampleDocument()));
+  EXPECT_NE(q.root, nullptr);
+}
