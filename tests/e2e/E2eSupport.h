@@ -1,0 +1,92 @@
+// Shared helpers of the end-to-end tests: they drive the library only
+// through its exported functions and look at the tree through kav::listTree.
+#ifndef TESTS_E2E_E2ESUPPORT_H
+#define TESTS_E2E_E2ESUPPORT_H
+
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "kav/tree/KavStart.h"
+#include "kav/tree/TreeListing.h"
+
+namespace e2e {
+
+const unsigned int kBaseDomain = 0x10000;
+const unsigned int kCard0 = 0x10;
+const unsigned int kCard1 = 0x11;
+
+inline std::string configDir() {
+  const char* build = std::getenv("QUIB_BUILD_DIR");
+  return std::string(build != nullptr ? build : ".") + "/config";
+}
+
+// The library reads its string-id table when it is loaded, so the
+// configuration variables must be set before the process starts: without
+// them the test program sets them and starts itself again.
+inline bool ensureConfigEnvironment() {
+  if (std::getenv("FACADEXMLPATH") != nullptr && std::getenv("FACADEFILELIST") != nullptr) return true;
+  setenv("FACADEXMLPATH", configDir().c_str(), 1);
+  setenv("FACADEFILELIST", "FileList.bin", 1);
+  char path[4096];
+  ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
+  if (n <= 0) return false;
+  path[n] = '\0';
+  std::vector<char*> args;
+  FILE* f = std::fopen("/proc/self/cmdline", "r");
+  static std::string cmdline;
+  if (f != nullptr) {
+    int c;
+    while ((c = std::fgetc(f)) != EOF) cmdline.push_back(static_cast<char>(c));
+    std::fclose(f);
+  }
+  for (size_t i = 0; i < cmdline.size(); i += std::strlen(&cmdline[i]) + 1) args.push_back(&cmdline[i]);
+  args.push_back(nullptr);
+  execv(path, args.data());
+  return false;
+}
+
+inline const bool kConfigEnvironment = ensureConfigEnvironment();
+
+inline std::vector<kav::TreeNodeInfo> tree() {
+  std::vector<kav::TreeNodeInfo> nodes;
+  kav::listTree(nodes);
+  return nodes;
+}
+
+// 2 configured, 1 not configured, 0 no such slot.
+inline unsigned int slotState(unsigned int slotId) {
+  for (const kav::TreeNodeInfo& n : tree())
+    if (n.className == "Slot" && n.slotId == slotId) return n.configurationState;
+  return 0;
+}
+
+inline unsigned int countNodes(const std::string& instanceName, unsigned int slotId) {
+  unsigned int count = 0;
+  for (const kav::TreeNodeInfo& n : tree())
+    if (n.instanceName == instanceName && n.slotId == slotId) ++count;
+  return count;
+}
+
+// Polls the condition until it holds or the limit passes.
+template <class F>
+bool waitFor(F condition, int limitMs = 20000) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
+  while (!condition()) {
+    if (std::chrono::steady_clock::now() > end) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return true;
+}
+
+inline unsigned int code(int rc) { return static_cast<unsigned int>(rc) & 0x7FFFFFFFu; }
+
+}  // namespace e2e
+
+#endif
