@@ -57,8 +57,6 @@ constexpr unsigned int SRC_LOG_USER = 135;
 constexpr unsigned int LOG_MODE_ALWAYS = 330;
 constexpr unsigned int LOG_MODE_ONCE = 331;
 
-// Ids whose rows the string-id table does not hold yet: not checked until
-// they are moved into kFixedStringIds together with their table rows.
 // Id map of an id provider: entry node name, key and value attributes.
 constexpr unsigned int ID_MAP_ENTRY = 25;
 constexpr unsigned int ID_MAP_KEY = 106;
@@ -85,11 +83,14 @@ constexpr FixedStringId kFixedStringIds[] = {
     {STRING_NOT_FOUND, "STRING_NOT_FOUND"},
     {CLASS_NAME, "class"},
     {LIBRARY_NAME, "library"},
+    {ID_MAP_ENTRY, "IdEntry"},
     {LOG_SLOT_ID_INTERNAL, "internalSlotId"},
     {LOG_SLOT_ID_OFFICIAL, "logSlotId"},
     {TABLE_LAYOUT_GROUP, "group"},
     {SKIP_NODE, "skip"},
     {SLOT_ID_CONVERTER_TABLE, "LogSlotIdConverterTable"},
+    {ID_MAP_KEY, "idKey"},
+    {ID_MAP_VALUE, "idValue"},
     {INSTANCE_NAME, "instanceName"},
     {HIDDEN, "hidden"},
     {FIELD_SIZE, "size"},
@@ -106,13 +107,26 @@ constexpr FixedStringId kFixedStringIds[] = {
     {SRC_LOG_TYPE, "logType"},
     {SRC_LOG_USER, "logUser"},
     {PARAMETER_NAME, "name"},
+    {BUILD_SIDE, "side"},
+    {PLUG_DETECT_ID, "plugDetectId"},
+    {PLUG_PATTERN, "pattern"},
+    {SLOT_ID, "slotId"},
     {PARAMETER_VALUE, "value"},
     {TRUE_TEXT, "true"},
     {LOG_MODE_ALWAYS, "logModeAlways"},
     {LOG_MODE_ONCE, "logModeOnce"},
+    {ID_KEY_CARD_TYPE, "CardTypeId"},
+    {ID_KEY_HARDWARE_LEVEL, "HardwareLevelId"},
 };
 
 constexpr std::size_t kFixedStringIdCount = sizeof(kFixedStringIds) / sizeof(kFixedStringIds[0]);
+
+constexpr bool fixedStringIdsAscending() {
+  for (std::size_t i = 1; i < kFixedStringIdCount; ++i)
+    if (kFixedStringIds[i - 1].id >= kFixedStringIds[i].id) return false;
+  return true;
+}
+static_assert(fixedStringIdsAscending(), "kFixedStringIds must be ascending without repeats");
 
 // The text the table must give a fixed id, or null when the id is not fixed.
 constexpr const char* fixedStringText(unsigned int id) {
