@@ -1,0 +1,94 @@
+// Shared pieces of the card tests: the configuration environment, the
+// library services the objects need, small trees and event recorders.
+#ifndef TESTS_CARDS_CARDSTESTSUPPORT_H
+#define TESTS_CARDS_CARDSTESTSUPPORT_H
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <vector>
+
+#include "kav/events/ConfigChangeEvent.h"
+#include "kav/events/ConfigChangeEventSender.h"
+#include "kav/events/ConfigCompleteEventSender.h"
+#include "kav/events/EventDispatcherProvider.h"
+#include "kav/events/EventMemberCallback.h"
+#include "kav/events/EventRouter.h"
+#include "kav/events/PlugEvent.h"
+#include "kav/events/PlugEventSender.h"
+#include "kav/runtime/GarbageCollector.h"
+#include "kav/runtime/TimedExecutor.h"
+#include "kav/runtime/TimeoutService.h"
+#include "kav/tree/BinaryReaderNode.h"
+#include "kav/tree/QueryBase.h"
+#include "tests/e2e/E2eSupport.h"
+
+namespace cardstest {
+
+// The time-out service, the job executor, the dispatchers, the senders the
+// card objects use and the garbage collector; once per process.
+inline void startServices() {
+  static const bool started = [] {
+    QueryBase::initMemoryPool();
+    TimeoutService::getInstance()->init(false);
+    TimedExecutor::getInstance()->init(1);
+    initEventDispatcherProvider();
+    initPlugEventSender();
+    initConfigChangeEventSender();
+    initConfigCompleteEventSender();
+    initGarbageCollector();
+    return true;
+  }();
+  (void)started;
+}
+
+// Collects the events of one filter value, delivered on the dispatcher.
+template <class T>
+class Recorder {
+ public:
+  template <class Sender>
+  Recorder(Sender* sender, const typename T::EventType& filter) {
+    EventMemberCallback<Recorder, T> callback(this, &Recorder::onEvent);
+    m_id = m_router.registerForEvent(sender->getEventSource(), filter, callback);
+  }
+  ~Recorder() { m_router.deregisterFromEvent(m_id); }
+
+  void onEvent(const T& event) {
+    std::lock_guard<std::mutex> guard(m_lock);
+    m_events.push_back(event);
+    m_wake.notify_all();
+  }
+  // The events once there are at least `count` (or after 10 s).
+  std::vector<T> waitFor(size_t count) {
+    std::unique_lock<std::mutex> lock(m_lock);
+    m_wake.wait_for(lock, std::chrono::seconds(10), [&] { return m_events.size() >= count; });
+    return m_events;
+  }
+
+ private:
+  EventRouter<T> m_router;
+  long m_id;
+  std::mutex m_lock;
+  std::condition_variable m_wake;
+  std::vector<T> m_events;
+};
+
+// A configuration element with attributes (named by text) and children.
+inline BinaryReaderNode* element(const char* name, std::initializer_list<std::pair<kavstl::string, kavstl::string>> attributes,
+                                 std::initializer_list<BinaryReaderNode*> children = {}) {
+  BinaryReaderNode* node = new BinaryReaderNode();
+  node->setName(name);
+  for (const auto& a : attributes) node->addAttribute(a.first, a.second);
+  for (BinaryReaderNode* c : children) node->addChild(c);
+  return node;
+}
+
+// Links child under parent.
+inline void link(QueryBase* parent, QueryBase* child) {
+  child->setParent(KavPtr<QueryBase>(parent));
+  parent->addChild(KavPtr<QueryBase>(child));
+}
+
+}  // namespace cardstest
+
+#endif
