@@ -253,8 +253,10 @@ TEST_F(EdalIrq, RequestsOfAVanishedDeviceAreDroppedAndTheWaitGoesOn) {
   ASSERT_EQ(0u, edalDioEnableInterrupt(h, bit(9), bit(9), 0x93000009u, msg)) << msg;
   ASSERT_TRUE(ravosim::removeCfam(3, 0));
   expectSentinelNext();
+  // The request is gone with the device: closing does not trip over it.
+  ASSERT_EQ(0u, edalDioClose(h, msg)) << msg;
   ASSERT_TRUE(ravosim::insertCfam(3, 0));
-  // The request is gone: the pin can be armed again.
+  ASSERT_EQ(0u, edalDioOpen(EdalInfo(3, 0, 17), h, msg)) << msg;
   ASSERT_EQ(0u, edalDioEnableInterrupt(h, bit(31), bit(31), 0x9300001Fu, msg)) << msg;
   EXPECT_EQ(0x9300001Fu, waiter.w.nextId());
 }
