@@ -1,7 +1,9 @@
 #include "kav/tree/FileLookup.h"
 
 #include <cstdlib>
+#include <mutex>
 
+#include "kav/runtime/IFOSGuard.h"
 #include "kav/runtime/KavTrace.h"
 #include "kav/tree/BinaryReaderFactory.h"
 #include "kav/tree/BinaryReaderNode.h"
@@ -91,7 +93,7 @@ BaseErrorData FileLookup::getXmlFileName(const kavstl::string& mainType, const k
                                          kavstl::string& parseName) {
   KAV_TRACE_STR(KAVT, "FileLookup::getXmlFileName main %s", mainType);
   KAV_TRACE_STR(KAVT, "FileLookup::getXmlFileName sub %s", subType);
-  std::lock_guard<std::mutex> g(m_mutex);
+  IFOSGuard<IFOSRcFastMutex> g(m_mutex);
   if (!m_initialised) {
     BaseErrorData err = initialise();
     if (err != 0) return err;

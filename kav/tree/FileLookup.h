@@ -5,8 +5,7 @@
 #ifndef KAV_TREE_FILELOOKUP_H
 #define KAV_TREE_FILELOOKUP_H
 
-#include <mutex>
-
+#include "kav/runtime/IFOSRcFastMutex.h"
 #include "kav/tree/BaseErrorData.h"
 #include "kav/tree/KavExport.h"
 #include "kav/tree/kavstl.h"
@@ -38,7 +37,7 @@ class KAV_EXPORT FileLookup {
   BaseErrorData initialise();
   void parseFileList(const BinaryReaderNode& root);
 
-  std::mutex m_mutex;
+  IFOSRcFastMutex m_mutex;
   bool m_initialised = false;
   kavstl::string m_xmlPath;
   kavstl::string m_fileListPath;
