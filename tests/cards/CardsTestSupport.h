@@ -58,6 +58,13 @@ class Recorder {
     m_events.push_back(event);
     m_wake.notify_all();
   }
+  // The events once the predicate holds for them (or after 10 s).
+  template <class F>
+  std::vector<T> waitUntil(F predicate) {
+    std::unique_lock<std::mutex> lock(m_lock);
+    m_wake.wait_for(lock, std::chrono::seconds(10), [&] { return predicate(m_events); });
+    return m_events;
+  }
   // The events once there are at least `count` (or after 10 s).
   std::vector<T> waitFor(size_t count) {
     std::unique_lock<std::mutex> lock(m_lock);
