@@ -159,12 +159,14 @@ class EventSourceQueue : public EventSourceBaseQueue {
         m_pSynchObject->cancelSynchEvent(w);
         return;
       }
-      if (!m_pSynchObject->waitDispatched(w, -1)) return;
-      if (isDrainedOrStuck()) {
+      if (!m_pSynchObject->waitDispatched(w, -1) || isDrainedOrStuck()) {
         m_pSynchObject->eventDelivered(w);
         return;
       }
-      if (!m_pSynchObject->eventNotYetDelivered(w, -1)) return;
+      if (!m_pSynchObject->eventNotYetDelivered(w, -1)) {
+        m_pSynchObject->cancelSynchEvent(w);
+        return;
+      }
     }
   }
 
@@ -219,30 +221,28 @@ class EventSourceQueue : public EventSourceBaseQueue {
       if (woke) {
         lockQueue();
         long rc = 1;
-        if (m_terminating.load() != 0)
-          rc = -4;
-        else if (isDeliveredLocked(ticket))
+        // A delivered event counts as delivered even when the queue has
+        // been terminated since.
+        if (isDeliveredLocked(ticket))
           rc = 0;
+        else if (m_terminating.load() != 0)
+          rc = -4;
         unlockQueue();
         if (rc != 1) {
           m_pSynchObject->eventDelivered(w);
           return rc;
         }
-        if (expired()) {
-          m_pSynchObject->cancelSynchEvent(w);
-          woke = false;
-        } else {
-          woke = m_pSynchObject->eventNotYetDelivered(w, remaining());
-        }
+        woke = !expired() && m_pSynchObject->eventNotYetDelivered(w, remaining());
       }
       if (!woke) {
-        // Timed out; the rendezvous has been left.
+        // Timed out. The waiter leaves the rendezvous only after looking at
+        // its event: until then a source deletion waits for it.
         lockQueue();
         long rc = -2;
-        if (m_terminating.load() != 0) {
-          rc = -4;
-        } else if (isDeliveredLocked(ticket)) {
+        if (isDeliveredLocked(ticket)) {
           rc = 0;
+        } else if (m_terminating.load() != 0) {
+          rc = -4;
         } else {
           Element& e = m_pElements[(ticket - m_delivered + m_oldest) % m_capacity];
           if (e.m_state == EventSourceQueueBaseElement::DELIVERING) {
@@ -253,6 +253,7 @@ class EventSourceQueue : public EventSourceBaseQueue {
         }
         unlockQueue();
         KAV_TRACE(KAVT, "EventSourceQueue::wait timed out %p,%u,%ld", this, ticket, rc);
+        m_pSynchObject->cancelSynchEvent(w);
         return rc;
       }
     }

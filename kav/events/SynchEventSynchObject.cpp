@@ -124,7 +124,6 @@ bool SynchEventSynchObject::waitDispatched(Waiter& w, long timeoutMs) {
   m_pCounterMutex->mutexRequest(-1);
   if (m_terminating != 0) {
     m_pCounterMutex->mutexRelease();
-    cancelSynchEvent(w);
     return false;
   }
   arriveLocked(&w);
@@ -134,19 +133,15 @@ bool SynchEventSynchObject::waitDispatched(Waiter& w, long timeoutMs) {
   // The phase may have completed just as the wait timed out.
   bool passed = (w.round != m_roundOne) && m_terminating == 0;
   m_pCounterMutex->mutexRelease();
-  if (!passed) {
-    if (rc != IFOS_RC_OK && rc != IFOS_RC_EVENT_TIMEOUT) KAV_TRACE(KAVE, "SynchEventSynchObject: wait %.8X", rc);
-    cancelSynchEvent(w);
-    return false;
-  }
-  return true;
+  if (!passed && rc != IFOS_RC_OK && rc != IFOS_RC_EVENT_TIMEOUT)
+    KAV_TRACE(KAVE, "SynchEventSynchObject: wait %.8X", rc);
+  return passed;
 }
 
 bool SynchEventSynchObject::eventNotYetDelivered(Waiter& w, long timeoutMs) {
   m_pCounterMutex->mutexRequest(-1);
   if (m_terminating != 0) {
     m_pCounterMutex->mutexRelease();
-    cancelSynchEvent(w);
     return false;
   }
   acknowledgeLocked(&w);
@@ -155,12 +150,8 @@ bool SynchEventSynchObject::eventNotYetDelivered(Waiter& w, long timeoutMs) {
   m_pCounterMutex->mutexRequest(-1);
   bool passed = (w.round != m_roundTwo) && m_terminating == 0;
   m_pCounterMutex->mutexRelease();
-  if (!passed) {
-    cancelSynchEvent(w);
-    return false;
-  }
-  w.pending = 0;
-  return true;
+  if (passed) w.pending = 0;
+  return passed;
 }
 
 void SynchEventSynchObject::eventDispatched() {

@@ -40,10 +40,12 @@ class SynchEventSynchObject {
   void eventDelivered(Waiter& w) { cancelSynchEvent(w); }
   // Phase one: arrives and waits for the next dispatched event, at most
   // timeoutMs (negative: no limit). False on time-out or termination; the
-  // waiter has then left.
+  // waiter is still part of the rendezvous and leaves with cancelSynchEvent
+  // once it has looked at its event.
   bool waitDispatched(Waiter& w, long timeoutMs);
   // Phase two for a waiter whose event is not yet delivered: acknowledges
-  // and waits for the others. False on time-out or termination (left).
+  // and waits for the others. False on time-out or termination (still to
+  // leave, as above).
   bool eventNotYetDelivered(Waiter& w, long timeoutMs);
   // The dispatcher's part after every dispatched event.
   void eventDispatched();

@@ -183,6 +183,35 @@ TEST(OsFastMutex, SerialisesThreads) {
 }
 
 // ---------------------------------------------------------------------------
+// Guard over any lockable object
+
+class Lockable {
+ public:
+  unsigned long mutexRequest(int timeout) const {
+    m_log += "request(" + std::to_string(timeout) + ")";
+    return 0;
+  }
+  unsigned long mutexRelease() const {
+    m_log += "release";
+    return 0;
+  }
+  mutable std::string m_log;
+};
+
+TEST(OsGuard, RequestsWithoutLimitAndReleasesAtScopeEnd) {
+  const Lockable object;
+  {
+    IFOSGuard<const Lockable> g(object);
+    EXPECT_EQ(object.m_log, "request(-1)");
+  }
+  EXPECT_EQ(object.m_log, "request(-1)release");
+  {
+    IFOSGuard<const Lockable> none(static_cast<const Lockable*>(nullptr));
+  }
+  EXPECT_EQ(object.m_log, "request(-1)release");
+}
+
+// ---------------------------------------------------------------------------
 // Named mutexes
 
 class OsNamedMutex : public ::testing::Test {

@@ -1,0 +1,236 @@
+// Senders on several threads, handlers that send, register and deregister
+// while deliveries run, and sources deleted while events are queued. Run
+// under the tsan preset as well.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <thread>
+
+#include "EventTestSupport.h"
+#include "kav/events/DioEvent.h"
+#include "kav/events/OscillatorEvent.h"
+#include "kav/events/PlugEvent.h"
+
+using namespace evtest;
+
+namespace {
+
+class RaceTest : public EventTest {};
+
+// Sends until accepted; a full queue is retried.
+template <class T>
+long sendRetrying(EventSource<T>* source, T& e) {
+  for (;;) {
+    long rc = source->sendAnyEvents(e, 0, false);
+    if (rc != -3) return rc;
+    std::this_thread::yield();
+  }
+}
+
+// Checks that the events of every sender thread arrive in its send order.
+struct OrderChecker {
+  std::mutex mutex;
+  std::vector<unsigned> next;
+  std::atomic<int> total{0};
+  std::atomic<int> outOfOrder{0};
+  explicit OrderChecker(unsigned threads) : next(threads, 0) {}
+  void requestReference() {}
+  void releaseReference() {}
+  void handle(const DioEvent& e) {
+    unsigned thread = e.getEventId() >> 16, seq = e.getEventId() & 0xFFFF;
+    std::lock_guard<std::mutex> l(mutex);
+    if (thread >= next.size() || next[thread] != seq) outOfOrder.fetch_add(1);
+    if (thread < next.size()) next[thread] = seq + 1;
+    total.fetch_add(1);
+  }
+};
+
+TEST_F(RaceTest, SendersOnSeveralThreadsKeepTheirOrder) {
+  constexpr unsigned kThreads = 3, kEvents = 2000;
+  EventSource<DioEvent>* source = createEventSource<DioEvent>(64, PRIORITY_0, DEBUG_ID_NONE, 0, 4000);
+  EventRouter<DioEvent> router;
+  OrderChecker checker(kThreads);
+  registerForEvent(source, &router, &checker, &OrderChecker::handle, false);
+  std::vector<std::thread> senders;
+  for (unsigned t = 0; t < kThreads; ++t)
+    senders.emplace_back([&, t] {
+      for (unsigned i = 0; i < kEvents; ++i) {
+        DioEvent e((t << 16) | i, 0, 0, 0);
+        ASSERT_EQ(0, sendRetrying(source, e));
+      }
+    });
+  for (auto& s : senders) s.join();
+  ASSERT_TRUE(waitUntil([&] { return checker.total.load() == static_cast<int>(kThreads * kEvents); }));
+  EXPECT_EQ(0, checker.outOfOrder.load());
+  deleteEventSource(source);
+}
+
+// A busy handler: sends follow-up events (bounded), registers new
+// registrations and deregisters older ones, its own included.
+struct BusyHandler {
+  EventSource<DioEvent>* source = nullptr;
+  EventSource<OscillatorEvent>* other = nullptr;
+  EventRouter<DioEvent>* router = nullptr;
+  std::atomic<int> calls{0};
+  std::atomic<int> followUps{0};
+  std::mutex mutex;
+  std::vector<long> mine;
+  void requestReference() {}
+  void releaseReference() {}
+  void handle(const DioEvent& e, long id) {
+    int n = calls.fetch_add(1);
+    if (e.getP1() == 0 && followUps.fetch_add(1) < 500) {
+      DioEvent f(e.getEventId(), 1, 0, 0);
+      source->sendAnyEvents(f, 0, false);
+      OscillatorEvent o;
+      other->sendAnyEvents(o, 0, false);
+    }
+    if (n % 3 == 0) {
+      long added = registerForEvent(source, router, this, &BusyHandler::handle, false);
+      std::lock_guard<std::mutex> l(mutex);
+      if (added >= 0) mine.push_back(added);
+    }
+    if (n % 4 == 1) {
+      long victim = -1;
+      {
+        std::lock_guard<std::mutex> l(mutex);
+        if (mine.size() > 2) {
+          victim = mine.front();
+          mine.erase(mine.begin());
+        }
+      }
+      if (victim >= 0) router->deregisterFromEvent(victim);
+    }
+    if (n % 7 == 2) {
+      {
+        std::lock_guard<std::mutex> l(mutex);
+        for (auto it = mine.begin(); it != mine.end(); ++it)
+          if (*it == id) {
+            mine.erase(it);
+            break;
+          }
+      }
+      router->deregisterFromEvent(id);  // its own, while it runs
+    }
+  }
+};
+
+struct Counter {
+  std::atomic<int> n{0};
+  void requestReference() {}
+  void releaseReference() {}
+  void handle(const OscillatorEvent&) { n.fetch_add(1); }
+};
+
+TEST_F(RaceTest, HandlersSendRegisterAndDeregisterWhileOthersDoTheSame) {
+  EventSource<DioEvent>* source = createEventSource<DioEvent>(100, PRIORITY_0, DEBUG_ID_NONE, 0, 4000);
+  EventSource<OscillatorEvent>* other = createEventSource<OscillatorEvent>(100, PRIORITY_1, DEBUG_ID_NONE, 0, 4000);
+  auto router = std::make_unique<EventRouter<DioEvent>>();
+  EventRouter<OscillatorEvent> otherRouter;
+  BusyHandler busy;
+  busy.source = source;
+  busy.other = other;
+  busy.router = router.get();
+  Counter counter;
+  registerForEvent(other, &otherRouter, &counter, &Counter::handle, false);
+  for (int i = 0; i < 3; ++i) {
+    long id = registerForEvent(source, router.get(), &busy, &BusyHandler::handle, false);
+    std::lock_guard<std::mutex> l(busy.mutex);
+    busy.mine.push_back(id);
+  }
+  std::atomic<bool> stop{false};
+  // Outside threads register and deregister on the same router meanwhile.
+  std::thread churn([&] {
+    Counter dummy;
+    while (!stop.load()) {
+      long id = registerForEvent(source, router.get(), &busy, &BusyHandler::handle, false);
+      std::this_thread::yield();
+      if (id >= 0) router->deregisterFromEvent(id);
+      long q = registerForEvent(other, &otherRouter, &dummy, &Counter::handle, false);
+      if (q >= 0) {
+        otherRouter.quiesceEvent(q);
+        otherRouter.wakeUpEvent(q);
+        otherRouter.deregisterFromEvent(q);
+      }
+    }
+  });
+  std::vector<std::thread> senders;
+  for (unsigned t = 0; t < 2; ++t)
+    senders.emplace_back([&, t] {
+      for (unsigned i = 0; i < 300; ++i) {
+        DioEvent e(t * 1000 + i, 0, 0, 0);
+        ASSERT_EQ(0, sendRetrying(source, e));
+      }
+    });
+  for (auto& s : senders) s.join();
+  // Let the follow-ups drain: a marker behind everything of priority 0.
+  ASSERT_TRUE(waitUntil([&] { return source->getQueue()->getCount() == 0; }));
+  stop.store(true);
+  churn.join();
+  EXPECT_GT(busy.calls.load(), 0);
+  deleteEventSource(source);
+  deleteEventSource(other);
+  router.reset();
+  EXPECT_GT(counter.n.load(), 0);
+}
+
+TEST_F(RaceTest, ASourceDeletedWhileEventsAreQueuedAndSendersKeepSending) {
+  EventSource<DioEvent>* holder = createEventSource<DioEvent>(10, PRIORITY_0, DEBUG_ID_NONE, 0, 4000);
+  EventSource<DioEvent>* source = createEventSource<DioEvent>(50, PRIORITY_0, DEBUG_ID_NONE, 0, 4000);
+  EventRouter<DioEvent> holderRouter;
+  Gate<DioEvent> gate;
+  registerForEvent(holder, &holderRouter, &gate, &Gate<DioEvent>::handle, false);
+  EventRouter<DioEvent> router;
+  Journal j;
+  Listener<DioEvent> l(j, 1);
+  long id = registerForEvent(source, &router, &l, &Listener<DioEvent>::handle, false);
+  DioEvent e(0, 0, 0, 0);
+  holder->sendAnyEvents(e, 0, false);
+  ASSERT_TRUE(waitUntil([&] { return gate.entered.load(); }));
+  std::atomic<int> accepted{0};
+  std::vector<std::thread> senders;
+  for (unsigned t = 0; t < 3; ++t)
+    senders.emplace_back([&, t] {
+      // Until the deletion refuses them; a full queue is retried.
+      for (unsigned i = 0;; ++i) {
+        DioEvent ev(t * 1000 + i, 0, 0, 0);
+        long rc = source->sendAnyEvents(ev, 0, false);
+        if (rc == -4) return;
+        if (rc == 0) accepted.fetch_add(1);
+        std::this_thread::yield();
+      }
+    });
+  ASSERT_TRUE(waitUntil([&] { return accepted.load() >= 10; }));
+  std::thread deleter([&] { deleteEventSource(source); });
+  for (auto& s : senders) s.join();  // all saw -4: the source is deleting
+  gate.open.store(true);
+  deleter.join();
+  EXPECT_EQ(accepted.load(), j.count.load()) << "every accepted event was delivered before the deletion ended";
+  EXPECT_FALSE(router.hasSource(id));
+  deleteEventSource(holder);
+}
+
+TEST_F(RaceTest, WaitingSendersWakeWhenTheirSourceGoesAway) {
+  EventSource<DioEvent>* holder = createEventSource<DioEvent>(10, PRIORITY_0, DEBUG_ID_NONE, 0, 4000);
+  EventSource<DioEvent>* source = createEventSource<DioEvent>(10, PRIORITY_0, DEBUG_ID_NONE, 0, 4000);
+  EventRouter<DioEvent> holderRouter;
+  Gate<DioEvent> gate;
+  registerForEvent(holder, &holderRouter, &gate, &Gate<DioEvent>::handle, false);
+  DioEvent e(0, 0, 0, 0);
+  holder->sendAnyEvents(e, 0, false);
+  ASSERT_TRUE(waitUntil([&] { return gate.entered.load(); }));
+  std::atomic<long> result{1};
+  std::thread waiter([&] {
+    DioEvent ev(1, 0, 0, 0);
+    result.store(source->sendEvents(ev, nullptr, true, -1, false));
+  });
+  ASSERT_TRUE(waitUntil([&] { return source->getQueue()->getCount() == 1; }));
+  std::thread deleter([&] { deleteEventSource(source); });
+  gate.open.store(true);
+  waiter.join();
+  deleter.join();
+  EXPECT_EQ(0, result.load()) << "the event was delivered before the source went";
+  deleteEventSource(holder);
+}
+
+}  // namespace
