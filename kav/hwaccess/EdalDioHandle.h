@@ -18,6 +18,8 @@ class EdalDioHandle : public EdalHandle {
 
   // False when the handle's lock could not be created; such a handle is unusable.
   bool isValid() const { return m_pLock != nullptr; }
+  // Always 0; kept for the layout of the handle.
+  unsigned int getReserved() const { return m_reserved; }
 
   static bool pinValid(unsigned int pin);
   static unsigned int pinBit(unsigned int pin) { return 0x80000000u >> pin; }
