@@ -121,6 +121,48 @@ TEST_F(FruBuilderTest, DetectorsWithTheSameIdAreRefused) {
   EXPECT_EQ(0x7002u, builder->deleteContainerInSlot(KavPtr<Slot>()).getRcWithoutLogFlag());
 }
 
+TEST_F(FruBuilderTest, PlugEventsScheduleBuildsOnlyWhenTheObjectSetChanges) {
+  std::unique_ptr<BinaryReaderNode> node(element("Builder", {}, {row("1", {buildList("Any", {"NoSuchCard"})})}));
+  KavPtr<Slot> slot(new Slot());
+  slot->setSlotId(0x60);
+  KavPtr<FruBuilder> builder(new FruBuilder());
+  ASSERT_EQ(0u, builder->setAttributes(AttributeInfo(nullptr, node.get(), nullptr)).getRc());
+  cardstest::link(slot.getRawPointer(), builder.getRawPointer());
+  KavPtr<PlugDetectHwrIp> first(new PlugDetectHwrIp());
+  KavPtr<PlugDetectHwrIp> high(new PlugDetectHwrIp());
+  high->setPlugDetectId(40);
+  cardstest::link(builder.getRawPointer(), first.getRawPointer());
+  cardstest::link(builder.getRawPointer(), high.getRawPointer());
+  ASSERT_EQ(0u, builder->linkTreeElements().getRc());
+
+  // A detector with an id of 32 or more never changes the pattern.
+  high->setPlugState(PlugDetectHwrInterface::PLUGGED);
+  builder->handlePlugEvent(PlugEvent(0x60, 40, PlugEvent::PLUG));
+  EXPECT_EQ(0u, builder->getCurrentPattern().bits);
+  EXPECT_EQ(0u, builder->getPendingJobId());
+  EXPECT_TRUE(builder->readIsPlugged(true));
+
+  first->setPlugState(PlugDetectHwrInterface::PLUGGED);
+  builder->handlePlugEvent(PlugEvent(0x60, 0, PlugEvent::PLUG));
+  EXPECT_EQ(1u, builder->getCurrentPattern().bits);
+  const unsigned int job = builder->getPendingJobId();
+  EXPECT_NE(0u, job);
+  // The reporting detector now waits for the unplug.
+  EXPECT_FALSE(first->isWaitingForPlug());
+
+  // The same object set again: the pending build stays.
+  builder->handlePlugEvent(PlugEvent(0x60, 0, PlugEvent::PLUG));
+  EXPECT_EQ(job, builder->getPendingJobId());
+
+  // An unplug within the delay drops the pending build; removal is immediate.
+  first->setPlugState(PlugDetectHwrInterface::UNPLUGGED);
+  builder->handlePlugEvent(PlugEvent(0x60, 0, PlugEvent::UNPLUG));
+  EXPECT_EQ(0u, builder->getCurrentPattern().bits);
+  EXPECT_EQ(0u, builder->getPendingJobId());
+  EXPECT_TRUE(first->isWaitingForPlug());
+  EXPECT_FALSE(TimedExecutor::getInstance()->deleteJob(job));
+}
+
 using FruBuilderDeathTest = FruBuilderTest;
 
 TEST_F(FruBuilderDeathTest, UnknownLocalSideEndsTheProcess) {
