@@ -31,7 +31,11 @@ unsigned int speedKhz(const i2c::i2cInfo_s& info) {
 unsigned int failed(ravo_struct* port, const std::string& text, std::string& msg) {
   unsigned int err = lastErrno();
   KAV_TRACE_STR(KAVE, "edalI2c: %s errno=%u", text, err);
-  msg = join(msg, text);
+  // Texts that bring their own leading blank are appended as they are.
+  if (!text.empty() && text[0] == ' ')
+    msg += text;
+  else
+    msg = join(msg, text);
   edalFfdc::collectI2c(port, msg);
   return edal::EDAL_I2C_BASE + err;
 }
