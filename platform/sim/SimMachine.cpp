@@ -519,7 +519,7 @@ ravo_struct* openHandle(Call& c, Family f, const char* path, int flags, bool wit
     return nullptr;
   }
   for (ravo_struct* other : c.m.handles) {
-    if (other->path == c.path && other->generation == c.m.generation &&
+    if (other->path == c.path && other->generation == c.m.generation && other->epoch == cfam->epoch &&
         ((flags & O_EXCL) || (other->flags & O_EXCL))) {
       c.fail(EBUSY, "the device is open exclusively or already open");
       return nullptr;
