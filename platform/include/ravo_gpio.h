@@ -99,7 +99,9 @@ RAVO_API int ravo_gpio_config(ravo_struct* h, int cmd, uint32_t id, void* value,
  * empty (EINVAL). */
 RAVO_API int ravo_gpio_event_init(ravo_gpio_event_t* event, uint32_t high_mask, uint32_t low_mask);
 
-/* Clears the latched interrupt conditions of the pins in the mask. */
+/* Clears the latched interrupt conditions of the pins in the mask. A pin's
+ * condition is latched when a request watching it completes (ravo_aio.h);
+ * it does not hold back later requests. */
 RAVO_API int ravo_gpio_reset_interrupt_condition(ravo_struct* h, uint32_t mask);
 
 /* First-failure data of the engine, see ravo_ffdc.h. Each extract returns
