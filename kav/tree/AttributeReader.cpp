@@ -10,7 +10,6 @@
 
 namespace {
 
-const unsigned int kAttributeMissing = 0x7145;
 const unsigned int kFormatError = 0x7149;
 const unsigned int kHexTooLong = 0x714A;
 
