@@ -3,6 +3,7 @@
 
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "kav/tree/BinaryReaderFactory.h"
@@ -436,4 +437,15 @@ TEST(BinaryReaderNodePool, NodesGoBackWhereTheyCameFrom) {
   // Without the pool nodes come from the heap again.
   Parsed q = parse(testbin::file(sampleDocument()));
   EXPECT_NE(q.root, nullptr);
+}
+
+TEST_F(TempDir, FactoryGivesAllThreadsTheSameTree) {
+  ASSERT_TRUE(testbin::writeFile(path("doc.bin"), testbin::file(sampleDocument())));
+  std::vector<const BinaryReaderNode*> seen(4, nullptr);
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t) threads.emplace_back([&, t] { seen[t] = getBinaryReaderNode(path("doc.bin")); });
+  for (auto& th : threads) th.join();
+  ASSERT_NE(seen[0], nullptr);
+  for (const BinaryReaderNode* n : seen) EXPECT_EQ(n, seen[0]);
+  EXPECT_EQ(BinaryReaderFactory::getInstance()->getCacheSize(), 1u);
 }
