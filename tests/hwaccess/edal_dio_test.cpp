@@ -285,6 +285,17 @@ TEST_P(EdalDioFault, OnceAndAlways) {
 INSTANTIATE_TEST_SUITE_P(EveryOperation, EdalDioFault, ::testing::ValuesIn(kDioOps),
                          [](const ::testing::TestParamInfo<DioOp>& i) { return std::string(i.param.name); });
 
+TEST_F(EdalDio, FirstFailureDataIsTakenOnlyOnce) {
+  ravosim::failCalls("ravo_gpio_write_output_pins", kPath, EIO, 1);
+  std::string first;
+  EXPECT_EQ(0x50005u, edalDioSet(h, 1, 1, first));
+  ravosim::failCalls("ravo_gpio_blink", kPath, ENODEV, 1);
+  std::string second;
+  EXPECT_EQ(0x50013u, edalDioBlink(h, 1, second));
+  EXPECT_TRUE(contains(second, "ravo_gpio_blink on /dev/gpio/L03C0E17 failed")) << second;
+  EXPECT_FALSE(contains(second, "ravo_gpio_write_output_pins")) << second;
+}
+
 TEST_F(EdalDio, PldSetConfigReadFailureSaysSo) {
   ravosim::failCalls("ravo_gpio_config", kPath, EIO, 1);
   std::string msg;

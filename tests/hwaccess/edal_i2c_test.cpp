@@ -218,6 +218,20 @@ TEST_F(EdalI2c, MasterParameterFailuresNameTheParameter) {
   EXPECT_TRUE(contains(msg, "setI2cMasterParam error writing RAVO_IIC_CFG_TIMEOUT")) << msg;
 }
 
+TEST_F(EdalI2c, FirstFailureDataIsTakenOnlyOnce) {
+  const unsigned char out[1] = {1};
+  std::string first;
+  EXPECT_EQ(0x70000u + ENXIO, edalI2cWrite(h, info(1, 1, 0xA2), 0, out, 1, first));
+  EXPECT_TRUE(contains(first, "ravo_siic_write on /dev/iic/L01C0E05P01 failed")) << first;
+  ravosim::failCalls("ravo_siic_read", kPort1, EIO, 1);
+  std::string second;
+  unsigned char in[1];
+  unsigned len = 1;
+  EXPECT_EQ(0x70005u, edalI2cRead(h, info(1), 0, in, len, second));
+  EXPECT_TRUE(contains(second, "ravo_siic_read on /dev/iic/L01C0E05P01 failed")) << second;
+  EXPECT_FALSE(contains(second, "ravo_siic_write")) << second;
+}
+
 TEST_F(EdalI2c, UndefinedTransferMode) {
   std::string msg;
   const unsigned char out[1] = {1};
