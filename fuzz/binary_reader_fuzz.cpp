@@ -5,10 +5,25 @@
 #include <cstdint>
 #include <vector>
 
+#include "kav/tree/AttributeReader.h"
 #include "kav/tree/BinaryReaderNode.h"
 #include "kav/tree/BinaryReaderParser.h"
+#include "kav/tree/StringToId.h"
 
 namespace {
+
+unsigned int g_attributeId = 0;
+
+// The number and hexadecimal parsers see every attribute value.
+std::size_t parseValue(const kavstl::string& text) {
+  unsigned int v = 0;
+  BaseErrorData rc = getVal(text, v, g_attributeId);
+  unsigned char buf[16];
+  unsigned int len = 0;
+  BaseErrorData hex = readHexData(buf, &len, sizeof buf, text);
+  if (len > sizeof buf) __builtin_trap();
+  return v + len + rc.getRcWithoutLogFlag() + hex.getRcWithoutLogFlag();
+}
 
 // Touches every node, attribute and text so that the sanitizers see any
 // dangling or out-of-range data the reader might have left behind.
@@ -21,7 +36,7 @@ std::size_t walk(const BinaryReaderNode& root) {
     total += n->getName().size() + n->getValue().size();
     for (const auto& a : n->getAttributes()) {
       kavstl::string v;
-      if (n->getAttributeValue(a.first, v, true) == 0) total += v.size();
+      if (n->getAttributeValue(a.first, v, true) == 0) total += v.size() + parseValue(v);
     }
     BinaryReaderNode::NodeList_t same;
     n->getChildrenWithNodeName(n->getName(), same);
@@ -35,6 +50,7 @@ std::size_t walk(const BinaryReaderNode& root) {
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   BinaryReaderParser::setChecksumCheck(false);
+  g_attributeId = get_id_by_string("fuzzedAttribute");
   return 0;
 }
 
