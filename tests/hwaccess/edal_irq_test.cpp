@@ -424,6 +424,27 @@ TEST_F(EdalIrq, CorruptedKeyEndsTheProcess) {
   ASSERT_EQ(0u, edalDioDisableInterrupt(h, bit(20), msg)) << msg;
 }
 
+TEST_F(EdalIrq, CorruptedKeyOfACompletedRequestEndsTheProcessInTheWaiter) {
+  std::string msg;
+  // Completes at once and waits in the context for the interrupt thread.
+  ASSERT_EQ(0u, edalDioEnableInterrupt(h, bit(31), bit(31), 0x9300001Fu, msg)) << msg;
+  EdalDioHandle* dio = dynamic_cast<EdalDioHandle*>(h);
+  ASSERT_NE(nullptr, dio);
+  EdalDioAioKey* key = static_cast<EdalDioAioKey*>(ravo_aiocb_return_key(dio->getAiocb(31)));
+  ASSERT_NE(nullptr, key);
+  EXPECT_DEATH(
+      {
+        key->pin = 3;
+        unsigned id = 0;
+        edalDioWaitForInterrupt(id, msg);
+      },
+      "percAbend: reason=0x00000000 .*arg7=11");
+  // Intact, the same request is delivered.
+  unsigned id = 0;
+  ASSERT_EQ(0u, edalDioWaitForInterrupt(id, msg)) << msg;
+  EXPECT_EQ(0x9300001Fu, id);
+}
+
 // Several threads arm and disarm their own pins while the machine toggles
 // them and the interrupt thread delivers.
 TEST_F(EdalIrq, ConcurrentEnableDisableAndDelivery) {
