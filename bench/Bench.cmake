@@ -17,3 +17,10 @@ if(TARGET mempool_bench)
   target_link_libraries(mempool_bench PRIVATE ${CMAKE_DL_LIBS})
 endif()
 # ---- end mempool_bench -------------------------------------------------------
+
+# ---- config_reader_bench (library reader against pugixml) -------------------
+if(TARGET config_reader_bench AND TARGET kavxml_core)
+  target_link_libraries(config_reader_bench PRIVATE kavxml_core)
+  target_compile_definitions(config_reader_bench PRIVATE QUIB_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
+endif()
+# ---- end config_reader_bench -------------------------------------------------
