@@ -6,7 +6,7 @@
  * malloc (the caller frees it with free); ..._ffdc_unlock discards the
  * records that were extracted so that new failures are captured again. Up
  * to RAVO_FFDC_MAX_RECORDS records are kept per device; while they are all
- * taken, later failures are counted in the last record but not kept.
+ * taken, later failures are not recorded until the next unlock.
  *
  * Chain buffer layout (host byte order):
  *   header   uint32 magic RAVO_FFDC_CHAIN_MAGIC, uint32 total size in bytes,
