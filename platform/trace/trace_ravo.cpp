@@ -212,8 +212,8 @@ void trace_ravo_write_all(trace_ravo_desc_t desc, const char* fmt, unsigned int 
     if (b.rpos >= b.wpos) b.rpos = pos;
     unsigned char* dst = &b.data[pos % size];
     std::memcpy(dst, &h, sizeof h);
-    std::memcpy(dst + sizeof h, args, nargs * sizeof(uint32_t));
-    std::memcpy(dst + sizeof h + nargs * sizeof(uint32_t), str, slen);
+    if (nargs != 0) std::memcpy(dst + sizeof h, args, nargs * sizeof(uint32_t));
+    if (slen != 0) std::memcpy(dst + sizeof h + nargs * sizeof(uint32_t), str, slen);
     b.wpos = pos + h.len;
     ++b.records;
   }
@@ -222,8 +222,8 @@ void trace_ravo_write_all(trace_ravo_desc_t desc, const char* fmt, unsigned int 
     std::string text = std::string(desc->name) + " " +
                        recordText(h, [&] {
                          static thread_local unsigned char body[TRACE_RAVO_MAX_ARGS * 4 + TRACE_RAVO_MAX_STRING];
-                         std::memcpy(body, args, nargs * sizeof(uint32_t));
-                         std::memcpy(body + nargs * sizeof(uint32_t), str, slen);
+                         if (nargs != 0) std::memcpy(body, args, nargs * sizeof(uint32_t));
+                         if (slen != 0) std::memcpy(body + nargs * sizeof(uint32_t), str, slen);
                          return body;
                        }()) +
                        "\n";
