@@ -1,5 +1,6 @@
 #include "kav/cards/FruBuilder.h"
 
+#include <mutex>
 #include <new>
 
 #include "kav/cards/AsynchFruBuilder.h"
@@ -99,7 +100,8 @@ void FruBuilder::checkRouter(const void* router) {
 
 FruBuilder::FruBuilder()
     : m_currentPattern{0}, m_pendingJobId(0), m_pRouter(nullptr), m_plugRegistrationId(-1) {
-  if (m_SideString.empty()) m_SideString = getSideString();
+  static std::once_flag s_sideOnce;
+  std::call_once(s_sideOnce, [] { m_SideString = getSideString(); });
   m_pRouter = new (std::nothrow) EventRouter<PlugEvent>();
   checkRouter(m_pRouter);
 }
