@@ -5,6 +5,7 @@
 #define TESTS_TREE_TREETESTNODES_H
 
 #include <map>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,11 @@ inline std::vector<std::string>& callLog() {
   static std::vector<std::string> s_log;
   return s_log;
 }
+inline void logCall(const std::string& call) {
+  static std::mutex s_lock;
+  std::lock_guard<std::mutex> g(s_lock);
+  callLog().push_back(call);
+}
 
 inline std::string nameOf(const QueryBase& node) { return get_string_by_id(node.getInstanceId()); }
 
@@ -29,13 +35,13 @@ class Recording : public Base {
  public:
   using Base::Base;
   BaseErrorData init(initSequence::Id_t step) override {
-    callLog().push_back(nameOf(*this) + ":i" + std::to_string(step));
+    logCall(nameOf(*this) + ":i" + std::to_string(step));
     auto it = m_initRc.find(step);
     if (it != m_initRc.end()) return BaseErrorData(BaseErrorData::NO_OVERWRITE, it->second);
     return Base::init(step);
   }
   BaseErrorData terminate(terminateSequence::Id_t step) override {
-    callLog().push_back(nameOf(*this) + ":t" + std::to_string(step));
+    logCall(nameOf(*this) + ":t" + std::to_string(step));
     return Base::terminate(step);
   }
   void failInit(initSequence::Id_t step, unsigned int rc) { m_initRc[step] = rc; }

@@ -287,16 +287,16 @@ TEST_F(ListAccess, HeldAccessExtendsToNewElementsAndEndsWithTheList) {
 
 TEST(ExecListAccess, RealMutexesOfSeveralObjects) {
   TestAtomic x("x"), y("y");
-  ExecList<QueryBase> list;
-  list.addElement(KavPtr<QueryBase>(&x));
-  list.addElement(KavPtr<QueryBase>(&y));
   std::atomic<int> inside{0};
   std::atomic<int> maxInside{0};
   std::vector<std::thread> threads;
   for (int t = 0; t < 3; ++t) {
     threads.emplace_back([&] {
       for (int i = 0; i < 200; ++i) {
-        ExecList<QueryBase> mine(list);
+        // Lists are not shared between threads: each builds its own.
+        ExecList<QueryBase> mine;
+        mine.addElement(KavPtr<QueryBase>(&x));
+        mine.addElement(KavPtr<QueryBase>(&y));
         ASSERT_EQ(mine.requestListAccess(0), 0u);
         int now = ++inside;
         if (now > maxInside) maxInside = now;
