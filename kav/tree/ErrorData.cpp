@@ -1,7 +1,13 @@
 #include "kav/tree/ErrorData.h"
 
+#include <atomic>
 #include <cstdio>
+#include <cstdlib>
+#include <mutex>
 
+#include "kav/diag/LogSlotIdConverterEntry.h"
+#include "kav/diag/SrcLineEntry.h"
+#include "kav/diag/XmlLookupTable.h"
 #include "kav/runtime/KavTrace.h"
 #include "kav/tree/BsIdentity.h"
 #include "kav/tree/Logger.h"
@@ -16,7 +22,12 @@ const unsigned int kSecondaryKeyLabelId = 129;
 const BaseErrorData::LogMode_t kLogModeAlways = 2;
 
 // The official slot id under which the platform log knows a slot.
-unsigned int logSlotId(unsigned int slotId) { return slotId; }
+unsigned int logSlotId(unsigned int slotId) { return convertSlotIdToLogSlotId(slotId); }
+
+// The error table: created on the first use that can read it, then only
+// read (from any thread).
+std::atomic<XmlLookupTable<SrcLineEntry>*> g_srcTable{nullptr};
+std::mutex g_srcTableLock;
 
 kavstl::string hexKey(unsigned int key) {
   char text[16];
@@ -110,12 +121,27 @@ void ErrorData::prepareLogData(const kavstl::vector<unsigned int>& pihs, const k
 
   if (!isSrcDefined() || !primaryKey.empty()) {
     if (!initSrcLookup()) {
-      microcodeLog(__FILE__, __LINE__, "No SrcLookupTable found", kLogModeAlways, false);
+      microcodeLog("kav/ErrorData", __LINE__, "No SrcLookupTable found", kLogModeAlways, false);
     } else {
-      char text[256];
-      std::snprintf(text, sizeof text, "No SRC definition found for PrimKey='%s' and SecKey='%s'", primary.c_str(),
-                    secondary.c_str());
-      KAV_TRACE_STR(KAVE, "%s", text);
+      const SrcLineEntry* row = g_srcTable.load()->getMatch(SrcLineKey(primary, secondary), true);
+      if (row != nullptr) {
+        setSrc(row->getSrc());
+        clearSlotIdOrder();
+        setSlotIdOrder(row->getPihPositions());
+        setEventName(row->getEventName());
+        setLogMode(row->getLogMode());
+        setFedcOptions(row->getFedcOptions());
+        setLogClassType(row->getLogClassType());
+        setLogType(row->getLogType());
+        setLogUser(row->getLogUser());
+        setLogStatus(row->getLogStatus());
+        setTrailer(row->getTrailer());
+      } else {
+        char text[256];
+        std::snprintf(text, sizeof text, "No SRC definition found for PrimKey='%s' and SecKey='%s'",
+                      primary.c_str(), secondary.c_str());
+        KAV_TRACE_STR(KAVE, "%s", text);
+      }
     }
   } else {
     setFedcOptions(1);
@@ -143,4 +169,24 @@ kavstl::string ErrorData::getDumpTree(void (*writer)(std::ostream&)) {
   return kavstl::string();
 }
 
-bool ErrorData::initSrcLookup() { return false; }
+bool ErrorData::initSrcLookup() {
+  if (g_srcTable.load() != nullptr) return true;
+  // Without the configuration variables the file lookup would end the
+  // process; logging an error must not (a tool, a unit test).
+  if (std::getenv("FACADEXMLPATH") == nullptr || std::getenv("FACADEFILELIST") == nullptr) {
+    KAV_TRACE(KAVE, "ErrorData::initSrcLookup without configuration");
+    return false;
+  }
+  std::lock_guard<std::mutex> guard(g_srcTableLock);
+  if (g_srcTable.load() != nullptr) return true;
+  auto* table = new XmlLookupTable<SrcLineEntry>();
+  BaseErrorData rc = table->readXmlTable("SrcEntry");
+  KAV_TRACE(KAVT, "ErrorData::initSrcLookup rows=%u rc=0x%08X", table->elementCount(), rc.getRc());
+  if (table->elementCount() == 0) {
+    // No table to search: the next log tries again.
+    delete table;
+    return false;
+  }
+  g_srcTable.store(table);
+  return true;
+}

@@ -15,6 +15,7 @@
 #include "kav/diag/XmlLookupTable.h"
 #include "kav/tree/BinaryReaderNode.h"
 #include "kav/tree/BinaryReaderParser.h"
+#include "kav/tree/ErrorData.h"
 #include "kav/tree/ParameterSet.h"
 #include "kav/tree/StringIds.h"
 #include "kav/tree/StringToId.h"
@@ -354,6 +355,43 @@ TEST_F(TableLayoutTest, AnyErrorDiscardsTheWholeLayout) {
     unsigned int offset = 0, size = 0;
     EXPECT_EQ(layout.getFieldInfo(id("Good"), id("G1"), &offset, &size), 0x7028u);
   }
+}
+
+}  // namespace
+
+namespace {
+
+// Preparing an error for the log takes its SRC data from the table row of
+// its keys and distributes the PIH list by the row's positions.
+TEST_F(LookupTableTest, LogPreparationUsesTheSrcTable) {
+  ErrorData err;
+  err = 0x7100;
+  err.prepareLogData({0x0A, 0x21, 0x22}, "FSI_DIO_ACCESS", "");
+  EXPECT_EQ(err.getSrc(), 0x28C07102u);
+  EXPECT_EQ(err.getSlotIdOrder(), (kavstl::vector<unsigned char>{1, 2, 3}));
+  EXPECT_EQ(err.getEventName(), "KavHardware");
+  EXPECT_EQ(err.getLogMode(), 1u);
+  EXPECT_EQ(err.getLogUser(), 17u);
+  ErrorDataSrcExtension ext = err.getSrcExtension();
+  EXPECT_EQ(ext.getSlotId1(), 0x0Au);
+  EXPECT_EQ(ext.getSlotId2(), 0x21u);
+  EXPECT_EQ(ext.getSlotId3(), 0x22u);
+
+  // Keys stored as string ids serve when none are given.
+  ErrorData keyed;
+  keyed = 0x7100;
+  keyed.setKeys(get_id_by_string("OscStatusH"), get_id_by_string("ErrorAmbiguous"));
+  keyed.prepareLogData({0x0A, 0x21}, "", "");
+  EXPECT_EQ(keyed.getSrc(), 0x28C07202u);
+  EXPECT_EQ(keyed.getLogMode(), 2u);
+  EXPECT_EQ(keyed.getSrcExtension().getSlotId1(), 0x0Au);
+  EXPECT_EQ(keyed.getSrcExtension().getSlotId2(), 0u);
+
+  // Keys without a row leave the value without SRC.
+  ErrorData unknown;
+  unknown = 0x7100;
+  unknown.prepareLogData({0x0A}, "NoSuchKey", "");
+  EXPECT_EQ(unknown.getSrc(), 0u);
 }
 
 }  // namespace
