@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdlib>
+#include <string>
 #include <chrono>
 #include <sstream>
 #include <thread>
@@ -14,6 +16,20 @@
 #include "tests/tree/TreeTestNodes.h"
 
 namespace {
+
+// The attribute readers name attributes by the fixed string ids, whose texts
+// come from the compiled string-id table of the build tree: point the
+// configuration variables there before the first string id is asked for.
+const bool g_configured = [] {
+  const char* build = std::getenv("QUIB_BUILD_DIR");
+  if (build != nullptr && std::getenv("FACADEXMLPATH") == nullptr) {
+    setenv("FACADEXMLPATH", (std::string(build) + "/config").c_str(), 1);
+    setenv("FACADEFILELIST", "FileList.bin", 1);
+  }
+  return true;
+}();
+
+bool haveStringTable() { return get_string_by_id(kav::sid::INSTANCE_NAME) == "instanceName"; }
 
 TEST(QueryBaseClassIds, AreStringIdsOfClassNamesAlongTheClassChain) {
   TestLeaf leaf("leaf");
@@ -145,6 +161,7 @@ TEST_F(SlotTree, OtherStepsChangeNothing) {
 }
 
 TEST(QueryBaseAttributes, ReadsParentNameAndHiddenFlag) {
+  if (!haveStringTable()) GTEST_SKIP() << "no string-id table";
   TestNode parent("parent");
   BinaryReaderNode element;
   element.addAttribute(get_string_by_id(kav::sid::INSTANCE_NAME), "osc0");
@@ -158,6 +175,7 @@ TEST(QueryBaseAttributes, ReadsParentNameAndHiddenFlag) {
 }
 
 TEST(QueryBaseAttributes, MissingNameIsTracedAndKeepsTheInstanceId) {
+  if (!haveStringTable()) GTEST_SKIP() << "no string-id table";
   BinaryReaderNode element;
   element.addAttribute(get_string_by_id(kav::sid::HIDDEN), "false");
   TestNode node("");
