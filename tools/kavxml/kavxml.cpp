@@ -17,6 +17,8 @@
 #include <string>
 #include <vector>
 
+#include "kav/tree/BinaryReaderNode.h"
+#include "kav/tree/BinaryReaderParser.h"
 #include "tools/kavxml/BinaryChecker.h"
 #include "tools/kavxml/StringIdTableCheck.h"
 #include "tools/kavxml/XmlCompiler.h"
@@ -115,6 +117,15 @@ int checkCommand(int argc, char** argv) {
     std::string error;
     if (!checker.check(data, error)) {
       fail(argv[i], error);
+      status = 1;
+      continue;
+    }
+    // The library's own reader must read the whole file as well.
+    bool complete = false;
+    BinaryReaderNode* root = BinaryReaderParser::parseBuffer(data.data(), data.size(), &complete);
+    delete root;
+    if (root == nullptr || !complete) {
+      fail(argv[i], "offset 40: the library's reader does not read the whole file");
       status = 1;
       continue;
     }
