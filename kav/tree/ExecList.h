@@ -8,6 +8,8 @@
 #ifndef KAV_TREE_EXECLIST_H
 #define KAV_TREE_EXECLIST_H
 
+#include <type_traits>
+
 #include "kav/runtime/KavTrace.h"
 #include "kav/tree/ErrorData.h"
 #include "kav/tree/FunctionLooper.h"
@@ -99,6 +101,16 @@ class ExecList {
     }
     writableList().push_back(element);
     return rc;
+  }
+
+  // The same for a pointer of another class of the tree (a base class of T,
+  // typically QueryBase): the class is checked before the pointer is
+  // converted.
+  template <class U, class = typename std::enable_if<!std::is_same<U, T>::value>::type>
+  ErrorData addElement(const KavPtr<U>& element) {
+    const QueryBase* node = element.getRawPointer();
+    if (node == nullptr || !node->isInstanceOf(m_classId)) return ErrorData(BaseErrorData::NO_OVERWRITE);
+    return addElement(KavPtr<T>(static_cast<T*>(element.getRawPointer())));
   }
 
   // Drops this object's share of the list.
