@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 
 #include "kav/tree/BsIdentity.h"
@@ -7,6 +8,13 @@
 #include "kav/tree/QueryBase.h"
 
 namespace {
+
+// These cases run without configuration files: no SRC table can be created.
+const bool g_noConfiguration = [] {
+  unsetenv("FACADEXMLPATH");
+  unsetenv("FACADEFILELIST");
+  return true;
+}();
 
 // A tree node that answers a fixed slot id.
 class SlotNode : public QueryBase {
