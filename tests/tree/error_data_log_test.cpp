@@ -55,7 +55,7 @@ TEST(ErrorDataLog, PihListWalksTheTreeUpToTheRoot) {
 }
 
 TEST(ErrorDataLog, PihListComparesOnlyAfterTheFirstEntry) {
-  SlotNode root(0), origin(10), parent(10);
+  SlotNode root(0), parent(10), origin(10);  // children die first
   link(parent, root);
   link(origin, parent);
   ErrorData e;
