@@ -70,8 +70,8 @@ constexpr unsigned int PLUG_PATTERN = 186;
 // Slot id of a slot-id provider (also the slot list of a redundancy controller).
 constexpr unsigned int SLOT_ID = 209;
 // Keys of the id provider: card type and hardware level.
-constexpr unsigned int ID_KEY_CARD_TYPE = 420;
-constexpr unsigned int ID_KEY_HARDWARE_LEVEL = 421;
+constexpr unsigned int ID_KEY_CARD_TYPE = 66;
+constexpr unsigned int ID_KEY_HARDWARE_LEVEL = 67;
 
 struct FixedStringId {
   unsigned int id;
@@ -88,6 +88,8 @@ constexpr FixedStringId kFixedStringIds[] = {
     {LOG_SLOT_ID_OFFICIAL, "logSlotId"},
     {TABLE_LAYOUT_GROUP, "group"},
     {SKIP_NODE, "skip"},
+    {ID_KEY_CARD_TYPE, "CardTypeId"},
+    {ID_KEY_HARDWARE_LEVEL, "HardwareLevelId"},
     {SLOT_ID_CONVERTER_TABLE, "LogSlotIdConverterTable"},
     {ID_MAP_KEY, "idKey"},
     {ID_MAP_VALUE, "idValue"},
@@ -115,8 +117,6 @@ constexpr FixedStringId kFixedStringIds[] = {
     {TRUE_TEXT, "true"},
     {LOG_MODE_ALWAYS, "logModeAlways"},
     {LOG_MODE_ONCE, "logModeOnce"},
-    {ID_KEY_CARD_TYPE, "CardTypeId"},
-    {ID_KEY_HARDWARE_LEVEL, "HardwareLevelId"},
 };
 
 constexpr std::size_t kFixedStringIdCount = sizeof(kFixedStringIds) / sizeof(kFixedStringIds[0]);
