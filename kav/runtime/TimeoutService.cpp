@@ -195,9 +195,8 @@ void TimeoutService::insertRegistrationInternal(TimeoutServiceRegistrationToken*
   }
   bool newHead = false;
   m_queue.insertRegistrationToken(token, &newHead);
-  // Wake the thread only when it would otherwise sleep past the new first
-  // time.
-  if (newHead && token->getExecutionTime() < m_wakeAt) {
+  // Wake the thread only when the token became the first.
+  if (newHead) {
     m_wakeAt = token->getExecutionTime();
     m_pEvent->postEvent();
   }
