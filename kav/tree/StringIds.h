@@ -73,6 +73,48 @@ constexpr unsigned int SLOT_ID = 209;
 constexpr unsigned int ID_KEY_CARD_TYPE = 66;
 constexpr unsigned int ID_KEY_HARDWARE_LEVEL = 67;
 
+// FSI engines and links.
+// Physical cascade id of a CFAM access factory.
+constexpr unsigned int PHYS_CASCADE_ID = 48;
+// Logical engine id of a link target.
+constexpr unsigned int LINK_ENGINE_ID = 84;
+// Engine type (a type name) of an engine definition or a link target.
+constexpr unsigned int ENGINE_TYPE = 86;
+// Event-driven engine build-up flag of a CFAM access factory.
+constexpr unsigned int EVENT_DRIVEN_BUILDUP = 88;
+// Base of the name of a card type's hardware-access configuration.
+constexpr unsigned int HWA_CONFIG_NAME = 100;
+// Hardware-access id of a factory (also of a link target).
+constexpr unsigned int HWA_ID = 101;
+// Logical engine id of an engine definition.
+constexpr unsigned int LOGICAL_ENGINE_ID = 136;
+// Physical link number of a CFAM access factory.
+constexpr unsigned int PHYS_LINK_NUMBER = 175;
+// Scope of a link.
+constexpr unsigned int LINK_SCOPE = 210;
+// Instance name of a link target.
+constexpr unsigned int TARGET_INSTANCE_NAME = 228;
+// Names of the engine types 1..13; ENGINE_NONE names type 0, ENGINE_UNKNOWN any other.
+constexpr unsigned int ENGINE_TYPE_DIO = 286;
+constexpr unsigned int ENGINE_TYPE_I2C = 288;
+constexpr unsigned int ENGINE_TYPE_IOMUX = 290;
+constexpr unsigned int ENGINE_TYPE_8 = 291;
+constexpr unsigned int ENGINE_TYPE_9 = 292;
+constexpr unsigned int ENGINE_TYPE_7 = 293;
+constexpr unsigned int ENGINE_TYPE_11 = 295;
+constexpr unsigned int ENGINE_TYPE_10 = 296;
+constexpr unsigned int ENGINE_TYPE_12 = 297;
+constexpr unsigned int ENGINE_TYPE_13 = 298;
+constexpr unsigned int ENGINE_TYPE_SCRATCHPAD = 299;
+constexpr unsigned int ENGINE_TYPE_5 = 302;
+constexpr unsigned int ENGINE_TYPE_6 = 303;
+// Link scope: the container above the enclosing one.
+constexpr unsigned int SCOPE_PARENT_CONTAINER = 348;
+// Link scope: the enclosing container.
+constexpr unsigned int SCOPE_CONTAINER = 377;
+constexpr unsigned int ENGINE_TYPE_NONE = 403;
+constexpr unsigned int ENGINE_TYPE_UNKNOWN = 404;
+
 struct FixedStringId {
   unsigned int id;
   const char* text;
@@ -87,10 +129,16 @@ constexpr FixedStringId kFixedStringIds[] = {
     {LOG_SLOT_ID_INTERNAL, "internalSlotId"},
     {LOG_SLOT_ID_OFFICIAL, "logSlotId"},
     {TABLE_LAYOUT_GROUP, "group"},
+    {PHYS_CASCADE_ID, "physicalCascadeId"},
     {SKIP_NODE, "skip"},
     {ID_KEY_CARD_TYPE, "CardTypeId"},
     {ID_KEY_HARDWARE_LEVEL, "HardwareLevelId"},
+    {LINK_ENGINE_ID, "engineId"},
+    {ENGINE_TYPE, "engineType"},
+    {EVENT_DRIVEN_BUILDUP, "eventDrivenBuildUp"},
     {SLOT_ID_CONVERTER_TABLE, "LogSlotIdConverterTable"},
+    {HWA_CONFIG_NAME, "HwaConfig"},
+    {HWA_ID, "hwaId"},
     {ID_MAP_KEY, "idKey"},
     {ID_MAP_VALUE, "idValue"},
     {INSTANCE_NAME, "instanceName"},
@@ -108,15 +156,36 @@ constexpr FixedStringId kFixedStringIds[] = {
     {SRC_TRAILER, "trailer"},
     {SRC_LOG_TYPE, "logType"},
     {SRC_LOG_USER, "logUser"},
+    {LOGICAL_ENGINE_ID, "logicalEngineId"},
     {PARAMETER_NAME, "name"},
     {BUILD_SIDE, "side"},
+    {PHYS_LINK_NUMBER, "physicalLinkNumber"},
     {PLUG_DETECT_ID, "plugDetectId"},
     {PLUG_PATTERN, "pattern"},
     {SLOT_ID, "slotId"},
+    {LINK_SCOPE, "scope"},
+    {TARGET_INSTANCE_NAME, "targetInstanceName"},
     {PARAMETER_VALUE, "value"},
     {TRUE_TEXT, "true"},
+    {ENGINE_TYPE_DIO, "GPIO"},
+    {ENGINE_TYPE_I2C, "I2C"},
+    {ENGINE_TYPE_IOMUX, "IOMUX"},
+    {ENGINE_TYPE_8, "ENGINE_8"},
+    {ENGINE_TYPE_9, "ENGINE_9"},
+    {ENGINE_TYPE_7, "ENGINE_7"},
+    {ENGINE_TYPE_11, "ENGINE_11"},
+    {ENGINE_TYPE_10, "ENGINE_10"},
+    {ENGINE_TYPE_12, "ENGINE_12"},
+    {ENGINE_TYPE_13, "ENGINE_13"},
+    {ENGINE_TYPE_SCRATCHPAD, "SCRATCHPAD"},
+    {ENGINE_TYPE_5, "ENGINE_5"},
+    {ENGINE_TYPE_6, "ENGINE_6"},
     {LOG_MODE_ALWAYS, "logModeAlways"},
     {LOG_MODE_ONCE, "logModeOnce"},
+    {SCOPE_PARENT_CONTAINER, "ScopeParentContainer"},
+    {SCOPE_CONTAINER, "ScopeContainer"},
+    {ENGINE_TYPE_NONE, "ENGINE_NONE"},
+    {ENGINE_TYPE_UNKNOWN, "ENGINE_UNKNOWN"},
 };
 
 constexpr std::size_t kFixedStringIdCount = sizeof(kFixedStringIds) / sizeof(kFixedStringIds[0]);
