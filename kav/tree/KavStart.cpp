@@ -10,6 +10,7 @@
 #include "kav/events/ConfigChangeEventSender.h"
 #include "kav/events/ConfigCompleteEventSender.h"
 #include "kav/events/DioEventSender.h"
+#include "kav/events/DioIrDispatcher.h"
 #include "kav/events/EventDispatcherProvider.h"
 #include "kav/events/PlugEventSender.h"
 #include "kav/runtime/GarbageCollector.h"
@@ -63,6 +64,7 @@ void startServices(bool suppressAbend, BaseErrorData& rc) {
   initConfigCompleteEventSender();
   initDioEventSender();
   initComponentReadyEventSender();
+  initDioIrDispatcher();
   initGarbageCollector();
   initContainerList();
   g_servicesStarted = true;
