@@ -115,6 +115,38 @@ constexpr unsigned int SCOPE_CONTAINER = 377;
 constexpr unsigned int ENGINE_TYPE_NONE = 403;
 constexpr unsigned int ENGINE_TYPE_UNKNOWN = 404;
 
+// Digital I/O signals and output groups.
+// Initial state of a digital output (a state name; of an output group: enabled/disabled).
+constexpr unsigned int DIO_INITIAL_STATE = 73;
+// Mode of a digital signal or output group (a mode name).
+constexpr unsigned int DIO_MODE = 74;
+// Pin (0..31) of a digital signal; the pin list of an output group.
+constexpr unsigned int DIO_PIN = 75;
+// Polarity of a digital signal or output group (a polarity name).
+constexpr unsigned int DIO_POLARITY = 76;
+// Whether an output group writes its initial state at start.
+constexpr unsigned int DIO_INIT_AT_START = 111;
+// Whether a digital signal only traces its errors (yes/no).
+constexpr unsigned int DIO_SUPPRESS_LOGGING = 132;
+// Logical id of a digital signal.
+constexpr unsigned int DIO_LOGICAL_ID = 137;
+constexpr unsigned int DIO_MODE_INPUT = 263;
+constexpr unsigned int DIO_MODE_PUSHPULL = 264;
+constexpr unsigned int DIO_MODE_PUSHPULL_SLOW = 265;
+constexpr unsigned int DIO_MODE_OPEN_DRAIN = 266;
+constexpr unsigned int DIO_MODE_BLINK = 267;
+constexpr unsigned int DIO_MODE_OPEN_SOURCE = 268;
+constexpr unsigned int DIO_POLARITY_HIGH_ON = 269;
+constexpr unsigned int DIO_POLARITY_LOW_ON = 270;
+constexpr unsigned int OUTPUT_DISABLED = 271;
+constexpr unsigned int OUTPUT_ENABLED = 284;
+constexpr unsigned int NO_TEXT = 334;
+constexpr unsigned int STATE_OFF = 339;
+constexpr unsigned int STATE_ON = 340;
+constexpr unsigned int YES_TEXT = 408;
+// Mode names 263..268 give the modes 1..6 in this order; a mode of none is ENGINE_TYPE_NONE's text.
+// State names: on, off. Booleans of digital signals: yes, no.
+
 struct FixedStringId {
   unsigned int id;
   const char* text;
@@ -133,6 +165,10 @@ constexpr FixedStringId kFixedStringIds[] = {
     {SKIP_NODE, "skip"},
     {ID_KEY_CARD_TYPE, "CardTypeId"},
     {ID_KEY_HARDWARE_LEVEL, "HardwareLevelId"},
+    {DIO_INITIAL_STATE, "dioInitialState"},
+    {DIO_MODE, "dioMode"},
+    {DIO_PIN, "dioPin"},
+    {DIO_POLARITY, "dioPolarity"},
     {LINK_ENGINE_ID, "engineId"},
     {ENGINE_TYPE, "engineType"},
     {EVENT_DRIVEN_BUILDUP, "eventDrivenBuildUp"},
@@ -141,6 +177,7 @@ constexpr FixedStringId kFixedStringIds[] = {
     {HWA_ID, "hwaId"},
     {ID_MAP_KEY, "idKey"},
     {ID_MAP_VALUE, "idValue"},
+    {DIO_INIT_AT_START, "initAtStart"},
     {INSTANCE_NAME, "instanceName"},
     {HIDDEN, "hidden"},
     {FIELD_SIZE, "size"},
@@ -153,10 +190,12 @@ constexpr FixedStringId kFixedStringIds[] = {
     {SRC_SECONDARY_KEY, "SecKey"},
     {SRC_SRC, "src"},
     {SRC_LOG_STATUS, "logStatus"},
+    {DIO_SUPPRESS_LOGGING, "suppressLogging"},
     {SRC_TRAILER, "trailer"},
     {SRC_LOG_TYPE, "logType"},
     {SRC_LOG_USER, "logUser"},
     {LOGICAL_ENGINE_ID, "logicalEngineId"},
+    {DIO_LOGICAL_ID, "logicalId"},
     {PARAMETER_NAME, "name"},
     {BUILD_SIDE, "side"},
     {PHYS_LINK_NUMBER, "physicalLinkNumber"},
@@ -167,6 +206,16 @@ constexpr FixedStringId kFixedStringIds[] = {
     {TARGET_INSTANCE_NAME, "targetInstanceName"},
     {PARAMETER_VALUE, "value"},
     {TRUE_TEXT, "true"},
+    {DIO_MODE_INPUT, "DIO_INPUT"},
+    {DIO_MODE_PUSHPULL, "DIO_OUTPUT_PUSHPULL"},
+    {DIO_MODE_PUSHPULL_SLOW, "DIO_OUTPUT_PUSHPULL_SLOW"},
+    {DIO_MODE_OPEN_DRAIN, "DIO_OUTPUT_OPEN_DRAIN"},
+    {DIO_MODE_BLINK, "DIO_OUTPUT_BLINK"},
+    {DIO_MODE_OPEN_SOURCE, "DIO_OUTPUT_OPEN_SOURCE"},
+    {DIO_POLARITY_HIGH_ON, "ACTIVE_HIGH"},
+    {DIO_POLARITY_LOW_ON, "ACTIVE_LOW"},
+    {OUTPUT_DISABLED, "disabled"},
+    {OUTPUT_ENABLED, "enabled"},
     {ENGINE_TYPE_DIO, "GPIO"},
     {ENGINE_TYPE_I2C, "I2C"},
     {ENGINE_TYPE_IOMUX, "IOMUX"},
@@ -182,10 +231,14 @@ constexpr FixedStringId kFixedStringIds[] = {
     {ENGINE_TYPE_6, "ENGINE_6"},
     {LOG_MODE_ALWAYS, "logModeAlways"},
     {LOG_MODE_ONCE, "logModeOnce"},
+    {NO_TEXT, "no"},
+    {STATE_OFF, "off"},
+    {STATE_ON, "on"},
     {SCOPE_PARENT_CONTAINER, "ScopeParentContainer"},
     {SCOPE_CONTAINER, "ScopeContainer"},
     {ENGINE_TYPE_NONE, "ENGINE_NONE"},
     {ENGINE_TYPE_UNKNOWN, "ENGINE_UNKNOWN"},
+    {YES_TEXT, "yes"},
 };
 
 constexpr std::size_t kFixedStringIdCount = sizeof(kFixedStringIds) / sizeof(kFixedStringIds[0]);
