@@ -462,6 +462,27 @@ int Call::fail(int err, const std::string& detail) {
   return -1;
 }
 
+Engine* Call::begin(ravo_struct* h, Family f) {
+  if (!handle(h, f)) return nullptr;
+  if (injectedFault()) return nullptr;
+  return engine(h);
+}
+
+int64_t Call::seek(ravo_struct* h, int64_t offset, int whence, uint64_t size, const char* unit) {
+  int64_t base;
+  switch (whence) {
+    case SEEK_SET: base = 0; break;
+    case SEEK_CUR: base = h->position; break;
+    case SEEK_END: base = static_cast<int64_t>(size); break;
+    default: return fail(EINVAL, "bad whence");
+  }
+  const int64_t pos = base + offset;
+  if (pos < 0 || pos > static_cast<int64_t>(size))
+    return fail(EINVAL, "position " + std::to_string(pos) + " is outside the " + std::to_string(size) + " " + unit);
+  h->position = pos;
+  return pos;
+}
+
 Engine* Call::engine(const ravo_struct* h) {
   int err = 0;
   Engine* e = m.engineOf(h, err);

@@ -290,6 +290,12 @@ class Call {
   int fail(int err, const std::string& detail = std::string());
   // The handle's engine, or fail(ENODEV) and null.
   Engine* engine(const ravo_struct* h);
+  // Common start of a call on an open engine: handle check, injected fault,
+  // engine lookup. Null (errno set) when the call must fail.
+  Engine* begin(ravo_struct* h, Family f);
+  // Moves the handle's position within an engine of `size` units; `unit`
+  // names them in the failure text. The new position, or -1 (EINVAL).
+  int64_t seek(ravo_struct* h, int64_t offset, int whence, uint64_t size, const char* unit);
 
  private:
   int m_err = 0;

@@ -10,12 +10,6 @@ namespace {
 
 constexpr Family F = Family::Gpio;
 
-// Common start of a call on an open engine.
-Engine* begin(Call& c, ravo_struct* h) {
-  if (!c.handle(h, F)) return nullptr;
-  if (c.injectedFault()) return nullptr;
-  return c.engine(h);
-}
 
 }  // namespace
 
@@ -33,7 +27,7 @@ RAVO_API int ravo_gpio_close(ravo_struct* h) {
 
 RAVO_API int ravo_gpio_set_mode(ravo_struct* h, uint32_t mask, int mode) {
   Call c("ravo_gpio_set_mode");
-  Engine* e = begin(c, h);
+  Engine* e = c.begin(h, F);
   if (!e) return -1;
   if (mode < 0 || mode >= RAVO_GPIO_MODES) return c.fail(EINVAL, "mode " + std::to_string(mode) + " does not exist");
   for (unsigned pin = 0; pin < 32; ++pin)
@@ -44,7 +38,7 @@ RAVO_API int ravo_gpio_set_mode(ravo_struct* h, uint32_t mask, int mode) {
 
 RAVO_API int ravo_gpio_get_mode(ravo_struct* h, uint32_t* mask, int mode) {
   Call c("ravo_gpio_get_mode");
-  Engine* e = begin(c, h);
+  Engine* e = c.begin(h, F);
   if (!e) return -1;
   if (!mask) return c.fail(EINVAL, "no mask");
   if (mode < 0 || mode >= RAVO_GPIO_MODES) return c.fail(EINVAL, "mode " + std::to_string(mode) + " does not exist");
@@ -57,7 +51,7 @@ RAVO_API int ravo_gpio_get_mode(ravo_struct* h, uint32_t* mask, int mode) {
 
 RAVO_API int ravo_gpio_write_output_pins(ravo_struct* h, uint32_t mask, uint32_t value) {
   Call c("ravo_gpio_write_output_pins");
-  Engine* e = begin(c, h);
+  Engine* e = c.begin(h, F);
   if (!e) return -1;
   e->gpio.latch = (e->gpio.latch & ~mask) | (value & mask);
   c.m.recheckRequests();
@@ -66,7 +60,7 @@ RAVO_API int ravo_gpio_write_output_pins(ravo_struct* h, uint32_t mask, uint32_t
 
 RAVO_API int ravo_gpio_read_input_pins(ravo_struct* h, uint32_t mask, uint32_t* value) {
   Call c("ravo_gpio_read_input_pins");
-  Engine* e = begin(c, h);
+  Engine* e = c.begin(h, F);
   if (!e) return -1;
   if (!value) return c.fail(EINVAL, "no value");
   *value = c.m.gpioLevels(*e) & mask;
@@ -75,7 +69,7 @@ RAVO_API int ravo_gpio_read_input_pins(ravo_struct* h, uint32_t mask, uint32_t* 
 
 RAVO_API int ravo_gpio_set_blink_rate(ravo_struct* h, uint32_t time) {
   Call c("ravo_gpio_set_blink_rate");
-  Engine* e = begin(c, h);
+  Engine* e = c.begin(h, F);
   if (!e) return -1;
   e->gpio.blinkRate = time;
   return 0;
@@ -83,7 +77,7 @@ RAVO_API int ravo_gpio_set_blink_rate(ravo_struct* h, uint32_t time) {
 
 RAVO_API int ravo_gpio_blink(ravo_struct* h, uint32_t mask) {
   Call c("ravo_gpio_blink");
-  Engine* e = begin(c, h);
+  Engine* e = c.begin(h, F);
   if (!e) return -1;
   e->gpio.blinkMask = mask;
   return 0;
@@ -91,7 +85,7 @@ RAVO_API int ravo_gpio_blink(ravo_struct* h, uint32_t mask) {
 
 RAVO_API int ravo_gpio_dump_register(ravo_struct* h, ravo_gpio_dump_t* dump) {
   Call c("ravo_gpio_dump_register");
-  Engine* e = begin(c, h);
+  Engine* e = c.begin(h, F);
   if (!e) return -1;
   if (!dump) return c.fail(EINVAL, "no dump record");
   if (dump->words[0] != RAVO_GPIO_DUMP_VERSION_1)
@@ -123,7 +117,7 @@ RAVO_API int ravo_gpio_dump_register(ravo_struct* h, ravo_gpio_dump_t* dump) {
 
 RAVO_API int ravo_gpio_config(ravo_struct* h, int cmd, uint32_t id, void* value, size_t size) {
   Call c("ravo_gpio_config");
-  Engine* e = begin(c, h);
+  Engine* e = c.begin(h, F);
   if (!e) return -1;
   if (!value || size != 4 || (cmd != RAVO_CONFIG_READ && cmd != RAVO_CONFIG_WRITE))
     return c.fail(EINVAL, "bad arguments for register " + hex(id));
@@ -157,7 +151,7 @@ RAVO_API int ravo_gpio_event_init(ravo_gpio_event_t* event, uint32_t high_mask, 
 
 RAVO_API int ravo_gpio_reset_interrupt_condition(ravo_struct* h, uint32_t mask) {
   Call c("ravo_gpio_reset_interrupt_condition");
-  Engine* e = begin(c, h);
+  Engine* e = c.begin(h, F);
   if (!e) return -1;
   e->gpio.condition &= ~mask;
   return 0;

@@ -13,11 +13,6 @@ namespace {
 
 constexpr Family F = Family::Iic;
 
-Engine* begin(Call& c, ravo_struct* h) {
-  if (!c.handle(h, F)) return nullptr;
-  if (c.injectedFault()) return nullptr;
-  return c.engine(h);
-}
 
 // Modelled time of `bytes` bytes at the speed: 9 bit times each.
 uint64_t busNs(uint64_t bytes, uint32_t speedKHz) { return bytes * 9u * 1000000u / speedKHz; }
@@ -33,7 +28,7 @@ struct Transfer {
 
 // One transfer on the handle's port. Returns the byte count or -1.
 ssize_t transfer(Call& c, ravo_struct* h, const Transfer& t, uint8_t* data, size_t len) {
-  Engine* e = begin(c, h);
+  Engine* e = c.begin(h, F);
   if (!e) return -1;
   if (len > 0 && !data) return c.fail(EINVAL, "no buffer");
   const IicParams params = h->iic;
@@ -102,7 +97,7 @@ RAVO_API int ravo_iic_close(ravo_struct* h) {
 
 RAVO_API int ravo_iic_reset(ravo_struct* h, int type) {
   Call c("ravo_iic_reset");
-  if (!begin(c, h)) return -1;
+  if (!c.begin(h, F)) return -1;
   if (type != RAVO_IIC_RESET_PORT && type != RAVO_IIC_RESET_FULL) return c.fail(EINVAL, "bad reset type");
   h->iic = IicParams();
   return 0;
@@ -110,7 +105,7 @@ RAVO_API int ravo_iic_reset(ravo_struct* h, int type) {
 
 RAVO_API int ravo_iic_config(ravo_struct* h, int cmd, int id, void* value, size_t size) {
   Call c("ravo_iic_config");
-  if (!begin(c, h)) return -1;
+  if (!c.begin(h, F)) return -1;
   if (!value || size != 4 || (cmd != RAVO_CONFIG_READ && cmd != RAVO_CONFIG_WRITE))
     return c.fail(EINVAL, "bad arguments for parameter " + std::to_string(id));
   uint32_t v;

@@ -12,11 +12,6 @@ namespace {
 
 constexpr Family F = Family::Iomux;
 
-Engine* begin(Call& c, ravo_struct* h) {
-  if (!c.handle(h, F)) return nullptr;
-  if (c.injectedFault()) return nullptr;
-  return c.engine(h);
-}
 
 }  // namespace
 
@@ -34,41 +29,29 @@ RAVO_API int ravo_iomux_close(ravo_struct* h) {
 
 RAVO_API uint32_t ravo_iomux_query_size(ravo_struct* h) {
   Call c("ravo_iomux_query_size");
-  Engine* e = begin(c, h);
+  Engine* e = c.begin(h, F);
   if (!e) return 0xFFFFFFFFu;
   return e->iomux.size;
 }
 
 RAVO_API int ravo_iomux_query_state(ravo_struct* h) {
   Call c("ravo_iomux_query_state");
-  Engine* e = begin(c, h);
+  Engine* e = c.begin(h, F);
   if (!e) return -1;
   return e->iomux.state;
 }
 
 RAVO_API int64_t ravo_iomux_seek(ravo_struct* h, int64_t index, int whence) {
   Call c("ravo_iomux_seek");
-  Engine* e = begin(c, h);
+  Engine* e = c.begin(h, F);
   if (!e) return -1;
-  int64_t base;
-  switch (whence) {
-    case SEEK_SET: base = 0; break;
-    case SEEK_CUR: base = h->position; break;
-    case SEEK_END: base = e->iomux.size; break;
-    default: return c.fail(EINVAL, "bad whence");
-  }
-  const int64_t pos = base + index;
-  if (pos < 0 || pos > static_cast<int64_t>(e->iomux.size))
-    return c.fail(EINVAL, "entry " + std::to_string(pos) + " is outside the " + std::to_string(e->iomux.size) +
-                              " entries");
-  h->position = pos;
-  return pos;
+  return c.seek(h, index, whence, e->iomux.size, "entries");
 }
 
 RAVO_API int ravo_iomux_write(ravo_struct* h, const ravo_iomux_entry_t* entries, uint32_t count, int flags,
                               int* errors) {
   Call c("ravo_iomux_write");
-  Engine* e = begin(c, h);
+  Engine* e = c.begin(h, F);
   if (!e) return -1;
   if ((count && !entries) || !errors || flags != 0) return c.fail(EINVAL, "bad arguments");
   IomuxState& s = e->iomux;
@@ -94,7 +77,7 @@ RAVO_API int ravo_iomux_write(ravo_struct* h, const ravo_iomux_entry_t* entries,
 
 RAVO_API int ravo_iomux_read(ravo_struct* h, ravo_iomux_entry_t* entries, uint32_t count) {
   Call c("ravo_iomux_read");
-  Engine* e = begin(c, h);
+  Engine* e = c.begin(h, F);
   if (!e) return -1;
   if (count && !entries) return c.fail(EINVAL, "no buffer");
   const IomuxState& s = e->iomux;
@@ -108,7 +91,7 @@ RAVO_API int ravo_iomux_read(ravo_struct* h, ravo_iomux_entry_t* entries, uint32
 
 RAVO_API int ravo_iomux_validate(ravo_struct* h) {
   Call c("ravo_iomux_validate");
-  Engine* e = begin(c, h);
+  Engine* e = c.begin(h, F);
   if (!e) return -1;
   e->iomux.state = RAVO_IOMUX_STATE_VALIDATED;
   c.m.persistIomux(*e, h->link, h->cascade);
@@ -117,7 +100,7 @@ RAVO_API int ravo_iomux_validate(ravo_struct* h) {
 
 RAVO_API int ravo_iomux_invalidate(ravo_struct* h) {
   Call c("ravo_iomux_invalidate");
-  Engine* e = begin(c, h);
+  Engine* e = c.begin(h, F);
   if (!e) return -1;
   e->iomux.state = RAVO_IOMUX_STATE_WRITABLE;
   c.m.persistIomux(*e, h->link, h->cascade);

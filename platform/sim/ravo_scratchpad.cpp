@@ -13,11 +13,6 @@ namespace {
 
 constexpr Family F = Family::Scp;
 
-Engine* begin(Call& c, ravo_struct* h) {
-  if (!c.handle(h, F)) return nullptr;
-  if (c.injectedFault()) return nullptr;
-  return c.engine(h);
-}
 
 bool inRange(Call& c, const ravo_struct* h, const ScpState& s, size_t len) {
   if (static_cast<uint64_t>(h->position) + len > s.size) {
@@ -44,26 +39,14 @@ RAVO_API int ravo_scp_close(ravo_struct* h) {
 
 RAVO_API int64_t ravo_scp_seek(ravo_struct* h, int64_t offset, int whence) {
   Call c("ravo_scp_seek");
-  Engine* e = begin(c, h);
+  Engine* e = c.begin(h, F);
   if (!e) return -1;
-  int64_t base;
-  switch (whence) {
-    case SEEK_SET: base = 0; break;
-    case SEEK_CUR: base = h->position; break;
-    case SEEK_END: base = e->scp.size; break;
-    default: return c.fail(EINVAL, "bad whence");
-  }
-  const int64_t pos = base + offset;
-  if (pos < 0 || pos > static_cast<int64_t>(e->scp.size))
-    return c.fail(EINVAL, "offset " + std::to_string(pos) + " is outside the " + std::to_string(e->scp.size) +
-                              " bytes");
-  h->position = pos;
-  return pos;
+  return c.seek(h, offset, whence, e->scp.size, "bytes");
 }
 
 RAVO_API ssize_t ravo_scp_read(ravo_struct* h, void* buf, size_t len) {
   Call c("ravo_scp_read");
-  Engine* e = begin(c, h);
+  Engine* e = c.begin(h, F);
   if (!e) return -1;
   if (len && !buf) return c.fail(EINVAL, "no buffer");
   if (!inRange(c, h, e->scp, len)) return -1;
@@ -74,7 +57,7 @@ RAVO_API ssize_t ravo_scp_read(ravo_struct* h, void* buf, size_t len) {
 
 RAVO_API ssize_t ravo_scp_write(ravo_struct* h, const void* buf, size_t len) {
   Call c("ravo_scp_write");
-  Engine* e = begin(c, h);
+  Engine* e = c.begin(h, F);
   if (!e) return -1;
   if ((h->flags & O_ACCMODE) == O_RDONLY) return c.fail(EBADF, "the device is open for reading only");
   if (len && !buf) return c.fail(EINVAL, "no buffer");
@@ -88,7 +71,7 @@ RAVO_API ssize_t ravo_scp_write(ravo_struct* h, const void* buf, size_t len) {
 
 RAVO_API int ravo_scp_get_size(ravo_struct* h, uint32_t* size) {
   Call c("ravo_scp_get_size");
-  Engine* e = begin(c, h);
+  Engine* e = c.begin(h, F);
   if (!e) return -1;
   if (!size) return c.fail(EINVAL, "no size");
   *size = e->scp.size;
@@ -97,7 +80,7 @@ RAVO_API int ravo_scp_get_size(ravo_struct* h, uint32_t* size) {
 
 RAVO_API int ravo_scp_read_coldstart_state(ravo_struct* h, int* state) {
   Call c("ravo_scp_read_coldstart_state");
-  Engine* e = begin(c, h);
+  Engine* e = c.begin(h, F);
   if (!e) return -1;
   if (!state) return c.fail(EINVAL, "no state");
   *state = e->scp.cold ? 1 : 0;
@@ -106,7 +89,7 @@ RAVO_API int ravo_scp_read_coldstart_state(ravo_struct* h, int* state) {
 
 RAVO_API int ravo_scp_reset_coldstart_state(ravo_struct* h) {
   Call c("ravo_scp_reset_coldstart_state");
-  Engine* e = begin(c, h);
+  Engine* e = c.begin(h, F);
   if (!e) return -1;
   e->scp.cold = false;
   c.m.persistScp(*e, h->link, h->cascade, 0, 0);
