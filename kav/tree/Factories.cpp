@@ -9,14 +9,17 @@
 // Every factory of the library. Keep the list in name order; a factory named
 // here must be defined (in its class's source file).
 #define KAV_TREE_FACTORIES(X) \
-  X(ConfigCompleteIp)         \
-  X(Container)                \
-  X(FixedFruIdProvider)       \
-  X(FixedSlotIdProvider)      \
-  X(FruBuilder)               \
-  X(FruIdProviderIp)          \
-  X(IdProvider)               \
-  X(PlugDetectHwrIp)          \
+  X(CfamViaFsiHwa)         \
+  X(ConfigCompleteIp)      \
+  X(Container)             \
+  X(EngineDefine)          \
+  X(EngineProvider)        \
+  X(FixedFruIdProvider)    \
+  X(FixedSlotIdProvider)   \
+  X(FruBuilder)            \
+  X(FruIdProviderIp)       \
+  X(IdProvider)            \
+  X(PlugDetectHwrIp)       \
   X(Slot)
 
 #define KAV_DECLARE_FACTORY(C) extern "C" BuildBase* create##C(void* argument, BaseErrorData& rc);

@@ -1,0 +1,7 @@
+#include "kav/clockchips/CrcHwdInterface.h"
+
+KAV_TREE_CLASS_IMPL(CrcHwdInterface, PowerControllable)
+
+CrcHwdInterface::CrcHwdInterface() {}
+
+CrcHwdInterface::~CrcHwdInterface() {}

@@ -1,0 +1,7 @@
+#include "kav/clockchips/FanoutBufferHwdInterface.h"
+
+KAV_TREE_CLASS_IMPL(FanoutBufferHwdInterface, PowerControllable)
+
+FanoutBufferHwdInterface::FanoutBufferHwdInterface() {}
+
+FanoutBufferHwdInterface::~FanoutBufferHwdInterface() {}
