@@ -9,17 +9,27 @@
 // Every factory of the library. Keep the list in name order; a factory named
 // here must be defined (in its class's source file).
 #define KAV_TREE_FACTORIES(X) \
-  X(CfamViaFsiHwa)         \
-  X(ConfigCompleteIp)      \
-  X(Container)             \
-  X(EngineDefine)          \
-  X(EngineProvider)        \
-  X(FixedFruIdProvider)    \
-  X(FixedSlotIdProvider)   \
-  X(FruBuilder)            \
-  X(FruIdProviderIp)       \
-  X(IdProvider)            \
-  X(PlugDetectHwrIp)       \
+  X(CfamViaFsiHwa)                  \
+  X(ConfigCompleteIp)               \
+  X(Container)                      \
+  X(CrcHwdInterfaceLink)            \
+  X(DioHwaInterfaceLink)            \
+  X(DioHwdInterfaceLink)            \
+  X(EngineDefine)                   \
+  X(EngineProvider)                 \
+  X(FanoutBufferHwdInterfaceLink)   \
+  X(FixedFruIdProvider)             \
+  X(FixedSlotIdProvider)            \
+  X(FruBuilder)                     \
+  X(FruIdProviderIp)                \
+  X(I2cHwaInterfaceLink)            \
+  X(IdProvider)                     \
+  X(IoMuxHwaInterfaceLink)          \
+  X(PldHwdInterfaceLink)            \
+  X(PllHwdInterfaceLink)            \
+  X(PlugDetectHwrIp)                \
+  X(RamHwdInterfaceLink)            \
+  X(ScratchpadHwaInterfaceLink)     \
   X(Slot)
 
 #define KAV_DECLARE_FACTORY(C) extern "C" BuildBase* create##C(void* argument, BaseErrorData& rc);

@@ -1,0 +1,164 @@
+#include "kav/hwaccess/LinkBase.h"
+
+#include "kav/cards/IdProviderAccess.h"
+#include "kav/hwaccess/DynamicLinkInfo.h"
+#include "kav/hwaccess/LinkCallBackBase.h"
+#include "kav/runtime/IFOSGuard.h"
+#include "kav/runtime/KavTrace.h"
+#include "kav/runtime/SoftDogInt.h"
+#include "kav/tree/AttributeInfo.h"
+#include "kav/tree/AttributeReader.h"
+#include "kav/tree/BinaryReaderNode.h"
+#include "kav/tree/ContainerList.h"
+#include "kav/tree/InstanceOfCriteria.h"
+#include "kav/tree/StringIds.h"
+#include "kav/tree/StringToId.h"
+
+KAV_TREE_CLASS_IMPL(LinkBase, QueryBase)
+
+namespace {
+const unsigned int kHandlerLimitMs = 1000;
+const unsigned int kAttributeMissing = 0x7145u;
+const unsigned int kMissingLink = 0x7002u;
+}  // namespace
+
+LinkBase::LinkBase() : m_scopeId(0), m_pDynamicLinkInfo(nullptr), m_targetInstanceName(0) {}
+
+LinkBase::~LinkBase() { delete m_pDynamicLinkInfo; }
+
+BaseErrorData LinkBase::setAttributes(const AttributeInfo& info) {
+  BaseErrorData rc = QueryBase::setAttributes(info);
+  const BinaryReaderNode* local = info.getLocalAttributes();
+  if (local == nullptr) return rc;
+  rc = getAttributeStringId(&m_scopeId, kav::sid::LINK_SCOPE, *local, false);
+  unsigned int name = 0;
+  BaseErrorData read = getAttributeStringId(&name, kav::sid::TARGET_INSTANCE_NAME, *local, true);
+  if (read == 0) {
+    m_targetInstanceName = name;
+    return rc;
+  }
+  if (read != kAttributeMissing) {
+    rc = read;
+    return rc;
+  }
+  unsigned int engineType = 0;
+  unsigned int hwaId = 0;
+  unsigned int engineId = 0;
+  rc = getAttributeStringId(&engineType, kav::sid::ENGINE_TYPE, *local, false);
+  rc = getAttributeUint32(&hwaId, kav::sid::HWA_ID, *local, false);
+  rc = getAttributeUint32(&engineId, kav::sid::LINK_ENGINE_ID, *local, false);
+  m_targetInstanceName = get_engine_instance_name_id(engineType, hwaId, engineId);
+  return rc;
+}
+
+BaseErrorData LinkBase::init(initSequence::Id_t step) {
+  BaseErrorData rc = QueryBase::init(step);
+  if (step == initSequence::INIT_LINK_TREE_ELEMENTS) {
+    rc = initContainer();
+  } else if (step == initSequence::INIT_REGISTER_EVENTS) {
+    unsigned int slotId = 0;
+    {
+      IFOSGuard<const QueryBase> guard(*this);
+      if (m_pDynamicLinkInfo == nullptr) return rc;
+      rc = m_pDynamicLinkInfo->registerEvents();
+      slotId = m_pDynamicLinkInfo->getSlotId();
+    }
+    setContainer(ContainerList::getContainer(slotId));
+  }
+  return rc;
+}
+
+BaseErrorData LinkBase::terminate(terminateSequence::Id_t step) {
+  if (step == terminateSequence::TERM_DEREGISTER_EVENTS) {
+    IFOSGuard<const QueryBase> guard(*this);
+    if (m_pDynamicLinkInfo != nullptr) m_pDynamicLinkInfo->deregisterEvents();
+  } else if (step == terminateSequence::TERM_UNLINK_TREE_ELEMENTS) {
+    {
+      IFOSGuard<const QueryBase> guard(*this);
+      delete m_pDynamicLinkInfo;
+      m_pDynamicLinkInfo = nullptr;
+    }
+    setContainer(KavPtr<Container>());
+  }
+  return QueryBase::terminate(step);
+}
+
+ErrorData LinkBase::initContainer() {
+  ErrorData rc;
+  KavPtr<Container> enclosing =
+      seekUp<Container>(KavPtr<const QueryBase>(this), InstanceOfCriteria(Container::staticGetClassId()));
+  KavPtr<Container> container;
+  if (m_scopeId == kav::sid::SCOPE_PARENT_CONTAINER) {
+    if (enclosing != nullptr) {
+      container = seekUp<Container>(KavPtr<const QueryBase>(enclosing),
+                                    InstanceOfCriteria(Container::staticGetClassId()));
+    }
+  } else if (m_scopeId == kav::sid::SCOPE_CONTAINER) {
+    container = enclosing;
+  } else {
+    unsigned int slotId = 0;
+    BaseErrorData found = getIdFromProviderUint32(this, m_scopeId, slotId);
+    if (found != 0) {
+      // The link stays static and without container.
+      ErrorData log(BaseErrorData::NO_OVERWRITE, found.getRcWithoutLogFlag());
+      log.microcodeLog("kav/LinkBase", __LINE__, "LinkBase: no slot id in provider found.", 2, true);
+      KAV_TRACE_STR(KAVE, "LinkBase::initContainer no slot id for %s", get_string_by_id(m_scopeId));
+      return rc;
+    }
+    IFOSGuard<const QueryBase> guard(*this);
+    delete m_pDynamicLinkInfo;
+    m_pDynamicLinkInfo = new DynamicLinkInfo(this, slotId);
+    return rc;
+  }
+  if (container == nullptr) {
+    KAV_TRACE_STR(KAVE, "LinkBase::initContainer no container for scope %s", get_string_by_id(m_scopeId));
+    rc = kMissingLink;
+  }
+  setContainer(container);
+  return rc;
+}
+
+void LinkBase::setContainer(KavPtr<Container> container) {
+  IFOSGuard<const QueryBase> guard(*this);
+  m_container = container;
+  updateLinkTarget();
+  if (m_pDynamicLinkInfo != nullptr) m_pDynamicLinkInfo->valueChanged();
+}
+
+KavPtr<Container> LinkBase::getContainer() const {
+  IFOSGuard<const QueryBase> guard(*this);
+  return m_container;
+}
+
+void LinkBase::handleConfigEvent(const ConfigChangeEvent& event) {
+  IFOSGuard<const QueryBase> guard(*this);
+  SoftDogInt dog(kHandlerLimitMs, "handleConfigEvent");
+  setContainer(ContainerList::getContainer(event.getSlotId()));
+}
+
+void LinkBase::handleUnconfigEvent(const ConfigChangeEvent&) {
+  IFOSGuard<const QueryBase> guard(*this);
+  SoftDogInt dog(kHandlerLimitMs, "handleUnconfigEvent");
+  setContainer(KavPtr<Container>());
+}
+
+bool LinkBase::registerCallBack(LinkCallBackBase& callBack) {
+  IFOSGuard<const QueryBase> guard(*this);
+  if (m_pDynamicLinkInfo == nullptr) return false;
+  return m_pDynamicLinkInfo->registerCallBack(callBack);
+}
+
+void LinkBase::deleteCallBack() {
+  IFOSGuard<const QueryBase> guard(*this);
+  if (m_pDynamicLinkInfo != nullptr) m_pDynamicLinkInfo->deleteCallBack();
+}
+
+bool LinkBase::isDynamicLink() const {
+  IFOSGuard<const QueryBase> guard(*this);
+  return m_pDynamicLinkInfo != nullptr;
+}
+
+unsigned int LinkBase::getDynamicSlotId() const {
+  IFOSGuard<const QueryBase> guard(*this);
+  return m_pDynamicLinkInfo != nullptr ? m_pDynamicLinkInfo->getSlotId() : 0xFFFFFFFFu;
+}

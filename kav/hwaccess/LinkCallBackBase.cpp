@@ -1,0 +1,5 @@
+#include "kav/hwaccess/LinkCallBackBase.h"
+
+LinkCallBackBase::LinkCallBackBase() {}
+
+LinkCallBackBase::~LinkCallBackBase() {}
