@@ -15,6 +15,8 @@
   X(CrcHwdInterfaceLink)            \
   X(DioHwaInterfaceLink)            \
   X(DioHwdInterfaceLink)            \
+  X(DioHwdStandard)                 \
+  X(DioHwr)                         \
   X(EngineDefine)                   \
   X(EngineProvider)                 \
   X(FanoutBufferHwdInterfaceLink)   \
@@ -25,6 +27,7 @@
   X(I2cHwaInterfaceLink)            \
   X(IdProvider)                     \
   X(IoMuxHwaInterfaceLink)          \
+  X(OutputControlHwrDioGroupSingleDevice) \
   X(PldHwdInterfaceLink)            \
   X(PllHwdInterfaceLink)            \
   X(PlugDetectHwrIp)                \
