@@ -327,45 +327,30 @@ BaseErrorData QueryBase::addToExecListInPostfixOrder(ExecList<QueryBase>& list, 
 
 BaseErrorData QueryBase::addChildsToExecListInPrefixOrder(ExecList<QueryBase>& list, unsigned int& childrenDone,
                                                           unsigned int& hiddenDone, bool withHidden) {
-  TreeLock lock;
-  BaseErrorData rc(BaseErrorData::OVERWRITE);
-  unsigned int pos = 0;
-  for (const KavPtr<QueryBase>& child : m_children) {
-    if (++pos <= childrenDone) continue;
-    BaseErrorData r = child->addPrefix(list, withHidden);
-    if (r != 0) rc = r;
-  }
-  if (withHidden) {
-    pos = 0;
-    for (const KavPtr<QueryBase>& child : m_hiddenChildren) {
-      if (++pos <= hiddenDone) continue;
-      BaseErrorData r = child->addPrefix(list, withHidden);
-      if (r != 0) rc = r;
-    }
-  }
-  childrenDone = static_cast<unsigned int>(m_children.size());
-  hiddenDone = static_cast<unsigned int>(m_hiddenChildren.size());
-  return rc;
+  return addNewChildren(&QueryBase::addPrefix, list, childrenDone, hiddenDone, withHidden);
 }
 
 BaseErrorData QueryBase::addChildsToExecListInPostfixOrder(ExecList<QueryBase>& list, unsigned int& childrenDone,
                                                            unsigned int& hiddenDone, bool withHidden) {
+  return addNewChildren(&QueryBase::addPostfix, list, childrenDone, hiddenDone, withHidden);
+}
+
+// Walks the children (and hidden children) added since the counts were
+// taken, then moves the counts to the current sizes.
+BaseErrorData QueryBase::addNewChildren(Walk walk, ExecList<QueryBase>& list, unsigned int& childrenDone,
+                                        unsigned int& hiddenDone, bool withHidden) {
   TreeLock lock;
   BaseErrorData rc(BaseErrorData::OVERWRITE);
-  unsigned int pos = 0;
-  for (const KavPtr<QueryBase>& child : m_children) {
-    if (++pos <= childrenDone) continue;
-    BaseErrorData r = child->addPostfix(list, withHidden);
-    if (r != 0) rc = r;
-  }
-  if (withHidden) {
-    pos = 0;
-    for (const KavPtr<QueryBase>& child : m_hiddenChildren) {
-      if (++pos <= hiddenDone) continue;
-      BaseErrorData r = child->addPostfix(list, withHidden);
+  auto walkFrom = [&](const auto& children, unsigned int done) {
+    unsigned int pos = 0;
+    for (const KavPtr<QueryBase>& child : children) {
+      if (++pos <= done) continue;
+      BaseErrorData r = ((*child).*walk)(list, withHidden);
       if (r != 0) rc = r;
     }
-  }
+  };
+  walkFrom(m_children, childrenDone);
+  if (withHidden) walkFrom(m_hiddenChildren, hiddenDone);
   childrenDone = static_cast<unsigned int>(m_children.size());
   hiddenDone = static_cast<unsigned int>(m_hiddenChildren.size());
   return rc;

@@ -138,6 +138,9 @@ class KAV_EXPORT QueryBase {
  private:
   BaseErrorData addPrefix(ExecList<QueryBase>& list, bool withHidden);
   BaseErrorData addPostfix(ExecList<QueryBase>& list, bool withHidden);
+  using Walk = BaseErrorData (QueryBase::*)(ExecList<QueryBase>&, bool);
+  BaseErrorData addNewChildren(Walk walk, ExecList<QueryBase>& list, unsigned int& childrenDone,
+                               unsigned int& hiddenDone, bool withHidden);
 
   KavPtr<QueryBase> m_parent;
   ChildList_t m_children;
