@@ -704,13 +704,19 @@ extern "C" int scf_os_thread_create_with_policy_and_priority(scf_os_thread_t** h
   return 0;
 }
 
-extern "C" int scf_os_thread_join(scf_os_thread_t* handle) {
-  if (handle == nullptr) return SCF_OS_RC_INVALID;
+// Marks the thread joined (or detached) and tells whether it already was:
+// only the first caller may join or detach it.
+static bool claimJoin(scf_os_thread_t* handle) {
   pthread_mutex_lock(&handle->mutex);
   const bool joined = handle->joined;
   handle->joined = true;
   pthread_mutex_unlock(&handle->mutex);
-  if (joined) return 0;
+  return joined;
+}
+
+extern "C" int scf_os_thread_join(scf_os_thread_t* handle) {
+  if (handle == nullptr) return SCF_OS_RC_INVALID;
+  if (claimJoin(handle)) return 0;
   const int r = pthread_join(handle->thread, nullptr);
   if (r != 0) {
     KAV_TRACE(KAVE, "scf_os: join failed r=%d", r);
@@ -724,11 +730,7 @@ extern "C" int scf_os_thread_join(scf_os_thread_t* handle) {
 
 extern "C" int scf_os_thread_close(scf_os_thread_t* handle) {
   if (handle == nullptr) return SCF_OS_RC_INVALID;
-  pthread_mutex_lock(&handle->mutex);
-  const bool joined = handle->joined;
-  handle->joined = true;
-  pthread_mutex_unlock(&handle->mutex);
-  if (!joined) pthread_detach(handle->thread);
+  if (!claimJoin(handle)) pthread_detach(handle->thread);
   pthread_mutex_destroy(&handle->mutex);
   delete handle;
   return 0;
