@@ -24,3 +24,12 @@ if(TARGET config_reader_bench AND TARGET kavxml_core)
   target_compile_definitions(config_reader_bench PRIVATE QUIB_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
 endif()
 # ---- end config_reader_bench -------------------------------------------------
+
+# ---- dio_irq_bench (interrupt to DioEvent callback, next to the raw wait) ---
+# Two extra threads of the library (interrupt thread, priority-0 dispatcher)
+# and the benchmark's own waiter thread.
+if(TARGET dio_irq_bench)
+  find_package(Threads REQUIRED)
+  target_link_libraries(dio_irq_bench PRIVATE Threads::Threads)
+endif()
+# ---- end dio_irq_bench -------------------------------------------------------
