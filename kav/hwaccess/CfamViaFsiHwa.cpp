@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "kav/hwaccess/DioViaFsiHwa.h"
 #include "kav/hwaccess/EdalInfo.h"
 #include "kav/hwaccess/EdalStatus.h"
 #include "kav/runtime/IFOSGuard.h"
@@ -144,7 +145,7 @@ ErrorData CfamViaFsiHwa::createOpenImmediatelyEngine(const FsiEngineInfo& info) 
   QueryBase* engine = nullptr;
   switch (info.getEngineType()) {
     case EngineInfo::ENGINE_DIO:
-      // DioViaFsiHwa
+      engine = new DioViaFsiHwa(info);
       break;
     case EngineInfo::ENGINE_I2C:
     case EngineInfo::ENGINE_SCRATCHPAD:

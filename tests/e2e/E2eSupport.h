@@ -54,6 +54,19 @@ inline bool ensureConfigEnvironment() {
 
 inline const bool kConfigEnvironment = ensureConfigEnvironment();
 
+// The configuration expects the engines of the default simulated machine
+// (loaded on the first ravo call); its persistent state stays per process.
+inline bool useDefaultMachine() {
+  const char* source = std::getenv("QUIB_SOURCE_DIR");
+  const std::string machine = std::string(source != nullptr ? source : "..") + "/config/machine/default.xml";
+  setenv("RAVO_SIM_MACHINE", machine.c_str(), 0);
+  static const std::string state = "/tmp/quib-test-state-" + std::to_string(getpid());
+  setenv("RAVO_SIM_STATE_DIR", state.c_str(), 0);
+  return true;
+}
+
+inline const bool kDefaultMachine = useDefaultMachine();
+
 inline std::vector<kav::TreeNodeInfo> tree() {
   std::vector<kav::TreeNodeInfo> nodes;
   kav::listTree(nodes);
