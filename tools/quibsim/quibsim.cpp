@@ -18,6 +18,7 @@
 #include <thread>
 #include <vector>
 
+#include "kav/hwaccess/DioSignalListing.h"
 #include "kav/tree/KavStart.h"
 #include "kav/tree/TreeListing.h"
 
@@ -140,6 +141,45 @@ void printTree() {
   }
 }
 
+// The engines of each CFAM access factory (its hardware-access children).
+void printEngines() {
+  std::vector<kav::TreeNodeInfo> nodes;
+  kav::listTree(nodes);
+  std::printf("engines:\n");
+  for (size_t i = 0; i < nodes.size(); ++i) {
+    if (nodes[i].className != "CfamViaFsiHwa") continue;
+    std::string names;
+    for (size_t j = i + 1; j < nodes.size() && nodes[j].depth > nodes[i].depth; ++j) {
+      const std::string& cls = nodes[j].className;
+      if (nodes[j].depth != nodes[i].depth + 1 || cls.size() < 3 || cls.compare(cls.size() - 3, 3, "Hwa") != 0)
+        continue;
+      names += " " + (nodes[j].instanceName.empty() ? cls : nodes[j].instanceName);
+    }
+    std::printf("  %s slot=0x%X:%s\n", nodes[i].instanceName.empty() ? "-" : nodes[i].instanceName.c_str(),
+                nodes[i].slotId, names.empty() ? " none" : names.c_str());
+  }
+}
+
+const char* const kModeNames[] = {"none", "input", "pushpull", "pushpull-slow", "open-drain", "blink", "open-source"};
+
+// Every digital signal with the state read from its pin.
+void printSignals() {
+  std::vector<kav::DioSignalInfo> signals;
+  kav::listDioSignals(signals);
+  std::printf("digital signals (%zu):\n", signals.size());
+  for (const kav::DioSignalInfo& s : signals) {
+    const char* mode = s.mode < sizeof(kModeNames) / sizeof(kModeNames[0]) ? kModeNames[s.mode] : "?";
+    const char* polarity = s.polarity == 1 ? "active-high" : s.polarity == 2 ? "active-low" : "?";
+    if (s.readRc == 0) {
+      std::printf("  %s slot=0x%X pin=%u %s %s: %s\n", s.instanceName.empty() ? "-" : s.instanceName.c_str(),
+                  s.slotId, s.pin, mode, polarity, s.state == 1 ? "on" : "off");
+    } else {
+      std::printf("  %s slot=0x%X pin=%u %s %s: not readable rc=0x%08X\n",
+                  s.instanceName.empty() ? "-" : s.instanceName.c_str(), s.slotId, s.pin, mode, polarity, s.readRc);
+    }
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -191,6 +231,10 @@ int main(int argc, char** argv) {
     return 1;
   }
   std::printf("configuration: %s\n", configDir.c_str());
+  // The simulated machine: the default one unless RAVO_SIM_MACHINE names another.
+  const char* machine = std::getenv("RAVO_SIM_MACHINE");
+  if (machine == nullptr || *machine == '\0') setenv("RAVO_SIM_MACHINE", QUIBSIM_MACHINE, 1);
+  std::printf("machine: %s\n", std::getenv("RAVO_SIM_MACHINE"));
 
   int failures = 0;
   const kav::DomainType_t domainType = static_cast<kav::DomainType_t>(domain);
@@ -210,6 +254,9 @@ int main(int argc, char** argv) {
       return 1;
     }
   }
+
+  printEngines();
+  printSignals();
 
   for (int card = 0; card < 2; ++card) {
     rc = kav::send_card_plug(kCardSlots[card], cards[card]);
@@ -233,6 +280,8 @@ int main(int argc, char** argv) {
               is_minimum_config_complete() ? "yes" : "no");
   std::printf("functional card slots: %s\n", slotList(functional).c_str());
   std::printf("do-not-use card slots: %s\n", slotList(doNotUse).c_str());
+  printEngines();
+  printSignals();
   printTree();
 
   {
