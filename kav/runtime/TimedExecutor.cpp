@@ -93,6 +93,8 @@ void TimedExecutor::init(unsigned int threads) {
 }
 
 void TimedExecutor::terminate() {
+  // Set before the post: a job thread either sees the flag after its reset
+  // of the event or finds the event posted.
   m_terminating.store(1);
   if (m_initialised.load() == 0) return;
   m_initialised.store(0);
@@ -195,16 +197,28 @@ bool TimedExecutor::deleteJob(unsigned int id) {
 }
 
 void TimedExecutor::executeJobs() {
-  while (m_terminating.load() == 0) {
+  for (;;) {
     uint64_t wait = kWaitForever;
     m_pMutex->mutexRequest(-1);
+    // The event is reset before the queue and the terminating flag are
+    // looked at: a post from here on (an insert, terminate) stays set
+    // until the wait below, so it is never lost.
     m_pEvent->resetEvent();
+    if (m_terminating.load() != 0) {
+      // The reset may have taken the wake-up of another job thread.
+      m_pEvent->postEvent();
+      m_pMutex->mutexRelease();
+      break;
+    }
     uint64_t now = m_clock.getElapsedMilliSeconds();
     TimedJob* job = m_queue.getJob();
     if (job != nullptr) {
-      if (job->getDueTime() <= now)
+      if (job->getDueTime() <= now) {
         m_queue.removeJob();
-      else {
+        // The reset may have taken the wake-up of another job thread that
+        // is to serve the jobs left behind: let one of them look again.
+        if (m_queue.getJob() != nullptr) m_pEvent->postEvent();
+      } else {
         wait = job->getDueTime() - now;
         job = nullptr;
       }

@@ -35,7 +35,6 @@ TimeoutService::TimeoutService()
       m_pThread(nullptr),
       m_abendSuppressed(0),
       m_timeoutFactor(1),
-      m_wakeAt(kWaitForever),
       m_loggedTimeouts(0) {}
 
 TimeoutService::~TimeoutService() {
@@ -84,7 +83,6 @@ void TimeoutService::init(bool suppressAbend) {
   }
   m_pThread = new IFOSRcThread(&m_executor);
   m_clock.startClock();
-  m_wakeAt = kWaitForever;
   m_initialised.store(1);
   rc = m_pThread->start();
   if (rc != IFOS_RC_OK) {
@@ -99,6 +97,8 @@ void TimeoutService::init(bool suppressAbend) {
 }
 
 void TimeoutService::terminate() {
+  // Set before the post: the thread either sees the flag after its reset
+  // of the event or finds the event posted.
   m_terminating.store(1);
   if (m_initialised.load() == 0) return;
   m_initialised.store(0);
@@ -196,10 +196,7 @@ void TimeoutService::insertRegistrationInternal(TimeoutServiceRegistrationToken*
   bool newHead = false;
   m_queue.insertRegistrationToken(token, &newHead);
   // Wake the thread only when the token became the first.
-  if (newHead) {
-    m_wakeAt = token->getExecutionTime();
-    m_pEvent->postEvent();
-  }
+  if (newHead) m_pEvent->postEvent();
 }
 
 bool TimeoutService::changeRegistration(unsigned int id, unsigned int logMs, unsigned int abendMs) {
@@ -258,11 +255,18 @@ void TimeoutService::log(bool severe) {
 }
 
 void TimeoutService::executeTimeouts() {
-  while (m_terminating.load() == 0) {
+  for (;;) {
     bool ended = false;
     uint64_t wait = kWaitForever;
     m_pMutex->mutexRequest(-1);
+    // The event is reset before the queue and the terminating flag are
+    // looked at: a post from here on (a new first token, terminate) stays
+    // set until the wait below, so it is never lost.
     m_pEvent->resetEvent();
+    if (m_terminating.load() != 0) {
+      m_pMutex->mutexRelease();
+      break;
+    }
     uint64_t now = m_clock.getElapsedMilliSeconds();
     TimeoutServiceRegistrationToken* token = m_queue.getRegistrationToken();
     if (token != nullptr) {
@@ -298,7 +302,6 @@ void TimeoutService::executeTimeouts() {
         ended = true;
       }
     }
-    m_wakeAt = wait == kWaitForever ? kWaitForever : now + wait;
     m_pMutex->mutexRelease();
     if (ended) log(true);
     if (wait != 0) {

@@ -90,9 +90,6 @@ class KAV_EXPORT TimeoutService {
   IFOSRcThread* m_pThread;
   std::atomic<unsigned char> m_abendSuppressed;
   std::atomic<unsigned int> m_timeoutFactor;
-  // Time up to which the service thread sleeps (under the mutex);
-  // UINT64_MAX while it waits without limit.
-  uint64_t m_wakeAt;
   std::atomic<unsigned int> m_loggedTimeouts;
 };
 

@@ -198,6 +198,44 @@ TEST_F(TimedExecutorTest, SeveralThreadsShareOneQueue) {
   EXPECT_EQ(static_cast<size_t>(kJobs), journal.get().size());
 }
 
+TEST_F(TimedExecutorTest, TerminateStopsEveryThreadEvenRightAfterInit) {
+  // Every job thread must see the termination, also when another one took
+  // the wake-up first; a lost wake-up hangs here.
+  for (int i = 0; i < 100; ++i) {
+    executor->terminate();
+    executor->init(1 + i % 3);
+    if (i % 2 == 0) {
+      ASSERT_NE(0u, executor->insertJob(new RecordingJob(journal, i), 0, 0, 0));
+    }
+  }
+}
+
+TEST_F(TimedExecutorTest, AJobDueWhileAnotherRunsStartsOnAFreeThread) {
+  struct CountedGate : GateJob {
+    Journal& journal;
+    CountedGate(std::atomic<bool>& open, std::atomic<bool>& started, Journal& j)
+        : GateJob(open, started), journal(j) {}
+    ~CountedGate() override { journal.destroyed.fetch_add(1); }
+  };
+  executor->terminate();
+  executor->init(2);
+  for (int round = 0; round < 20; ++round) {
+    SCOPED_TRACE(round);
+    gateOpen.store(false);
+    gateStarted.store(false);
+    const int before = journal.destroyed.load();
+    // Both are due at once: one thread takes the gate, the other must not
+    // sleep on through the second job.
+    ASSERT_NE(0u, executor->insertJob(new CountedGate(gateOpen, gateStarted, journal), 0, 0, 0));
+    ASSERT_NE(0u, executor->insertJob(new RecordingJob(journal, round), 0, 0, 0));
+    // The gate is first in the queue and does not end while closed: the
+    // second job can only have run on the other thread.
+    EXPECT_TRUE(waitUntil([&] { return journal.get().size() == static_cast<size_t>(round) + 1; }));
+    gateOpen.store(true);
+    ASSERT_TRUE(waitUntil([&] { return journal.destroyed.load() == before + 2; }));
+  }
+}
+
 TEST_F(TimedExecutorTest, LoggerLogsAsynchronouslyOnTheJobThread) {
   ErrorData error(BaseErrorData::NO_OVERWRITE, 0x7002);
   error << "asynchronous";
