@@ -3,6 +3,7 @@
 #ifndef KAV_RUNTIME_SORTEDJOBQUEUE_H
 #define KAV_RUNTIME_SORTEDJOBQUEUE_H
 
+#include "kav/runtime/SortedIntrusiveQueue.h"
 #include "kav/runtime/TimedJob.h"
 
 class SortedJobQueue {
@@ -13,14 +14,16 @@ class SortedJobQueue {
   // order). A null job ends the process.
   void insertJob(TimedJob* job);
   // Unlinks and returns the job with that id, or null.
-  TimedJob* removeJob(unsigned int id);
+  TimedJob* removeJob(unsigned int id) { return m_list.remove(id); }
   // Unlinks and returns the first job, or null.
-  TimedJob* removeJob();
+  TimedJob* removeJob() { return m_list.removeFirst(); }
   // The first job, still linked, or null.
-  TimedJob* getJob() const { return m_pHead; }
+  TimedJob* getJob() const { return m_list.first(); }
 
  private:
-  TimedJob* m_pHead = nullptr;
+  SortedIntrusiveQueue<TimedJob, &TimedJob::getNextInQueue, &TimedJob::setNextInQueue, &TimedJob::getDueTime,
+                       &TimedJob::getJobId>
+      m_list;
 };
 
 #endif

@@ -4,27 +4,30 @@
 #ifndef KAV_RUNTIME_SORTEDREGISTRATIONTOKENQUEUE_H
 #define KAV_RUNTIME_SORTEDREGISTRATIONTOKENQUEUE_H
 
+#include "kav/runtime/SortedIntrusiveQueue.h"
 #include "kav/runtime/TimeoutServiceRegistrationToken.h"
-
 
 class SortedRegistrationTokenQueue {
  public:
   SortedRegistrationTokenQueue() = default;
 
   // Links the token behind every token due at or before it, so equal times
-  // keep their insertion order. *newHead tells whether it became the first.
-  // A null token ends the process.
+  // keep their insertion order. *newHead (when given) tells whether it
+  // became the first. A null token ends the process.
   void insertRegistrationToken(TimeoutServiceRegistrationToken* token, bool* newHead);
   // Unlinks and returns the token with that registration id, or null.
-  TimeoutServiceRegistrationToken* removeRegistrationToken(unsigned int id);
+  TimeoutServiceRegistrationToken* removeRegistrationToken(unsigned int id) { return m_list.remove(id); }
   // Unlinks and returns the first token, or null.
-  TimeoutServiceRegistrationToken* removeRegistrationToken();
+  TimeoutServiceRegistrationToken* removeRegistrationToken() { return m_list.removeFirst(); }
   // The first token, still linked, or null.
-  TimeoutServiceRegistrationToken* getRegistrationToken() const { return m_pHead; }
+  TimeoutServiceRegistrationToken* getRegistrationToken() const { return m_list.first(); }
 
  private:
-  TimeoutServiceRegistrationToken* m_pHead = nullptr;
+  SortedIntrusiveQueue<TimeoutServiceRegistrationToken, &TimeoutServiceRegistrationToken::getNextInQueue,
+                       &TimeoutServiceRegistrationToken::setNextInQueue,
+                       &TimeoutServiceRegistrationToken::getExecutionTime,
+                       &TimeoutServiceRegistrationToken::getRegistrationId>
+      m_list;
 };
-
 
 #endif
