@@ -133,7 +133,12 @@ KavPtr<Container> LinkBase::getContainer() const {
 void LinkBase::handleConfigEvent(const ConfigChangeEvent& event) {
   IFOSGuard<const QueryBase> guard(*this);
   SoftDogInt dog(kHandlerLimitMs, "handleConfigEvent");
-  setContainer(ContainerList::getContainer(event.getSlotId()));
+  // Typed registrations are served before the container list (an
+  // any-registration) hears of the same event, so the list may not know the
+  // slot's content yet: the slot is configured, so look it up in the tree.
+  KavPtr<Container> container = ContainerList::getContainer(event.getSlotId());
+  if (container == nullptr) container = ContainerList::getInstance()->lookup(event.getSlotId());
+  setContainer(container);
 }
 
 void LinkBase::handleUnconfigEvent(const ConfigChangeEvent&) {
