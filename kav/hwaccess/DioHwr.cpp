@@ -35,7 +35,8 @@ DioHwr::DioHwr()
       m_currentState(dioState::DIO_STATE_NONE),
       m_logicalId(0xFFFFFFFFu),
       m_errorLogged(false),
-      m_suppressLogging(false) {}
+      m_suppressLogging(false),
+      m_callBackRegistered(false) {}
 
 DioHwr::~DioHwr() {}
 
@@ -122,14 +123,31 @@ BaseErrorData DioHwr::init(initSequence::Id_t step) {
       IFOSGuard<const QueryBase> guard(*this);
       m_dioHwdLink = link;
     }
-    if (link->isDynamicLink()) {
-      LinkCallBack<DioHwr> callBack(this, &DioHwr::hwdLinkChanged);
-      if (!link->registerCallBack(callBack)) KAV_TRACE(KAVE, "DioHwr::init pin %u callback not registered", m_dio);
-    }
+    registerLinkCallBack();
     return rc;
+  }
+  if (step == initSequence::INIT_CONFIG_DIO) {
+    // The link takes its own step 3 after this object (children follow their
+    // parent): it may only now know that it is dynamic.
+    registerLinkCallBack();
   }
   if (step == initSequence::INIT_CONFIG_DIO || step == initSequence::INIT_DEACTIVATED_HW) rc = runStep(step);
   return rc;
+}
+
+void DioHwr::registerLinkCallBack() {
+  KavPtr<DioHwdInterfaceLink> link;
+  {
+    IFOSGuard<const QueryBase> guard(*this);
+    if (m_callBackRegistered) return;
+    link = m_dioHwdLink;
+  }
+  if (link == nullptr || !link->isDynamicLink()) return;
+  LinkCallBack<DioHwr> callBack(this, &DioHwr::hwdLinkChanged);
+  const bool stored = link->registerCallBack(callBack);
+  if (!stored) KAV_TRACE(KAVE, "DioHwr pin %u callback not registered", m_dio);
+  IFOSGuard<const QueryBase> guard(*this);
+  m_callBackRegistered = stored;
 }
 
 BaseErrorData DioHwr::terminate(terminateSequence::Id_t step) {
@@ -141,6 +159,8 @@ BaseErrorData DioHwr::terminate(terminateSequence::Id_t step) {
       m_dioHwdLink = nullptr;
     }
     if (link != nullptr && link->isDynamicLink()) link->deleteCallBack();
+    IFOSGuard<const QueryBase> guard(*this);
+    m_callBackRegistered = false;
   }
   return DioHwrInterface::terminate(step);
 }

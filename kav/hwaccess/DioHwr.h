@@ -69,6 +69,8 @@ class KAV_EXPORT DioHwr : public DioHwrInterface {
   unsigned int irqIdOf(bool on);
   void addPending(initSequence::Id_t step);
   void checkAndLogError(ErrorData& err, bool configurationPhase);
+  // Once, when the device link is dynamic.
+  void registerLinkCallBack();
 
   unsigned int m_dio;
   dioMode::DioMode_t m_dioMode;
@@ -82,6 +84,7 @@ class KAV_EXPORT DioHwr : public DioHwrInterface {
   KavPtr<DioHwdInterfaceLink> m_dioHwdLink;
   bool m_errorLogged;
   bool m_suppressLogging;
+  bool m_callBackRegistered;
 };
 
 extern "C" KAV_EXPORT BuildBase* createDioHwr(void* argument, BaseErrorData& error);

@@ -257,6 +257,7 @@ int main(int argc, char** argv) {
 
   printEngines();
   printSignals();
+  std::fflush(stdout);
 
   for (int card = 0; card < 2; ++card) {
     rc = kav::send_card_plug(kCardSlots[card], cards[card]);
@@ -283,6 +284,8 @@ int main(int argc, char** argv) {
   printEngines();
   printSignals();
   printTree();
+  // Nothing buffered may reach a process the library starts.
+  std::fflush(stdout);
 
   {
     Progress wait("stopping the library", progress);
