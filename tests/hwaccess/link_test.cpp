@@ -20,6 +20,7 @@
 #include "kav/tree/AttributeInfo.h"
 #include "kav/tree/Container.h"
 #include "kav/tree/ContainerList.h"
+#include "kav/tree/Factories.h"
 #include "kav/tree/StringIds.h"
 #include "kav/tree/TreeRoot.h"
 #include "tests/cards/CardsTestSupport.h"
@@ -346,4 +347,32 @@ TEST_F(DynamicLinkTest, ReadersSeeAConsistentTargetWhileTheCardComesAndGoes) {
   EXPECT_EQ(2u + flips, m_owner->targets().size());
   m_slot->setConfigComplete(false);
   deliverPending();
+}
+
+TEST_F(LinkTest, TheConfigurationCanCreateEveryLinkAndFactoryClass) {
+  const char* const classes[] = {"CfamViaFsiHwa",
+                                 "EngineDefine",
+                                 "EngineProvider",
+                                 "DioHwaInterfaceLink",
+                                 "I2cHwaInterfaceLink",
+                                 "IoMuxHwaInterfaceLink",
+                                 "ScratchpadHwaInterfaceLink",
+                                 "DioHwdInterfaceLink",
+                                 "PldHwdInterfaceLink",
+                                 "RamHwdInterfaceLink",
+                                 "CrcHwdInterfaceLink",
+                                 "PllHwdInterfaceLink",
+                                 "FanoutBufferHwdInterfaceLink"};
+  for (const char* name : classes) {
+    TreeFactory_t factory = findTreeFactory(std::string("create") + name);
+    ASSERT_NE(nullptr, factory) << name;
+    BaseErrorData rc;
+    BuildBase* built = factory(nullptr, rc);
+    ASSERT_NE(nullptr, built) << name;
+    QueryBase* object = built->getQueryBase();
+    EXPECT_EQ(get_id_by_string(name), object->getClassId()) << name;
+    const bool isLink = std::string(name).find("InterfaceLink") != std::string::npos;
+    EXPECT_EQ(isLink, object->isInstanceOf(LinkBase::staticGetClassId())) << name;
+    delete object;
+  }
 }
