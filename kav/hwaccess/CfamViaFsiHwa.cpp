@@ -5,6 +5,7 @@
 #include "kav/hwaccess/DioViaFsiHwa.h"
 #include "kav/hwaccess/EdalInfo.h"
 #include "kav/hwaccess/EdalStatus.h"
+#include "kav/hwaccess/IrqId.h"
 #include "kav/runtime/IFOSGuard.h"
 #include "kav/runtime/IFOSReturnCodes.h"
 #include "kav/runtime/KavTrace.h"
@@ -164,8 +165,11 @@ ErrorData CfamViaFsiHwa::createOpenImmediatelyEngine(const FsiEngineInfo& info) 
 }
 
 ErrorData CfamViaFsiHwa::createEventDrivenBuildupEngine(const FsiEngineInfo& info) {
-  KAV_TRACE(KAVT, "CfamViaFsiHwa::createEventDrivenBuildupEngine slot=0x%08X type=%d engine=%u", getSlotId(),
-            static_cast<int>(info.getEngineType()), info.getPhysEngineNumber());
+  // The engine would be built when its plug interrupt arrives; this mode
+  // only names that interrupt.
+  KAV_TRACE(KAVT, "CfamViaFsiHwa::createEventDrivenBuildupEngine slot=0x%08X type=%d engine=%u irq=0x%08X",
+            getSlotId(), static_cast<int>(info.getEngineType()), info.getPhysEngineNumber(),
+            get_fsi_plug_irq_id(info.getPhysLinkNumber(), info.getPhysCascadeId(), info.getPhysEngineNumber()));
   return ErrorData();
 }
 

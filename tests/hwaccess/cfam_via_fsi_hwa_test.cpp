@@ -235,8 +235,12 @@ TEST_F(CfamViaFsiHwaTest, EventDrivenBuildupCreatesNoEngineAndPendingPlugs) {
   ASSERT_TRUE(ravosim::loadMachine(defaultMachinePath()).ok);
   KavPtr<CfamViaFsiHwa> factory = makeFactory(0, 0);
   factory->setEventDrivenBuildup(true);
+  trace_ravo_clear_all();
   EXPECT_EQ(0u, factory->createEngine({engine(1, 0), engine(1, 1)}).getRc());
   EXPECT_TRUE(factory->getChildren().empty());
+  // Each engine is only named with the plug interrupt it would wait for.
+  EXPECT_EQ(1u, fsitest::traceCount("KAVT", "irq=0x90000800"));
+  EXPECT_EQ(1u, fsitest::traceCount("KAVT", "irq=0x90000900"));
   EXPECT_NE(nullptr, factory->getDeviceData(engine(1, 1)));
 
   EXPECT_FALSE(factory->isPendingPlugEventPosted());
