@@ -1,11 +1,15 @@
 // The sender of an event type: owns the type's one source and sends every
 // event typed (with the event's own filter key) and then, with send-any,
 // again as an any-event. Senders never wait; any send failure (a full
-// queue among them) ends the process.
+// queue among them) ends the process. A send that comes while the sender
+// is being terminated is refused quietly: terminate() waits for the sends
+// under way before it deletes the source.
 #ifndef KAV_EVENTS_EVENTSENDER_H
 #define KAV_EVENTS_EVENTSENDER_H
 
 #include <atomic>
+#include <mutex>
+#include <shared_mutex>
 
 #include "kav/events/EventSource.h"
 #include "kav/runtime/KavTrace.h"
@@ -30,12 +34,18 @@ class EventSender {
     m_terminated.store(0);
     m_initialised.store(1);
   }
-  // Deletes the source, once; it delivers what is queued first.
+  // Deletes the source, once; it delivers what is queued first. Sends
+  // under way finish before; later ones (handlers that run while the queue
+  // drains among them) are refused.
   void terminate() {
-    if (m_initialised.exchange(0) == 0) return;
-    m_terminated.store(1);
-    EventSource<T>* source = m_pSource;
-    m_pSource = nullptr;
+    EventSource<T>* source = nullptr;
+    {
+      std::unique_lock<std::shared_mutex> lock(m_sendLock);
+      if (m_initialised.exchange(0) == 0) return;
+      m_terminated.store(1);
+      source = m_pSource;
+      m_pSource = nullptr;
+    }
     deleteEventSource(source);
   }
 
@@ -49,6 +59,8 @@ class EventSender {
   }
 
   void sendEvent(T& event) {
+    // Sends never wait, so the lock is held only for the appends.
+    std::shared_lock<std::shared_mutex> lock(m_sendLock);
     if (m_initialised.load() == 0) {
       refuse("sendEvent");
       return;
@@ -88,6 +100,8 @@ class EventSender {
 
   std::atomic<unsigned char> m_initialised;
   std::atomic<unsigned char> m_terminated;
+  // Shared by the sends, exclusive while terminate() takes the source.
+  std::shared_mutex m_sendLock;
 };
 
 #endif

@@ -39,8 +39,8 @@ class KAV_EXPORT TimedExecutor {
   void terminate();
 
   // Schedules the job at now + delay and takes it over; the job id, or 0
-  // after terminate (the job is then destroyed). An abend time of 0 means
-  // 40000 ms. Before init the process ends.
+  // after terminate (no job can exist then: the job pool has gone). An
+  // abend time of 0 means 40000 ms. Before init the process ends.
   unsigned int insertJob(TimedJob* job, unsigned int delayMs, unsigned int logMs, unsigned int abendMs);
   // Moves a pending job to now + delay; false when none has the id.
   bool rescheduleJob(unsigned int id, unsigned int delayMs);

@@ -8,6 +8,7 @@
 
 #include "EventTestSupport.h"
 #include "kav/events/DioEvent.h"
+#include "kav/events/DioEventSender.h"
 #include "kav/events/OscillatorEvent.h"
 #include "kav/events/PlugEvent.h"
 
@@ -230,6 +231,47 @@ TEST_F(RaceTest, WaitingSendersWakeWhenTheirSourceGoesAway) {
   waiter.join();
   deleter.join();
   EXPECT_EQ(0, result.load()) << "the event was delivered before the source went";
+  deleteEventSource(holder);
+}
+
+TEST_F(RaceTest, SendsThroughASenderThatIsBeingTerminatedAreRefusedQuietly) {
+  EventSource<DioEvent>* holder = createEventSource<DioEvent>(10, PRIORITY_0, DEBUG_ID_NONE, 0, 4000);
+  EventRouter<DioEvent> holderRouter;
+  Gate<DioEvent> gate;
+  registerForEvent(holder, &holderRouter, &gate, &Gate<DioEvent>::handle, false);
+  initDioEventSender();
+  DioEventSender* sender = DioEventSender::getInstance();
+  EventSource<DioEvent>* source = sender->getEventSource();
+  Journal j;
+  EventRouter<DioEvent> router;
+  Listener<DioEvent> l(j, 1);
+  registerForEvent(source, &router, &l, &Listener<DioEvent>::handle, false);
+  // The dispatcher is held, so the deletion of the source waits while the
+  // senders go on; 3 x 40 events, typed and any, stay below the 250 places.
+  DioEvent e(0, 0, 0, 0);
+  holder->sendAnyEvents(e, 0, false);
+  ASSERT_TRUE(waitUntil([&] { return gate.entered.load(); }));
+  std::atomic<int> started{0};
+  std::vector<std::thread> senders;
+  for (unsigned t = 0; t < 3; ++t)
+    senders.emplace_back([&, t] {
+      for (unsigned i = 0; i < 40; ++i) {
+        DioEvent ev(t * 100 + i, 0, 0, 0);
+        sender->sendEvent(ev);
+        started.fetch_add(1);
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      }
+    });
+  ASSERT_TRUE(waitUntil([&] { return started.load() >= 3; }));
+  std::thread terminator([&] { terminateDioEventSender(); });
+  ASSERT_TRUE(waitUntil([&] { return !sender->isInitialised(); }));
+  for (auto& s : senders) s.join();
+  gate.open.store(true);
+  terminator.join();
+  // The process is still there: no send saw the source being deleted. What
+  // was accepted before terminate was delivered before the source went.
+  EXPECT_GE(j.count.load(), 3);
+  DioEventSender::destroyInstance();
   deleteEventSource(holder);
 }
 
