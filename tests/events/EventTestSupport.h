@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "kav/events/DioEvent.h"
 #include "kav/events/EventDispatcherProvider.h"
 #include "kav/events/EventRouter.h"
 #include "kav/events/EventSource.h"
@@ -102,6 +103,28 @@ struct Gate {
     entered.store(true);
     while (!open.load()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
+};
+
+// Holds the priority-0 dispatcher: a source of its own whose one handler
+// waits at a gate. Released (and the source deleted) at the latest when it
+// goes out of scope, which must be before the dispatchers go.
+struct DispatcherHold {
+  EventSource<DioEvent>* source = createEventSource<DioEvent>(10, PRIORITY_0, DEBUG_ID_NONE, 0, 4000);
+  EventRouter<DioEvent> router;
+  Gate<DioEvent> gate;
+  DispatcherHold() { registerForEvent(source, &router, &gate, &Gate<DioEvent>::handle, false); }
+  ~DispatcherHold() {
+    release();
+    deleteEventSource(source);
+  }
+  DispatcherHold(const DispatcherHold&) = delete;
+  DispatcherHold& operator=(const DispatcherHold&) = delete;
+  // True once the dispatcher is held.
+  bool hold() {
+    DioEvent e(0, 0, 0, 0);
+    return source->sendAnyEvents(e, 0, false) == 0 && waitUntil([&] { return gate.entered.load(); });
+  }
+  void release() { gate.open.store(true); }
 };
 
 }  // namespace evtest

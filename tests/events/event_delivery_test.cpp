@@ -387,18 +387,13 @@ TEST_F(DeliveryTest, AFullQueueRefusesWithMinus3) {
 
 TEST_F(DeliveryTest, DeletingASourceDeliversWhatIsQueuedRefusesNewSendsAndDetachesRouters) {
   Journal j;
-  EventSource<DioEvent>* holder = makeSource<DioEvent>(PRIORITY_0);
+  DispatcherHold hold;
   EventSource<DioEvent>* source = makeSource<DioEvent>(PRIORITY_0);
-  EventRouter<DioEvent> holderRouter;
-  Gate<DioEvent> gate;
-  registerForEvent(holder, &holderRouter, &gate, &Gate<DioEvent>::handle, false);
   auto router = std::make_unique<EventRouter<DioEvent>>();
   Listener<DioEvent> l(j, 1);
   long id = registerForEvent(source, router.get(), &l, &Listener<DioEvent>::handle, false);
   long id2 = registerForEvent(source, router.get(), 9u, &l, &Listener<DioEvent>::handle, false);
-  DioEvent e(0, 0, 0, 0);
-  holder->sendAnyEvents(e, 0, false);
-  ASSERT_TRUE(waitUntil([&] { return gate.entered.load(); }));
+  ASSERT_TRUE(hold.hold());
   for (unsigned i = 1; i <= 5; ++i) {
     DioEvent ev(i, 0, 0, 0);
     ASSERT_EQ(0, source->sendAnyEvents(ev, 0, false));
@@ -407,14 +402,13 @@ TEST_F(DeliveryTest, DeletingASourceDeliversWhatIsQueuedRefusesNewSendsAndDetach
   ASSERT_TRUE(waitUntil([&] { return source->isDeleting(); }));
   DioEvent late(99, 0, 0, 0);
   EXPECT_EQ(-4, source->sendAnyEvents(late, 0, false));
-  gate.open.store(true);
+  hold.release();
   deleter.join();
   EXPECT_EQ((std::vector<unsigned>{1, 2, 3, 4, 5}), j.values(1)) << "the queued events were delivered first";
   EXPECT_FALSE(router->hasSource(id));
   EXPECT_FALSE(router->hasSource(id2));
   EXPECT_EQ(0, router->deregisterFromEvent(id)) << "still known to the router, without source";
   router.reset();
-  deleteEventSource(holder);
 }
 
 TEST_F(DeliveryTest, DebugInjectionSendsToTheSourcesOfTheDebugId) {

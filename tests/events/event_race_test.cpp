@@ -176,18 +176,13 @@ TEST_F(RaceTest, HandlersSendRegisterAndDeregisterWhileOthersDoTheSame) {
 }
 
 TEST_F(RaceTest, ASourceDeletedWhileEventsAreQueuedAndSendersKeepSending) {
-  EventSource<DioEvent>* holder = createEventSource<DioEvent>(10, PRIORITY_0, DEBUG_ID_NONE, 0, 4000);
+  DispatcherHold hold;
   EventSource<DioEvent>* source = createEventSource<DioEvent>(50, PRIORITY_0, DEBUG_ID_NONE, 0, 4000);
-  EventRouter<DioEvent> holderRouter;
-  Gate<DioEvent> gate;
-  registerForEvent(holder, &holderRouter, &gate, &Gate<DioEvent>::handle, false);
   EventRouter<DioEvent> router;
   Journal j;
   Listener<DioEvent> l(j, 1);
   long id = registerForEvent(source, &router, &l, &Listener<DioEvent>::handle, false);
-  DioEvent e(0, 0, 0, 0);
-  holder->sendAnyEvents(e, 0, false);
-  ASSERT_TRUE(waitUntil([&] { return gate.entered.load(); }));
+  ASSERT_TRUE(hold.hold());
   std::atomic<int> accepted{0};
   std::vector<std::thread> senders;
   for (unsigned t = 0; t < 3; ++t)
@@ -204,22 +199,16 @@ TEST_F(RaceTest, ASourceDeletedWhileEventsAreQueuedAndSendersKeepSending) {
   ASSERT_TRUE(waitUntil([&] { return accepted.load() >= 10; }));
   std::thread deleter([&] { deleteEventSource(source); });
   for (auto& s : senders) s.join();  // all saw -4: the source is deleting
-  gate.open.store(true);
+  hold.release();
   deleter.join();
   EXPECT_EQ(accepted.load(), j.count.load()) << "every accepted event was delivered before the deletion ended";
   EXPECT_FALSE(router.hasSource(id));
-  deleteEventSource(holder);
 }
 
 TEST_F(RaceTest, WaitingSendersWakeWhenTheirSourceGoesAway) {
-  EventSource<DioEvent>* holder = createEventSource<DioEvent>(10, PRIORITY_0, DEBUG_ID_NONE, 0, 4000);
+  DispatcherHold hold;
   EventSource<DioEvent>* source = createEventSource<DioEvent>(10, PRIORITY_0, DEBUG_ID_NONE, 0, 4000);
-  EventRouter<DioEvent> holderRouter;
-  Gate<DioEvent> gate;
-  registerForEvent(holder, &holderRouter, &gate, &Gate<DioEvent>::handle, false);
-  DioEvent e(0, 0, 0, 0);
-  holder->sendAnyEvents(e, 0, false);
-  ASSERT_TRUE(waitUntil([&] { return gate.entered.load(); }));
+  ASSERT_TRUE(hold.hold());
   std::atomic<long> result{1};
   std::thread waiter([&] {
     DioEvent ev(1, 0, 0, 0);
@@ -227,18 +216,14 @@ TEST_F(RaceTest, WaitingSendersWakeWhenTheirSourceGoesAway) {
   });
   ASSERT_TRUE(waitUntil([&] { return source->getQueue()->getCount() == 1; }));
   std::thread deleter([&] { deleteEventSource(source); });
-  gate.open.store(true);
+  hold.release();
   waiter.join();
   deleter.join();
   EXPECT_EQ(0, result.load()) << "the event was delivered before the source went";
-  deleteEventSource(holder);
 }
 
 TEST_F(RaceTest, SendsThroughASenderThatIsBeingTerminatedAreRefusedQuietly) {
-  EventSource<DioEvent>* holder = createEventSource<DioEvent>(10, PRIORITY_0, DEBUG_ID_NONE, 0, 4000);
-  EventRouter<DioEvent> holderRouter;
-  Gate<DioEvent> gate;
-  registerForEvent(holder, &holderRouter, &gate, &Gate<DioEvent>::handle, false);
+  DispatcherHold hold;
   initDioEventSender();
   DioEventSender* sender = DioEventSender::getInstance();
   EventSource<DioEvent>* source = sender->getEventSource();
@@ -248,9 +233,7 @@ TEST_F(RaceTest, SendsThroughASenderThatIsBeingTerminatedAreRefusedQuietly) {
   registerForEvent(source, &router, &l, &Listener<DioEvent>::handle, false);
   // The dispatcher is held, so the deletion of the source waits while the
   // senders go on; 3 x 40 events, typed and any, stay below the 250 places.
-  DioEvent e(0, 0, 0, 0);
-  holder->sendAnyEvents(e, 0, false);
-  ASSERT_TRUE(waitUntil([&] { return gate.entered.load(); }));
+  ASSERT_TRUE(hold.hold());
   std::atomic<int> started{0};
   std::vector<std::thread> senders;
   for (unsigned t = 0; t < 3; ++t)
@@ -266,13 +249,12 @@ TEST_F(RaceTest, SendsThroughASenderThatIsBeingTerminatedAreRefusedQuietly) {
   std::thread terminator([&] { terminateDioEventSender(); });
   ASSERT_TRUE(waitUntil([&] { return !sender->isInitialised(); }));
   for (auto& s : senders) s.join();
-  gate.open.store(true);
+  hold.release();
   terminator.join();
   // The process is still there: no send saw the source being deleted. What
   // was accepted before terminate was delivered before the source went.
   EXPECT_GE(j.count.load(), 3);
   DioEventSender::destroyInstance();
-  deleteEventSource(holder);
 }
 
 }  // namespace
