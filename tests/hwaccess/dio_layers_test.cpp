@@ -487,6 +487,16 @@ TEST_F(DioLayersTest, OutputGroupAttributeErrors) {
   }
 }
 
+TEST_F(DioLayersTest, OutputGroupWithInvalidPolarityWritesTheLowLevel) {
+  RecordingHwa* hwa = addRecordingEngine();
+  auto node = groupNode("3", kav::sid::DIO_MODE_PUSHPULL, kav::sid::STATE_ON, kav::sid::OUTPUT_ENABLED);
+  KavPtr<OutputControlHwrDioGroupSingleDevice> group = addUser(new OutputControlHwrDioGroupSingleDevice());
+  EXPECT_EQ(0x7161u, group->setAttributes(AttributeInfo(nullptr, node.get(), nullptr)).getRcWithoutLogFlag());
+  hwa->calls.clear();
+  EXPECT_EQ(0x7173u, group->enableOutput().getRcWithoutLogFlag());
+  EXPECT_EQ((std::vector<Call>{{"write", bit(3), 0, 0}}), hwa->calls);
+}
+
 TEST_F(DioLayersTest, OutputGroupWithoutDeviceWritesNothingAndSkipsStartWhenAsked) {
   auto node = groupNode("0", kav::sid::DIO_MODE_PUSHPULL, kav::sid::DIO_POLARITY_HIGH_ON, kav::sid::OUTPUT_ENABLED,
                         "false");
