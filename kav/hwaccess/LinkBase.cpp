@@ -69,15 +69,25 @@ BaseErrorData LinkBase::init(initSequence::Id_t step) {
 }
 
 BaseErrorData LinkBase::terminate(terminateSequence::Id_t step) {
+  // Deregistering waits for a delivery under way, whose handler here takes
+  // this link's lock: neither the deregistration nor the deletion (which
+  // deregisters what is left) runs under it. Only the termination thread
+  // changes the registrations.
   if (step == terminateSequence::TERM_DEREGISTER_EVENTS) {
-    IFOSGuard<const QueryBase> guard(*this);
-    if (m_pDynamicLinkInfo != nullptr) m_pDynamicLinkInfo->deregisterEvents();
-  } else if (step == terminateSequence::TERM_UNLINK_TREE_ELEMENTS) {
+    DynamicLinkInfo* info = nullptr;
     {
       IFOSGuard<const QueryBase> guard(*this);
-      delete m_pDynamicLinkInfo;
+      info = m_pDynamicLinkInfo;
+    }
+    if (info != nullptr) info->deregisterEvents();
+  } else if (step == terminateSequence::TERM_UNLINK_TREE_ELEMENTS) {
+    DynamicLinkInfo* info = nullptr;
+    {
+      IFOSGuard<const QueryBase> guard(*this);
+      info = m_pDynamicLinkInfo;
       m_pDynamicLinkInfo = nullptr;
     }
+    delete info;
     setContainer(KavPtr<Container>());
   }
   return QueryBase::terminate(step);

@@ -4,6 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -14,6 +18,8 @@
 #include "kav/cards/IdProviderAccess.h"
 #include "kav/cards/Slot.h"
 #include "kav/events/ConfigChangeEventSender.h"
+#include "kav/events/EventMemberCallback.h"
+#include "kav/events/EventRouter.h"
 #include "kav/hwaccess/DioHwaInterfaceLink.h"
 #include "kav/hwaccess/I2cHwaInterfaceLink.h"
 #include "kav/hwaccess/LinkCallBack.h"
@@ -347,6 +353,77 @@ TEST_F(DynamicLinkTest, ReadersSeeAConsistentTargetWhileTheCardComesAndGoes) {
   EXPECT_EQ(2u + flips, m_owner->targets().size());
   m_slot->setConfigComplete(false);
   deliverPending();
+}
+
+namespace {
+
+// A configure-event callback of slot 0x10 that holds the delivery (and so
+// the sender's delivery lock) until it is opened.
+class DeliveryGate {
+ public:
+  DeliveryGate() {
+    EventMemberCallback<DeliveryGate, ConfigChangeEvent> callback(this, &DeliveryGate::onEvent);
+    m_id = m_router.registerForEvent(ConfigChangeEventSender::getInstance()->getEventSource(),
+                                     ConfigChangeEvent::EventType_s{0x10, ConfigChangeEvent::CONFIGURED}, callback);
+  }
+  ~DeliveryGate() {
+    open();
+    m_router.deregisterFromEvent(m_id);
+  }
+  void onEvent(const ConfigChangeEvent&) {
+    std::unique_lock<std::mutex> lock(m_lock);
+    m_entered = true;
+    m_wake.notify_all();
+    m_wake.wait(lock, [&] { return m_open; });
+  }
+  bool waitEntered() {
+    std::unique_lock<std::mutex> lock(m_lock);
+    return m_wake.wait_for(lock, std::chrono::seconds(10), [&] { return m_entered; });
+  }
+  void open() {
+    std::lock_guard<std::mutex> lock(m_lock);
+    m_open = true;
+    m_wake.notify_all();
+  }
+
+ private:
+  EventRouter<ConfigChangeEvent> m_router;
+  long m_id = -1;
+  std::mutex m_lock;
+  std::condition_variable m_wake;
+  bool m_entered = false;
+  bool m_open = false;
+};
+
+}  // namespace
+
+TEST_F(DynamicLinkTest, DeregistrationWhileItsEventIsBeingDeliveredCompletes) {
+  // Registered before the link, so delivered to first.
+  DeliveryGate gate;
+  ASSERT_EQ(0u, m_link->init(initSequence::INIT_LINK_TREE_ELEMENTS).getRc());
+  ASSERT_EQ(0u, m_link->init(initSequence::INIT_REGISTER_EVENTS).getRc());
+  plug();
+  ASSERT_TRUE(gate.waitEntered());
+
+  // Termination step 2 while the configure event is under way: the link's
+  // handler comes next in that delivery.
+  std::atomic<bool> done(false);
+  std::thread terminator([&] {
+    m_link->terminate(terminateSequence::TERM_DEREGISTER_EVENTS);
+    done = true;
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  gate.open();
+  if (!e2e::waitFor([&] { return done.load(); }, 10000)) {
+    std::fprintf(stderr, "deregistration and delivery wait for each other\n");
+    std::_Exit(1);
+  }
+  terminator.join();
+  // The delivery under way still bound the link; later events do not.
+  EXPECT_EQ(m_content.getRawPointer(), m_link->getContainer().getRawPointer());
+  m_slot->setConfigComplete(false);
+  deliverPending();
+  EXPECT_EQ(m_content.getRawPointer(), m_link->getContainer().getRawPointer());
 }
 
 TEST_F(LinkTest, TheConfigurationCanCreateEveryLinkAndFactoryClass) {
