@@ -11,6 +11,8 @@
 
 #include "kav/events/DioEvent.h"
 #include "kav/events/DioEventSender.h"
+#include "kav/events/EventDispatcher.h"
+#include "kav/events/EventDispatcherProvider.h"
 #include "kav/events/EventMemberCallback.h"
 #include "kav/events/EventRouter.h"
 #include "kav/hwaccess/DioHwr.h"
@@ -44,6 +46,12 @@ class DioListener {
     std::lock_guard<std::mutex> guard(m_lock);
     m_ids.push_back(event.getEventId());
     m_threads.push_back(std::this_thread::get_id());
+    m_onPriority0.push_back(
+        EventDispatcherProvider::getInstance()->getEventDispatcher(PRIORITY_0)->isDispatcherThread());
+  }
+  std::vector<bool> onPriority0() {
+    std::lock_guard<std::mutex> guard(m_lock);
+    return m_onPriority0;
   }
   std::vector<unsigned int> ids() {
     std::lock_guard<std::mutex> guard(m_lock);
@@ -62,6 +70,7 @@ class DioListener {
   std::mutex m_lock;
   std::vector<unsigned int> m_ids;
   std::vector<std::thread::id> m_threads;
+  std::vector<bool> m_onPriority0;
 };
 
 class DioSignalIrq : public ::testing::Test {
@@ -92,7 +101,8 @@ TEST_F(DioSignalIrq, ArmedSignalGetsItsEventOnceUntilArmedAgain) {
   ASSERT_TRUE(ravosim::setInputLevel(kBaseGpio, 0, true));
   ASSERT_TRUE(waitFor([&] { return listener.ids().size() >= 2; }));
   EXPECT_EQ((std::vector<unsigned int>{offId, onId}), listener.ids());
-  // Delivered on one dispatcher thread, not the caller's.
+  // Delivered on the priority-0 dispatcher, not the caller's thread.
+  EXPECT_EQ((std::vector<bool>{true, true}), listener.onPriority0());
   const std::vector<std::thread::id> threads = listener.threads();
   EXPECT_EQ(threads[0], threads[1]);
   EXPECT_NE(std::this_thread::get_id(), threads[0]);
