@@ -93,8 +93,10 @@ ErrorData HwaFactoryBase::writeHwaConfig() {
 
   kavstl::string cardType;
   kavstl::string hardwareLevel;
-  provider->getCardTypeString(cardType);
-  provider->getHdwLvlString(hardwareLevel);
+  // An unreadable identity still names a configuration (the provider's
+  // fallback text); its failure stays the result.
+  rc = provider->getCardTypeString(cardType);
+  rc = provider->getHdwLvlString(hardwareLevel);
   const kavstl::string topName =
       cardType + "_" + get_string_by_id(get_indexed_string_id(kav::sid::HWA_CONFIG_NAME, m_hwaId, 1));
   KAV_TRACE_STR(KAVT, "HwaFactoryBase::writeHwaConfig %s slot=0x%08X", topName, getSlotId());

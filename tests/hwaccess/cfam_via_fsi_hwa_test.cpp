@@ -264,10 +264,14 @@ namespace {
 
 class FixedCardIdentity : public FruIdProviderInterface {
  public:
-  FixedCardIdentity(const char* cardType, const char* level) : m_cardType(cardType), m_level(level) {}
+  // A non-zero code makes the card type unreadable.
+  FixedCardIdentity(const char* cardType, const char* level, unsigned int cardTypeRc = 0)
+      : m_cardType(cardType), m_level(level), m_cardTypeRc(cardTypeRc) {}
   BaseErrorData getCardTypeImpl(kavstl::string& cardType) const override {
     cardType = m_cardType;
-    return BaseErrorData();
+    BaseErrorData rc;
+    if (m_cardTypeRc != 0) rc = m_cardTypeRc;
+    return rc;
   }
   BaseErrorData getHardwareLevelImpl(kavstl::string& level) const override {
     level = m_level;
@@ -277,6 +281,7 @@ class FixedCardIdentity : public FruIdProviderInterface {
  private:
   kavstl::string m_cardType;
   kavstl::string m_level;
+  unsigned int m_cardTypeRc;
 };
 
 }  // namespace
@@ -322,6 +327,14 @@ TEST_F(CfamViaFsiHwaTest, HardwareAccessConfigurationWithoutCardIdentityOrFile) 
   KavPtr<FixedCardIdentity> identity(new FixedCardIdentity("20B2FFFF", "0001"));
   fsitest::link(content.getRawPointer(), identity.getRawPointer());
   EXPECT_NE(0u, factory->init(initSequence::INIT_WRITE_HWA_CONFIG).getRc());
+  EXPECT_TRUE(factory->getChildren().empty());
+  content->removeChild(KavPtr<QueryBase>(identity));
+
+  // An identity that cannot tell the card type: its failure is the result,
+  // not the failed build of the fallback name.
+  KavPtr<FixedCardIdentity> unreadable(new FixedCardIdentity("20B20001", "0001", 0x7055u));
+  fsitest::link(content.getRawPointer(), unreadable.getRawPointer());
+  EXPECT_EQ(0x7055u, factory->init(initSequence::INIT_WRITE_HWA_CONFIG).getRcWithoutLogFlag());
   EXPECT_TRUE(factory->getChildren().empty());
 }
 
