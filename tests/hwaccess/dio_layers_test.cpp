@@ -53,11 +53,15 @@ class RecordingHwa : public DioHwaInterface {
   };
   unsigned levels = 0;
   mutable std::vector<Call> calls;
+  // Returned (once) by the next write or configure.
+  mutable unsigned failNext = 0;
 
-  ErrorData configureMode(unsigned m, dioMode::DioMode_t mode) const override { return add("configure", m, mode); }
+  ErrorData configureMode(unsigned m, dioMode::DioMode_t mode) const override {
+    return fail(add("configure", m, mode));
+  }
   ErrorData reconfigureMode(unsigned m, dioMode::DioMode_t mode) const override { return add("reconfigure", m, mode); }
   ErrorData getMode(unsigned&, dioMode::DioMode_t) const override { return add("getMode", 0); }
-  ErrorData writeLevel(unsigned m, unsigned v) const override { return add("write", m, v); }
+  ErrorData writeLevel(unsigned m, unsigned v) const override { return fail(add("write", m, v)); }
   ErrorData readLevel(unsigned& v) const override {
     v = levels;
     return add("read", 0);
@@ -75,6 +79,15 @@ class RecordingHwa : public DioHwaInterface {
   ErrorData pldReadLookupTableControl(unsigned, kavPld::LookupControl_t&) const override { return add("ltRead", 0); }
 
  private:
+  // A device failure with an SRC, as a logged hardware error has one.
+  ErrorData fail(ErrorData ok) const {
+    if (failNext == 0) return ok;
+    ErrorData err;
+    err = failNext;
+    err.setSrc(0x28C07102u);
+    failNext = 0;
+    return err;
+  }
   ErrorData add(const char* op, unsigned a, unsigned b = 0, unsigned c = 0) const {
     calls.push_back(Call{op, a, b, c});
     return ErrorData();
@@ -407,6 +420,37 @@ TEST_F(DioLayersTest, SignalWithoutDeviceOnAStaticLink) {
   EXPECT_EQ(0u, hwr->getOnIrqId());
   KavPtr<DioHwr> lone(new DioHwr());
   EXPECT_EQ(0x7361u, lone->init(initSequence::INIT_LINK_TREE_ELEMENTS).getRc());
+}
+
+// The first error with an SRC outside the configuration phase is logged
+// with the signal's data; later ones are only marked logged. Configuration
+// errors are logged every time and do not count.
+TEST_F(DioLayersTest, SignalLogsItsFirstHardwareErrorOnly) {
+  RecordingHwa* hwa = addRecordingEngine();
+  KavPtr<DioHwr> hwr = addSignal(6, dioMode::DIO_MODE_2, 1, dioState::DIO_STATE_OFF);
+  auto hasData = [](const ErrorData& e) {
+    return std::string(e.getErrorBuffer()).find("pin=6, mode=2, polarity=1") != std::string::npos;
+  };
+  hwa->failNext = 0x50005;
+  ErrorData config = hwr->init(initSequence::INIT_CONFIG_DIO);
+  EXPECT_EQ(0x50005u, config.getRcWithoutLogFlag());
+  EXPECT_TRUE(hasData(config));
+  hwa->failNext = 0x50005;
+  ErrorData first = hwr->on();
+  EXPECT_TRUE(hasData(first));
+  EXPECT_EQ(0x50005u, first.getRcWithoutLogFlag());
+  hwa->failNext = 0x50005;
+  ErrorData second = hwr->off();
+  EXPECT_FALSE(hasData(second));
+  EXPECT_EQ(BaseErrorData::LOG_STATE_LOGGED, second.getLogState());
+  // The configuration phase still logs with the data after that.
+  hwa->failNext = 0x50005;
+  EXPECT_TRUE(hasData(hwr->init(initSequence::INIT_CONFIG_DIO)));
+  // An error without an SRC is left as it is.
+  KavPtr<DioHwr> absent = addSignal(7, dioMode::DIO_MODE_2, 0, dioState::DIO_STATE_OFF);
+  ErrorData noSrc = absent->on();
+  EXPECT_EQ(0x7173u, noSrc.getRc());
+  EXPECT_FALSE(noSrc.isSrcDefined());
 }
 
 // The signal on the real engine: pin 3 with polarity 2 in push-pull.
