@@ -240,15 +240,25 @@ BaseErrorData FruBuilder::registerEvents() {
 }
 
 BaseErrorData FruBuilder::deregisterEvents() {
-  IFOSGuard<const QueryBase> guard(*this);
-  if (m_plugRegistrationId != -1) {
-    m_pRouter->deregisterFromEvent(m_plugRegistrationId);
+  // Deregistration waits for a plug delivery under way, whose handler takes
+  // this lock: give the registration up outside it. The pending build job is
+  // taken afterwards, so one that such a last delivery scheduled goes too.
+  long registrationId = -1;
+  {
+    IFOSGuard<const QueryBase> guard(*this);
+    registrationId = m_plugRegistrationId;
     m_plugRegistrationId = -1;
   }
-  if (m_pendingJobId != 0) {
-    bool wasPending = TimedExecutor::getInstance()->deleteJob(m_pendingJobId);
-    KAV_TRACE(KAVT, "FruBuilder::deregisterEvents job %u pending=%u", m_pendingJobId, wasPending ? 1u : 0u);
+  if (registrationId != -1) m_pRouter->deregisterFromEvent(registrationId);
+  unsigned int jobId = 0;
+  {
+    IFOSGuard<const QueryBase> guard(*this);
+    jobId = m_pendingJobId;
     m_pendingJobId = 0;
+  }
+  if (jobId != 0) {
+    bool wasPending = TimedExecutor::getInstance()->deleteJob(jobId);
+    KAV_TRACE(KAVT, "FruBuilder::deregisterEvents job %u pending=%u", jobId, wasPending ? 1u : 0u);
   }
   return BaseErrorData();
 }

@@ -2,13 +2,21 @@
 // end the process.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <condition_variable>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
+#include <mutex>
+#include <thread>
 
 #include "kav/cards/FruBuilder.h"
 #include "kav/cards/PlugDetectHwrIp.h"
 #include "kav/cards/Slot.h"
+#include "kav/events/EventMemberCallback.h"
+#include "kav/events/EventRouter.h"
+#include "kav/events/PlugEventSender.h"
 #include "kav/tree/AttributeInfo.h"
 #include "kav/tree/Container.h"
 #include "kav/tree/StringIds.h"
@@ -161,6 +169,78 @@ TEST_F(FruBuilderTest, PlugEventsScheduleBuildsOnlyWhenTheObjectSetChanges) {
   EXPECT_EQ(0u, builder->getPendingJobId());
   EXPECT_TRUE(first->isWaitingForPlug());
   EXPECT_FALSE(TimedExecutor::getInstance()->deleteJob(job));
+}
+
+// Holds the plug deliveries of one slot on the dispatcher until opened;
+// registered before the builder, so it is delivered to first.
+class PlugDeliveryGate {
+ public:
+  explicit PlugDeliveryGate(unsigned int slotId) {
+    EventMemberCallback<PlugDeliveryGate, PlugEvent> callback(this, &PlugDeliveryGate::onEvent);
+    m_id = m_router.registerForEvent(PlugEventSender::getInstance()->getEventSource(), slotId, callback);
+  }
+  ~PlugDeliveryGate() {
+    open();
+    m_router.deregisterFromEvent(m_id);
+  }
+  void onEvent(const PlugEvent&) {
+    std::unique_lock<std::mutex> lock(m_lock);
+    m_entered = true;
+    m_wake.notify_all();
+    m_wake.wait(lock, [&] { return m_open; });
+  }
+  bool waitEntered() {
+    std::unique_lock<std::mutex> lock(m_lock);
+    return m_wake.wait_for(lock, std::chrono::seconds(10), [&] { return m_entered; });
+  }
+  void open() {
+    std::lock_guard<std::mutex> lock(m_lock);
+    m_open = true;
+    m_wake.notify_all();
+  }
+
+ private:
+  EventRouter<PlugEvent> m_router;
+  long m_id = -1;
+  std::mutex m_lock;
+  std::condition_variable m_wake;
+  bool m_entered = false;
+  bool m_open = false;
+};
+
+TEST_F(FruBuilderTest, DeregistrationWhileAPlugIsBeingDeliveredCompletes) {
+  std::unique_ptr<BinaryReaderNode> node(element("Builder", {}, {row("1", {buildList("Any", {"NoSuchCard"})})}));
+  KavPtr<Slot> slot(new Slot());
+  slot->setSlotId(0x61);
+  KavPtr<FruBuilder> builder(new FruBuilder());
+  ASSERT_EQ(0u, builder->setAttributes(AttributeInfo(nullptr, node.get(), nullptr)).getRc());
+  cardstest::link(slot.getRawPointer(), builder.getRawPointer());
+  KavPtr<PlugDetectHwrIp> detector(new PlugDetectHwrIp());
+  cardstest::link(builder.getRawPointer(), detector.getRawPointer());
+  ASSERT_EQ(0u, builder->linkTreeElements().getRc());
+
+  PlugDeliveryGate gate(0x61);
+  ASSERT_EQ(0u, builder->registerEvents().getRc());
+  detector->setPlugState(PlugDetectHwrInterface::PLUGGED);
+  PlugEvent plug(0x61, 0, PlugEvent::PLUG);
+  PlugEventSender::getInstance()->sendEvent(plug);
+  ASSERT_TRUE(gate.waitEntered());
+
+  // The builder's handler comes next in the delivery under way; its removal
+  // must neither wait for it under the builder's lock nor leave its build.
+  std::atomic<bool> done(false);
+  std::thread remover([&] {
+    builder->deregisterEvents();
+    done = true;
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  gate.open();
+  if (!e2e::waitFor([&] { return done.load(); }, 10000)) {
+    std::fprintf(stderr, "deregistration and plug delivery wait for each other\n");
+    std::_Exit(1);
+  }
+  remover.join();
+  EXPECT_EQ(0u, builder->getPendingJobId());
 }
 
 using FruBuilderDeathTest = FruBuilderTest;
