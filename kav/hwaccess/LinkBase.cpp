@@ -56,14 +56,12 @@ BaseErrorData LinkBase::init(initSequence::Id_t step) {
   if (step == initSequence::INIT_LINK_TREE_ELEMENTS) {
     rc = initContainer();
   } else if (step == initSequence::INIT_REGISTER_EVENTS) {
-    unsigned int slotId = 0;
-    {
-      IFOSGuard<const QueryBase> guard(*this);
-      if (m_pDynamicLinkInfo == nullptr) return rc;
-      rc = m_pDynamicLinkInfo->registerEvents();
-      slotId = m_pDynamicLinkInfo->getSlotId();
-    }
-    setContainer(ContainerList::getContainer(slotId));
+    // Bound under the lock: a configuration event handled as soon as the
+    // registration stands must not be overwritten by this first binding.
+    IFOSGuard<const QueryBase> guard(*this);
+    if (m_pDynamicLinkInfo == nullptr) return rc;
+    rc = m_pDynamicLinkInfo->registerEvents();
+    setContainer(ContainerList::getContainer(m_pDynamicLinkInfo->getSlotId()));
   }
   return rc;
 }

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <thread>
 #include <vector>
@@ -60,8 +61,21 @@ inline bool useDefaultMachine() {
   const char* source = std::getenv("QUIB_SOURCE_DIR");
   const std::string machine = std::string(source != nullptr ? source : "..") + "/config/machine/default.xml";
   setenv("RAVO_SIM_MACHINE", machine.c_str(), 0);
-  static const std::string state = "/tmp/quib-test-state-" + std::to_string(getpid());
-  setenv("RAVO_SIM_STATE_DIR", state.c_str(), 0);
+  // A state folder of this process's own is removed when the process ends.
+  struct StateDir {
+    std::string path;
+    ~StateDir() {
+      if (!path.empty()) {
+        std::error_code ignored;
+        std::filesystem::remove_all(path, ignored);
+      }
+    }
+  };
+  static StateDir own;
+  if (std::getenv("RAVO_SIM_STATE_DIR") == nullptr) {
+    own.path = "/tmp/quib-test-state-" + std::to_string(getpid());
+    setenv("RAVO_SIM_STATE_DIR", own.path.c_str(), 1);
+  }
   return true;
 }
 
