@@ -43,8 +43,10 @@ struct trace_ravo_buffer {
 
 namespace {
 
-std::mutex g_registryLock;
-trace_ravo_buffer g_buffers[kMaxBuffers];
+// Never destroyed: threads of the library may still trace while the process
+// runs its exit handlers (an abend ends it from any thread).
+std::mutex& g_registryLock = *new std::mutex;
+trace_ravo_buffer* const g_buffers = new trace_ravo_buffer[kMaxBuffers];
 unsigned g_bufferCount = 0;
 
 bool mirrorToStderr() {
