@@ -80,6 +80,47 @@ class Recorder {
   std::vector<T> m_events;
 };
 
+// Holds the deliveries of one filter value on the dispatcher until opened.
+// Registered before the objects under test, so it is delivered to first:
+// their handlers come next in the delivery it holds.
+template <class T>
+class DeliveryGate {
+ public:
+  template <class Sender>
+  DeliveryGate(Sender* sender, const typename T::EventType& filter) {
+    EventMemberCallback<DeliveryGate, T> callback(this, &DeliveryGate::onEvent);
+    m_id = m_router.registerForEvent(sender->getEventSource(), filter, callback);
+  }
+  ~DeliveryGate() {
+    open();
+    m_router.deregisterFromEvent(m_id);
+  }
+  void onEvent(const T&) {
+    std::unique_lock<std::mutex> lock(m_lock);
+    m_entered = true;
+    m_wake.notify_all();
+    m_wake.wait(lock, [&] { return m_open; });
+  }
+  // A delivery is being held (false after 10 s without one).
+  bool waitEntered() {
+    std::unique_lock<std::mutex> lock(m_lock);
+    return m_wake.wait_for(lock, std::chrono::seconds(10), [&] { return m_entered; });
+  }
+  void open() {
+    std::lock_guard<std::mutex> lock(m_lock);
+    m_open = true;
+    m_wake.notify_all();
+  }
+
+ private:
+  EventRouter<T> m_router;
+  long m_id = -1;
+  std::mutex m_lock;
+  std::condition_variable m_wake;
+  bool m_entered = false;
+  bool m_open = false;
+};
+
 // A configuration element with attributes (named by text) and children.
 inline BinaryReaderNode* element(const char* name, std::initializer_list<std::pair<kavstl::string, kavstl::string>> attributes,
                                  std::initializer_list<BinaryReaderNode*> children = {}) {

@@ -3,19 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
-#include <mutex>
 #include <thread>
 
 #include "kav/cards/FruBuilder.h"
 #include "kav/cards/PlugDetectHwrIp.h"
 #include "kav/cards/Slot.h"
-#include "kav/events/EventMemberCallback.h"
-#include "kav/events/EventRouter.h"
 #include "kav/events/PlugEventSender.h"
 #include "kav/tree/AttributeInfo.h"
 #include "kav/tree/Container.h"
@@ -171,43 +167,6 @@ TEST_F(FruBuilderTest, PlugEventsScheduleBuildsOnlyWhenTheObjectSetChanges) {
   EXPECT_FALSE(TimedExecutor::getInstance()->deleteJob(job));
 }
 
-// Holds the plug deliveries of one slot on the dispatcher until opened;
-// registered before the builder, so it is delivered to first.
-class PlugDeliveryGate {
- public:
-  explicit PlugDeliveryGate(unsigned int slotId) {
-    EventMemberCallback<PlugDeliveryGate, PlugEvent> callback(this, &PlugDeliveryGate::onEvent);
-    m_id = m_router.registerForEvent(PlugEventSender::getInstance()->getEventSource(), slotId, callback);
-  }
-  ~PlugDeliveryGate() {
-    open();
-    m_router.deregisterFromEvent(m_id);
-  }
-  void onEvent(const PlugEvent&) {
-    std::unique_lock<std::mutex> lock(m_lock);
-    m_entered = true;
-    m_wake.notify_all();
-    m_wake.wait(lock, [&] { return m_open; });
-  }
-  bool waitEntered() {
-    std::unique_lock<std::mutex> lock(m_lock);
-    return m_wake.wait_for(lock, std::chrono::seconds(10), [&] { return m_entered; });
-  }
-  void open() {
-    std::lock_guard<std::mutex> lock(m_lock);
-    m_open = true;
-    m_wake.notify_all();
-  }
-
- private:
-  EventRouter<PlugEvent> m_router;
-  long m_id = -1;
-  std::mutex m_lock;
-  std::condition_variable m_wake;
-  bool m_entered = false;
-  bool m_open = false;
-};
-
 TEST_F(FruBuilderTest, DeregistrationWhileAPlugIsBeingDeliveredCompletes) {
   std::unique_ptr<BinaryReaderNode> node(element("Builder", {}, {row("1", {buildList("Any", {"NoSuchCard"})})}));
   KavPtr<Slot> slot(new Slot());
@@ -219,7 +178,7 @@ TEST_F(FruBuilderTest, DeregistrationWhileAPlugIsBeingDeliveredCompletes) {
   cardstest::link(builder.getRawPointer(), detector.getRawPointer());
   ASSERT_EQ(0u, builder->linkTreeElements().getRc());
 
-  PlugDeliveryGate gate(0x61);
+  cardstest::DeliveryGate<PlugEvent> gate(PlugEventSender::getInstance(), 0x61);
   ASSERT_EQ(0u, builder->registerEvents().getRc());
   detector->setPlugState(PlugDetectHwrInterface::PLUGGED);
   PlugEvent plug(0x61, 0, PlugEvent::PLUG);

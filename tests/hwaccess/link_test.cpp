@@ -355,51 +355,10 @@ TEST_F(DynamicLinkTest, ReadersSeeAConsistentTargetWhileTheCardComesAndGoes) {
   deliverPending();
 }
 
-namespace {
-
-// A configure-event callback of slot 0x10 that holds the delivery (and so
-// the sender's delivery lock) until it is opened.
-class DeliveryGate {
- public:
-  DeliveryGate() {
-    EventMemberCallback<DeliveryGate, ConfigChangeEvent> callback(this, &DeliveryGate::onEvent);
-    m_id = m_router.registerForEvent(ConfigChangeEventSender::getInstance()->getEventSource(),
-                                     ConfigChangeEvent::EventType_s{0x10, ConfigChangeEvent::CONFIGURED}, callback);
-  }
-  ~DeliveryGate() {
-    open();
-    m_router.deregisterFromEvent(m_id);
-  }
-  void onEvent(const ConfigChangeEvent&) {
-    std::unique_lock<std::mutex> lock(m_lock);
-    m_entered = true;
-    m_wake.notify_all();
-    m_wake.wait(lock, [&] { return m_open; });
-  }
-  bool waitEntered() {
-    std::unique_lock<std::mutex> lock(m_lock);
-    return m_wake.wait_for(lock, std::chrono::seconds(10), [&] { return m_entered; });
-  }
-  void open() {
-    std::lock_guard<std::mutex> lock(m_lock);
-    m_open = true;
-    m_wake.notify_all();
-  }
-
- private:
-  EventRouter<ConfigChangeEvent> m_router;
-  long m_id = -1;
-  std::mutex m_lock;
-  std::condition_variable m_wake;
-  bool m_entered = false;
-  bool m_open = false;
-};
-
-}  // namespace
-
 TEST_F(DynamicLinkTest, DeregistrationWhileItsEventIsBeingDeliveredCompletes) {
   // Registered before the link, so delivered to first.
-  DeliveryGate gate;
+  cardstest::DeliveryGate<ConfigChangeEvent> gate(ConfigChangeEventSender::getInstance(),
+                                                 ConfigChangeEvent::EventType_s{0x10, ConfigChangeEvent::CONFIGURED});
   ASSERT_EQ(0u, m_link->init(initSequence::INIT_LINK_TREE_ELEMENTS).getRc());
   ASSERT_EQ(0u, m_link->init(initSequence::INIT_REGISTER_EVENTS).getRc());
   plug();
