@@ -24,6 +24,7 @@
 #include "kav/hwaccess/edalDio.h"
 #include "kav/runtime/TimeoutService.h"
 #include "ravo_sim_control.h"
+#include "bench/BenchSupport.h"
 
 namespace {
 
@@ -37,21 +38,9 @@ const char* const kMachine = R"(<machine name="dio-irq-bench">
 const char* const kGpio = "/dev/gpio/L00C0E08";
 const unsigned kIrqId = 0x93000800u;
 
-void loadMachine() {
-  static bool loaded = false;
-  if (!loaded) {
-    if (!ravosim::loadMachineText(kMachine, "dio-irq-bench").ok) std::abort();
-    loaded = true;
-  }
-}
+void loadMachine() { benchsupport::loadMachine(kMachine, "dio-irq-bench"); }
 
-void reportPercentiles(benchmark::State& state, std::vector<double>& us) {
-  if (us.empty()) return;
-  std::sort(us.begin(), us.end());
-  state.counters["p50_us"] = us[us.size() / 2];
-  state.counters["p99_us"] = us[std::min(us.size() - 1, us.size() * 99 / 100)];
-  state.counters["max_us"] = us.back();
-}
+using benchsupport::reportPercentiles;
 
 // The listener: stamps the delivery time of every event.
 struct Stamp {

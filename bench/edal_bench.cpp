@@ -20,6 +20,7 @@
 #include "kav/hwaccess/edalDio.h"
 #include "kav/hwaccess/edalI2c.h"
 #include "ravo_sim_control.h"
+#include "bench/BenchSupport.h"
 
 namespace {
 
@@ -37,22 +38,9 @@ const char* const kMachine = R"(<machine name="edal-bench">
 const char* const kGpio = "/dev/gpio/L00C0E08";
 const char* const kPort = "/dev/iic/L00C0E05P01";
 
-void loadMachine() {
-  static bool loaded = false;
-  if (!loaded) {
-    ravosim::LoadResult r = ravosim::loadMachineText(kMachine, "edal-bench");
-    if (!r.ok) std::abort();
-    loaded = true;
-  }
-}
+void loadMachine() { benchsupport::loadMachine(kMachine, "edal-bench"); }
 
-void reportPercentiles(benchmark::State& state, std::vector<double>& us) {
-  if (us.empty()) return;
-  std::sort(us.begin(), us.end());
-  state.counters["p50_us"] = us[us.size() / 2];
-  state.counters["p99_us"] = us[std::min(us.size() - 1, us.size() * 99 / 100)];
-  state.counters["max_us"] = us.back();
-}
+using benchsupport::reportPercentiles;
 
 // One interrupt per iteration: arm pin 0 for high, drive it high, the
 // interrupt thread returns from the wait and stamps the time.
