@@ -171,6 +171,13 @@ class DioLayersTest : public ::testing::Test {
 
 using Call = RecordingHwa::Call;
 
+// The device link child of a signal or group.
+KavPtr<DioHwdInterfaceLink> deviceLink(const QueryBase& user) {
+  for (const KavPtr<QueryBase>& child : user.getHiddenChildren())
+    if (child->isInstanceOf(DioHwdInterfaceLink::staticGetClassId())) return KavPtr<DioHwdInterfaceLink>(child);
+  return KavPtr<DioHwdInterfaceLink>();
+}
+
 // ---- engine -----------------------------------------------------------
 
 TEST_F(DioLayersTest, EngineOpensAtStepZeroClosesAtStepFourAndNamesItself) {
@@ -382,10 +389,12 @@ TEST_F(DioLayersTest, SignalInterruptIdsFollowThePolarityAndAreCached) {
   EXPECT_EQ((Call{"disable", bit(4), 0, 0}), hwa->calls.back());
   EXPECT_EQ(0u, low->resetIrqCondition().getRc());
   EXPECT_EQ((Call{"reset", bit(4), 0, 0}), hwa->calls.back());
-  // Cached: a changed polarity is not looked at again.
+  // Cached: once computed, an id no longer asks the device, even when the
+  // device has gone; an id not yet computed has none to give without it.
   const unsigned cached = high->getOnIrqId();
-  high->setSignal(4, dioMode::DIO_MODE_1, 1, dioState::DIO_STATE_NONE);  // clears the cache
+  deviceLink(*high)->setContainer(KavPtr<Container>());
   EXPECT_EQ(cached, high->getOnIrqId());
+  EXPECT_EQ(0u, high->getOffIrqId());
 }
 
 TEST_F(DioLayersTest, SignalStartUpConfiguresAndAppliesTheInitialState) {
@@ -420,6 +429,36 @@ TEST_F(DioLayersTest, SignalWithoutDeviceOnAStaticLink) {
   EXPECT_EQ(0u, hwr->getOnIrqId());
   KavPtr<DioHwr> lone(new DioHwr());
   EXPECT_EQ(0x7361u, lone->init(initSequence::INIT_LINK_TREE_ELEMENTS).getRc());
+}
+
+// The link callback: a lost device queues configuration and initialisation
+// once each; requests meanwhile are kept; the returned device gets both, in
+// that order, with the last requested state rather than the initial one.
+TEST_F(DioLayersTest, SignalReplaysItsPendingStepsWhenItsDeviceReturns) {
+  RecordingHwa* hwa = addRecordingEngine();
+  KavPtr<DioHwr> hwr = addSignal(2, dioMode::DIO_MODE_2, 1, dioState::DIO_STATE_ON);
+  ASSERT_EQ(0u, hwr->init(initSequence::INIT_CONFIG_DIO).getRc());
+  ASSERT_EQ(0u, hwr->init(initSequence::INIT_DEACTIVATED_HW).getRc());
+  KavPtr<DioHwdInterfaceLink> l = deviceLink(*hwr);
+  l->setContainer(KavPtr<Container>());
+  hwr->hwdLinkChanged();
+  hwr->hwdLinkChanged();
+  const kavstl::vector<initSequence::Id_t> pending{initSequence::INIT_CONFIG_DIO, initSequence::INIT_DEACTIVATED_HW};
+  EXPECT_EQ(pending, hwr->getPendingInitSequences());
+  EXPECT_EQ(0u, hwr->init(initSequence::INIT_DEACTIVATED_HW).getRc());
+  EXPECT_EQ(pending, hwr->getPendingInitSequences());
+  hwa->calls.clear();
+  EXPECT_EQ(0x7360u, hwr->off().getRc());
+  // The device is back, but until the callback has run a write waits.
+  l->setContainer(m_container);
+  EXPECT_EQ(0x7360u, hwr->off().getRc());
+  EXPECT_TRUE(hwa->calls.empty());
+  hwr->hwdLinkChanged();
+  EXPECT_EQ((std::vector<Call>{{"configure", bit(2), 2, 0}, {"write", bit(2), 0, 0}}), hwa->calls);
+  EXPECT_TRUE(hwr->getPendingInitSequences().empty());
+  hwr->hwdLinkChanged();  // nothing pending: nothing to do
+  EXPECT_EQ(2u, hwa->calls.size());
+  EXPECT_EQ(0u, hwr->on().getRc());
 }
 
 // The first error with an SRC outside the configuration phase is logged
