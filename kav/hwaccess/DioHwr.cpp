@@ -404,16 +404,20 @@ void DioHwr::checkAndLogError(ErrorData& err, bool configurationPhase) {
     return;
   }
   if (!err.isSrcDefined()) return;
-  if (!configurationPhase && m_errorLogged) {
-    err.setLogState(BaseErrorData::LOG_STATE_LOGGED);
-    return;
+  if (!configurationPhase) {
+    // Reads and writes come from several threads: one of them logs.
+    IFOSGuard<const QueryBase> guard(*this);
+    if (m_errorLogged) {
+      err.setLogState(BaseErrorData::LOG_STATE_LOGGED);
+      return;
+    }
+    m_errorLogged = true;
   }
   char text[80];
   std::snprintf(text, sizeof(text), "pin=%u, mode=%u, polarity=%u", m_dio, static_cast<unsigned int>(m_dioMode),
                 m_dioPolarity);
   err << text;
   err.addSlotId(getSlotId());
-  if (!configurationPhase) m_errorLogged = true;
   KAV_TRACE(KAVE, "DioHwr pin %u logs error 0x%08X", m_dio, err.getRc());
   err.logSynchron(kavstl::string(), kavstl::string(), KavPtr<const QueryBase>(this), KavPtr<const QueryBase>(this));
 }

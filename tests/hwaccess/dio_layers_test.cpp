@@ -3,9 +3,11 @@
 // the signal's polarity logic over a recording engine, and the output group.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "kav/hwaccess/DioHwaInterfaceLink.h"
@@ -490,6 +492,49 @@ TEST_F(DioLayersTest, SignalLogsItsFirstHardwareErrorOnly) {
   ErrorData noSrc = absent->on();
   EXPECT_EQ(0x7173u, noSrc.getRc());
   EXPECT_FALSE(noSrc.isSrcDefined());
+}
+
+// Reads that fail with an SRC from two threads at once: the signal logs the
+// first one only, whichever thread has it.
+TEST_F(DioLayersTest, SignalReadsFromTwoThreadsLogOneErrorOnly) {
+  // Every read fails; the first two wait for each other, so that both
+  // threads hand their first error to the signal at the same time.
+  class FailingReadHwa : public RecordingHwa {
+   public:
+    ErrorData readLevel(unsigned&) const override {
+      ErrorData err;
+      err = 0x50005u;
+      err.setSrc(0x28C07102u);
+      if (++m_arrived <= 2)
+        while (m_arrived.load() < 2) std::this_thread::yield();
+      return err;
+    }
+
+   private:
+    mutable std::atomic<unsigned> m_arrived{0};
+  };
+  FailingReadHwa* hwa = new FailingReadHwa();
+  hwa->setInstanceId(get_id_by_string("DioLayersTestEngine"));
+  m_recording = KavPtr<RecordingHwa>(hwa);
+  link(m_container.getRawPointer(), hwa);
+  addDevice(hwa->getInstanceId());
+  KavPtr<DioHwr> hwr = addSignal(5, dioMode::DIO_MODE_1, 1);
+  std::atomic<unsigned> logged{0};
+  std::atomic<unsigned> failed{0};
+  auto reader = [&] {
+    for (int i = 0; i < 20; ++i) {
+      dioState::DioState_t state = dioState::DIO_STATE_NONE;
+      ErrorData err = hwr->read(state);
+      if (err.getRcWithoutLogFlag() == 0x50005u) ++failed;
+      if (std::string(err.getErrorBuffer()).find("pin=5, mode=1, polarity=1") != std::string::npos) ++logged;
+    }
+  };
+  std::thread first(reader);
+  std::thread second(reader);
+  first.join();
+  second.join();
+  EXPECT_EQ(40u, failed.load());
+  EXPECT_EQ(1u, logged.load());
 }
 
 // The signal on the real engine: pin 3 with polarity 2 in push-pull.
