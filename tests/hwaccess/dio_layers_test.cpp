@@ -487,6 +487,21 @@ TEST_F(DioLayersTest, SignalLogsItsFirstHardwareErrorOnly) {
   // The configuration phase still logs with the data after that.
   hwa->failNext = 0x50005;
   EXPECT_TRUE(hasData(hwr->init(initSequence::INIT_CONFIG_DIO)));
+  // With logging suppressed a first error is neither logged nor given the data.
+  auto t = [](unsigned id) { return get_string_by_id(id); };
+  std::unique_ptr<BinaryReaderNode> node(element("Signal", {{t(kav::sid::DIO_PIN), "6"},
+                                                             {t(kav::sid::DIO_MODE), t(kav::sid::DIO_MODE_PUSHPULL)},
+                                                             {t(kav::sid::DIO_POLARITY), t(kav::sid::DIO_POLARITY_HIGH_ON)},
+                                                             {t(kav::sid::DIO_INITIAL_STATE), t(kav::sid::STATE_OFF)},
+                                                             {t(kav::sid::DIO_SUPPRESS_LOGGING), t(kav::sid::YES_TEXT)}}));
+  DioHwr* quietSignal = new DioHwr();
+  ASSERT_EQ(0u, quietSignal->setAttributes(AttributeInfo(nullptr, node.get(), nullptr)).getRc());
+  KavPtr<DioHwr> quiet = addUser(quietSignal);
+  hwa->failNext = 0x50005;
+  ErrorData quietErr = quiet->on();
+  EXPECT_EQ(0x50005u, quietErr.getRcWithoutLogFlag());
+  EXPECT_FALSE(hasData(quietErr));
+  EXPECT_NE(BaseErrorData::LOG_STATE_LOGGED, quietErr.getLogState());
   // An error without an SRC is left as it is.
   KavPtr<DioHwr> absent = addSignal(7, dioMode::DIO_MODE_2, 0, dioState::DIO_STATE_OFF);
   ErrorData noSrc = absent->on();
