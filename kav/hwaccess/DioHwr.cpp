@@ -341,6 +341,12 @@ ErrorData DioHwr::enableIrq(dioState::DioState_t state) {
   unsigned int level = 0;
   if (!levelMaskOf(state, level)) return ErrorData(ErrorData::NO_OVERWRITE, kInvalidPolarityInUse);
   const unsigned int irqId = state == dioState::DIO_STATE_ON ? getOnIrqId() : getOffIrqId();
+  if (irqId == 0) {
+    // The device went out of reach after the check: a request under no id
+    // would never be delivered.
+    KAV_TRACE(KAVE, "DioHwr::enableIrq pin %u without interrupt id", m_dio);
+    return ErrorData(ErrorData::NO_OVERWRITE, kNoDevice);
+  }
   err = hwd->enableIrq(pinMask(), level, irqId);
   return err;
 }

@@ -57,6 +57,8 @@ class RecordingHwa : public DioHwaInterface {
   mutable std::vector<Call> calls;
   // Returned (once) by the next write or configure.
   mutable unsigned failNext = 0;
+  // The interrupt ids as seen while the device is out of reach (0).
+  bool noIds = false;
 
   ErrorData configureMode(unsigned m, dioMode::DioMode_t mode) const override {
     return fail(add("configure", m, mode));
@@ -73,8 +75,8 @@ class RecordingHwa : public DioHwaInterface {
   ErrorData enableInterrupt(unsigned m, unsigned p, unsigned id) const override { return add("enable", m, p, id); }
   ErrorData disableInterrupt(unsigned m) const override { return add("disable", m); }
   ErrorData resetInterruptCondition(unsigned m) const override { return add("reset", m); }
-  unsigned getIrqIdHighLevel(unsigned m) const override { return get_fsi_dio_high_irq_id(6, 0, 8, m); }
-  unsigned getIrqIdLowLevel(unsigned m) const override { return get_fsi_dio_low_irq_id(6, 0, 8, m); }
+  unsigned getIrqIdHighLevel(unsigned m) const override { return noIds ? 0 : get_fsi_dio_high_irq_id(6, 0, 8, m); }
+  unsigned getIrqIdLowLevel(unsigned m) const override { return noIds ? 0 : get_fsi_dio_low_irq_id(6, 0, 8, m); }
   ErrorData pldSetConfig(unsigned, unsigned) const override { return add("pldSet", 0); }
   ErrorData pldGetConfig(unsigned, unsigned&) const override { return add("pldGet", 0); }
   ErrorData pldWriteLookupTableControl(unsigned, kavPld::LookupControl_t) const override { return add("ltWrite", 0); }
@@ -391,6 +393,14 @@ TEST_F(DioLayersTest, SignalInterruptIdsFollowThePolarityAndAreCached) {
   EXPECT_EQ((Call{"disable", bit(4), 0, 0}), hwa->calls.back());
   EXPECT_EQ(0u, low->resetIrqCondition().getRc());
   EXPECT_EQ((Call{"reset", bit(4), 0, 0}), hwa->calls.back());
+  // Without an id (the device went out of reach while arming) nothing is
+  // armed: a request under id 0 would never be delivered.
+  KavPtr<DioHwr> unarmed = addSignal(6, dioMode::DIO_MODE_1, 1);
+  hwa->noIds = true;
+  hwa->calls.clear();
+  EXPECT_EQ(0x7360u, unarmed->enableIrq(dioState::DIO_STATE_ON).getRc());
+  EXPECT_TRUE(hwa->calls.empty());
+  hwa->noIds = false;
   // Cached: once computed, an id no longer asks the device, even when the
   // device has gone; an id not yet computed has none to give without it.
   const unsigned cached = high->getOnIrqId();
