@@ -10,24 +10,28 @@ namespace {
 const unsigned int kMissingPointer = 0x7000u;
 const unsigned int kInvalidValue = 0x7013u;
 
-const IdProvider* findProvider(const QueryBase* node) {
-  if (node == nullptr) return nullptr;
+// The provider is returned counted: it stays alive while it is asked even
+// when another thread removes its subtree meanwhile.
+KavPtr<const IdProvider> findProvider(const QueryBase* node) {
+  if (node == nullptr) return KavPtr<const IdProvider>();
   const unsigned int providerClass = IdProvider::staticGetClassId();
   for (KavPtr<const QueryBase> level = node->getParent(); level != nullptr; level = level->getParent()) {
-    if (level->isInstanceOf(providerClass)) return static_cast<const IdProvider*>(level.getRawPointer());
+    if (level->isInstanceOf(providerClass))
+      return KavPtr<const IdProvider>(static_cast<const IdProvider*>(level.getRawPointer()));
     QueryBase::ChildList_t children = level->getChildren();
     QueryBase::ChildList_t hidden = level->getHiddenChildren();
     children.insert(children.end(), hidden.begin(), hidden.end());
     for (const KavPtr<QueryBase>& child : children)
-      if (child->isInstanceOf(providerClass)) return static_cast<const IdProvider*>(child.getRawPointer());
+      if (child->isInstanceOf(providerClass))
+        return KavPtr<const IdProvider>(static_cast<const IdProvider*>(child.getRawPointer()));
   }
-  return nullptr;
+  return KavPtr<const IdProvider>();
 }
 }  // namespace
 
 BaseErrorData getIdFromProvider(const QueryBase* node, unsigned int key, unsigned int& value) {
   BaseErrorData rc;
-  const IdProvider* provider = findProvider(node);
+  KavPtr<const IdProvider> provider = findProvider(node);
   if (provider == nullptr) {
     KAV_TRACE(KAVE, "getIdFromProvider: no IdProvider above, key=%u", key);
     rc = kMissingPointer;
