@@ -110,10 +110,8 @@ TEST_F(Dio, RawLevelsReachTheSimulatedPins) {
 TEST_F(Dio, UnknownEngineAndInvalidTableControl) {
   unsigned int value = 0;
   EXPECT_EQ(0x7013u, kav::dio_readLevel(kBaseDomain, kBaseHwa, 2, value));    // no third engine
-  EXPECT_EQ(0x7013u, kav::dio_writeLevel(kCard0, kBaseHwa, 0, 1, 1));         // base engines are above the card
-  // The base slot's subtree holds both cards: their engines of that name
-  // both match, and an ambiguous name finds no engine either.
-  EXPECT_EQ(0x7013u, kav::dio_writeLevel(kBaseDomain, kCardHwa, 0, 1, 1));
+  EXPECT_EQ(0x7013u, kav::dio_writeLevel(kCard0, kBaseHwa, 0, 1, 1));         // base engines are not in a card's slot
+  EXPECT_EQ(0x7013u, kav::dio_writeLevel(kBaseDomain, kCardHwa, 0, 1, 1));    // card engine not in the base slot
   EXPECT_EQ(0x7013u, kav::dio_pldSetConfig(0x99, kBaseHwa, 0, 0, 0));         // no such slot
   EXPECT_EQ(0x7013u, kav::dio_pldGetTableControl(0x12, kCardHwa, 0, 0, value));
   EXPECT_EQ(0x7035u, kav::dio_pldSetTableControl(kBaseDomain, kBaseHwa, 1, 2, 7));
