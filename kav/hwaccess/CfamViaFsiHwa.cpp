@@ -95,6 +95,11 @@ ErrorData CfamViaFsiHwa::createEngine(const kavstl::set<EngineInfo>& engines) {
     const edalFsi::engineInfo_t* device = getDeviceData(engine);
     if (device == nullptr) continue;
     FsiEngineInfo info(engine, getHwaId(), m_physLinkNumber, m_physCascadeId, device->engineNumber);
+    if (hasEngine(info.getEngineInstanceNameStringId())) {
+      // Named twice (default engines and the card's definitions): one object.
+      KAV_TRACE(KAVT, "CfamViaFsiHwa::createEngine engine %u exists", info.getEngineInstanceNameStringId());
+      continue;
+    }
     if (!m_eventDrivenBuildup) {
       rc = createOpenImmediatelyEngine(info);
     } else {
@@ -102,6 +107,12 @@ ErrorData CfamViaFsiHwa::createEngine(const kavstl::set<EngineInfo>& engines) {
     }
   }
   return rc;
+}
+
+bool CfamViaFsiHwa::hasEngine(unsigned int instanceNameId) const {
+  for (const KavPtr<QueryBase>& child : getChildren())
+    if (child->getInstanceId() == instanceNameId) return true;
+  return false;
 }
 
 ErrorData CfamViaFsiHwa::readHwConfig() {

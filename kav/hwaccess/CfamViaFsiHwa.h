@@ -65,6 +65,9 @@ class KAV_EXPORT CfamViaFsiHwa : public HwaFactory<edalFsi::engineInfo_t> {
   bool isPendingPlugEventPosted();
 
  private:
+  // A child engine object with that instance name exists.
+  bool hasEngine(unsigned int instanceNameId) const;
+
   unsigned int m_physLinkNumber;
   unsigned int m_physCascadeId;
   bool m_eventDrivenBuildup;

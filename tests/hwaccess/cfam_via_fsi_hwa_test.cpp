@@ -104,6 +104,11 @@ TEST_F(CfamViaFsiHwaTest, DefaultMachineBaseDomainAndCardEngines) {
   EXPECT_EQ(9u, second->getEngineInfo().getPhysEngineNumber());
   EXPECT_EQ(0u, second->getEngineInfo().getPhysLinkNumber());
   EXPECT_EQ(m_handlesBefore + 2, ravosim::openHandles());
+  // Asked again (a card configuration naming an engine that already exists):
+  // no second object under the same name, no second handle.
+  EXPECT_EQ(0u, base->createEngine({engine(1, 1)}).getRc());
+  EXPECT_EQ((std::vector<std::string>{"GPIO-Link_0-Engine_0", "GPIO-Link_0-Engine_1"}), fsitest::childNames(*base));
+  EXPECT_EQ(m_handlesBefore + 2, ravosim::openHandles());
 
   KavPtr<CfamViaFsiHwa> card1 = makeFactory(1, 2);
   EXPECT_EQ(0u, card1->createEngine({engine(1, 0)}).getRc());
