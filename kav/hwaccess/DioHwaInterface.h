@@ -21,6 +21,8 @@ enum DioMode_t : unsigned int {
   DIO_MODE_6 = 6
 };
 inline bool isOutputMode(unsigned int mode) { return mode >= DIO_MODE_2 && mode <= DIO_MODE_6; }
+// The mode a configuration names by string id; false for any other id.
+bool fromStringId(unsigned int stringId, DioMode_t& mode);
 }  // namespace dioMode
 
 namespace kavPld {

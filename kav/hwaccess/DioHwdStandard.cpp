@@ -3,6 +3,7 @@
 #include "kav/hwaccess/DioHwaInterfaceLink.h"
 #include "kav/runtime/IFOSGuard.h"
 #include "kav/runtime/KavTrace.h"
+#include "kav/tree/HiddenChild.h"
 
 KAV_TREE_CLASS_IMPL(DioHwdStandard, DioHwdInterface)
 
@@ -34,15 +35,9 @@ unsigned int DioHwdStandard::convertBitOrderMsbToStandard(unsigned int mask) { r
 BaseErrorData DioHwdStandard::init(initSequence::Id_t step) {
   BaseErrorData rc = DioHwdInterface::init(step);
   if (step != initSequence::INIT_LINK_TREE_ELEMENTS) return rc;
-  KavPtr<DioHwaInterfaceLink> link;
   unsigned int count = 0;
-  for (const KavPtr<QueryBase>& child : getHiddenChildren()) {
-    if (child->isInstanceOf(DioHwaInterfaceLink::staticGetClassId())) {
-      link = KavPtr<DioHwaInterfaceLink>(child);
-      ++count;
-    }
-  }
-  if (count != 1) {
+  KavPtr<DioHwaInterfaceLink> link = singleHiddenChild<DioHwaInterfaceLink>(*this, count);
+  if (link == nullptr) {
     KAV_TRACE(KAVE, "DioHwdStandard::init no single engine link count=%u slot=0x%08X", count, getSlotId());
     rc = kNoEngineLink;
     return rc;

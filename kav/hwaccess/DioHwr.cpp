@@ -9,6 +9,7 @@
 #include "kav/tree/AttributeInfo.h"
 #include "kav/tree/AttributeReader.h"
 #include "kav/tree/BinaryReaderNode.h"
+#include "kav/tree/HiddenChild.h"
 #include "kav/tree/StringIds.h"
 
 KAV_TREE_CLASS_IMPL(DioHwr, DioHwrInterface)
@@ -51,19 +52,13 @@ BaseErrorData DioHwr::setAttributes(const AttributeInfo& info) {
   }
   unsigned int id = 0;
   rc = getAttributeStringId(&id, kav::sid::DIO_MODE, *node, false);
-  if (id >= kav::sid::DIO_MODE_INPUT && id <= kav::sid::DIO_MODE_OPEN_SOURCE) {
-    m_dioMode = static_cast<dioMode::DioMode_t>(id - kav::sid::DIO_MODE_INPUT + 1);
-  } else {
+  if (!dioMode::fromStringId(id, m_dioMode)) {
     KAV_TRACE(KAVE, "DioHwr pin %u invalid mode id %u", m_dio, id);
     rc = kInvalidMode;
   }
   id = 0;
   rc = getAttributeStringId(&id, kav::sid::DIO_POLARITY, *node, false);
-  if (id == kav::sid::DIO_POLARITY_HIGH_ON) {
-    m_dioPolarity = dioPolarity::DIO_POLARITY_HIGH_ON;
-  } else if (id == kav::sid::DIO_POLARITY_LOW_ON) {
-    m_dioPolarity = dioPolarity::DIO_POLARITY_LOW_ON;
-  } else {
+  if (!dioPolarity::fromStringId(id, m_dioPolarity)) {
     KAV_TRACE(KAVE, "DioHwr pin %u invalid polarity id %u", m_dio, id);
     rc = kInvalidPolarity;
   }
@@ -106,15 +101,9 @@ void DioHwr::setSignal(unsigned int pin, dioMode::DioMode_t mode, unsigned int p
 BaseErrorData DioHwr::init(initSequence::Id_t step) {
   BaseErrorData rc = DioHwrInterface::init(step);
   if (step == initSequence::INIT_LINK_TREE_ELEMENTS) {
-    KavPtr<DioHwdInterfaceLink> link;
     unsigned int count = 0;
-    for (const KavPtr<QueryBase>& child : getHiddenChildren()) {
-      if (child->isInstanceOf(DioHwdInterfaceLink::staticGetClassId())) {
-        link = KavPtr<DioHwdInterfaceLink>(child);
-        ++count;
-      }
-    }
-    if (count != 1) {
+    KavPtr<DioHwdInterfaceLink> link = singleHiddenChild<DioHwdInterfaceLink>(*this, count);
+    if (link == nullptr) {
       KAV_TRACE(KAVE, "DioHwr::init pin %u no single device link count=%u", m_dio, count);
       rc = kNoDeviceLink;
       return rc;

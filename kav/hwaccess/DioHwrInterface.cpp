@@ -1,5 +1,18 @@
 #include "kav/hwaccess/DioHwrInterface.h"
 
+#include "kav/tree/StringIds.h"
+
+bool dioPolarity::fromStringId(unsigned int stringId, unsigned int& polarity) {
+  if (stringId == kav::sid::DIO_POLARITY_HIGH_ON) {
+    polarity = DIO_POLARITY_HIGH_ON;
+  } else if (stringId == kav::sid::DIO_POLARITY_LOW_ON) {
+    polarity = DIO_POLARITY_LOW_ON;
+  } else {
+    return false;
+  }
+  return true;
+}
+
 KAV_TREE_CLASS_IMPL(DioHwrInterface, AtomicBase)
 
 DioHwrInterface::DioHwrInterface() {}

@@ -12,6 +12,8 @@ enum DioState_t : unsigned int { DIO_STATE_NONE = 0, DIO_STATE_ON = 1, DIO_STATE
 namespace dioPolarity {
 // 1: on is the high level; 2: on is the low level.
 enum DioPolarity_t : unsigned int { DIO_POLARITY_NONE = 0, DIO_POLARITY_HIGH_ON = 1, DIO_POLARITY_LOW_ON = 2 };
+// The polarity a configuration names by string id; false for any other id.
+bool fromStringId(unsigned int stringId, unsigned int& polarity);
 }  // namespace dioPolarity
 
 class KAV_EXPORT DioHwrInterface : public AtomicBase {

@@ -9,6 +9,7 @@
 #include "kav/tree/AttributeInfo.h"
 #include "kav/tree/AttributeReader.h"
 #include "kav/tree/BinaryReaderNode.h"
+#include "kav/tree/HiddenChild.h"
 #include "kav/tree/StringIds.h"
 
 KAV_TREE_CLASS_IMPL(OutputControlHwrDioGroupSingleDevice, OutputControlHwrInterface)
@@ -53,19 +54,17 @@ BaseErrorData OutputControlHwrDioGroupSingleDevice::setAttributes(const Attribut
   }
   unsigned int id = 0;
   rc = getAttributeStringId(&id, kav::sid::DIO_MODE, *node, false);
-  if (id >= kav::sid::DIO_MODE_PUSHPULL && id <= kav::sid::DIO_MODE_OPEN_SOURCE) {
-    m_mode = static_cast<dioMode::DioMode_t>(id - kav::sid::DIO_MODE_INPUT + 1);
+  // Output modes only: a group drives its pins.
+  dioMode::DioMode_t mode = dioMode::DIO_MODE_NONE;
+  if (dioMode::fromStringId(id, mode) && dioMode::isOutputMode(mode)) {
+    m_mode = mode;
   } else {
     KAV_TRACE(KAVE, "OutputControlHwrDioGroupSingleDevice invalid mode id %u", id);
     rc = kInvalidMode;
   }
   id = 0;
   rc = getAttributeStringId(&id, kav::sid::DIO_POLARITY, *node, false);
-  if (id == kav::sid::DIO_POLARITY_HIGH_ON) {
-    m_polarity = dioPolarity::DIO_POLARITY_HIGH_ON;
-  } else if (id == kav::sid::DIO_POLARITY_LOW_ON) {
-    m_polarity = dioPolarity::DIO_POLARITY_LOW_ON;
-  } else {
+  if (!dioPolarity::fromStringId(id, m_polarity)) {
     KAV_TRACE(KAVE, "OutputControlHwrDioGroupSingleDevice invalid polarity id %u", id);
     rc = kInvalidPolarity;
   }
@@ -91,15 +90,9 @@ BaseErrorData OutputControlHwrDioGroupSingleDevice::setAttributes(const Attribut
 BaseErrorData OutputControlHwrDioGroupSingleDevice::init(initSequence::Id_t step) {
   BaseErrorData rc = OutputControlHwrInterface::init(step);
   if (step == initSequence::INIT_LINK_TREE_ELEMENTS) {
-    KavPtr<DioHwdInterfaceLink> link;
     unsigned int count = 0;
-    for (const KavPtr<QueryBase>& child : getHiddenChildren()) {
-      if (child->isInstanceOf(DioHwdInterfaceLink::staticGetClassId())) {
-        link = KavPtr<DioHwdInterfaceLink>(child);
-        ++count;
-      }
-    }
-    if (count != 1) {
+    KavPtr<DioHwdInterfaceLink> link = singleHiddenChild<DioHwdInterfaceLink>(*this, count);
+    if (link == nullptr) {
       KAV_TRACE(KAVE, "OutputControlHwrDioGroupSingleDevice no single device link count=%u", count);
       rc = kNoDeviceLink;
       return rc;
