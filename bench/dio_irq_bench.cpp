@@ -120,29 +120,14 @@ BENCHMARK(BM_DioIrqToEventCallback)->UseManualTime()->Iterations(2000)->Unit(ben
 void BM_RawWaitForInterrupt(benchmark::State& state) {
   EdalHandle* h = openPin(state);
   if (h == nullptr) return;
-  std::atomic<bool> stop{false};
-  std::atomic<uint64_t> fired{0};
-  std::atomic<int64_t> stamp{0};
-  std::thread waiter([&] {
-    for (;;) {
-      unsigned irq = 0;
-      std::string m;
-      const unsigned rc = edalDioWaitForInterrupt(irq, m);
-      const int64_t now = Clock::now().time_since_epoch().count();
-      if (stop.load()) break;
-      if (rc == 0 && irq != 0) {
-        stamp.store(now, std::memory_order_relaxed);
-        fired.fetch_add(1, std::memory_order_release);
-      }
-    }
-  });
   std::string msg;
-  while (edalDioBreakInterrupt(msg) != 0) std::this_thread::yield();
-  measure(
-      state, h, [&] { return fired.load(std::memory_order_acquire); }, stamp);
-  stop = true;
-  edalDioBreakInterrupt(msg);
-  waiter.join();
+  {
+    benchsupport::RawInterruptWaiter waiter;
+    // The waiter creates the interrupt context with its first wait.
+    while (edalDioBreakInterrupt(msg) != 0) std::this_thread::yield();
+    measure(
+        state, h, [&] { return waiter.fired(); }, waiter.stamp());
+  }
   edalDioClose(h, msg);
 }
 BENCHMARK(BM_RawWaitForInterrupt)->UseManualTime()->Iterations(2000)->Unit(benchmark::kMicrosecond);

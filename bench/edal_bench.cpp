@@ -53,22 +53,7 @@ void BM_DioInterruptLatency(benchmark::State& state) {
     return;
   }
   edalDioSetMode(h, 0x80000000u, edalDio::DIO_MODE_INPUT, msg);
-  std::atomic<bool> stop{false};
-  std::atomic<uint64_t> fired{0};
-  std::atomic<int64_t> stamp{0};
-  std::thread waiter([&] {
-    for (;;) {
-      unsigned id = 0;
-      std::string m;
-      unsigned rc = edalDioWaitForInterrupt(id, m);
-      const int64_t now = Clock::now().time_since_epoch().count();
-      if (stop.load()) break;
-      if (rc == 0 && id != 0) {
-        stamp.store(now, std::memory_order_relaxed);
-        fired.fetch_add(1, std::memory_order_release);
-      }
-    }
-  });
+  benchsupport::RawInterruptWaiter waiter;
   std::vector<double> us;
   uint64_t seen = 0;
   for (auto _ : state) {
@@ -76,18 +61,15 @@ void BM_DioInterruptLatency(benchmark::State& state) {
     edalDioEnableInterrupt(h, 0x80000000u, 0x80000000u, 0x93000000u, msg);
     const Clock::time_point t0 = Clock::now();
     ravosim::setInputLevel(kGpio, 0, true);
-    while (fired.load(std::memory_order_acquire) == seen) {
+    while (waiter.fired() == seen) {
     }
     ++seen;
     const double d = std::chrono::duration<double, std::micro>(
-                         Clock::time_point(Clock::duration(stamp.load(std::memory_order_relaxed))) - t0)
+                         Clock::time_point(Clock::duration(waiter.stamp().load(std::memory_order_relaxed))) - t0)
                          .count();
     us.push_back(d);
     state.SetIterationTime(d / 1e6);
   }
-  stop = true;
-  edalDioBreakInterrupt(msg);
-  waiter.join();
   edalDioClose(h, msg);
   reportPercentiles(state, us);
 }
