@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <memory>
 #include <string>
 
 #include "EventTestSupport.h"
@@ -12,6 +13,7 @@
 #include "kav/events/DioIrDispatcher.h"
 #include "kav/hwaccess/edalDio.h"
 #include "ravo_sim_control.h"
+#include "tests/support/TempDir.h"
 #include "trace_ravo.h"
 
 namespace {
@@ -43,9 +45,9 @@ unsigned traceCount(const char* buffer, const std::string& text) {
 class DioIrDispatcherTest : public evtest::EventTest {
  protected:
   void SetUp() override {
-    char dir[] = "/tmp/dio-ir-XXXXXX";
-    ASSERT_NE(nullptr, mkdtemp(dir));
-    ravosim::setStateDir(dir);
+    m_stateDir.reset(new testsupport::TempDir("dio-ir"));
+    ASSERT_FALSE(m_stateDir->path().empty());
+    ravosim::setStateDir(m_stateDir->path());
     ASSERT_TRUE(ravosim::loadMachineText(kMachine).ok);
     evtest::EventTest::SetUp();
     initDioEventSender();
@@ -81,6 +83,7 @@ class DioIrDispatcherTest : public evtest::EventTest {
   // Any-event ids delivered so far.
   std::vector<unsigned> delivered() { return m_journal.values(1); }
 
+  std::unique_ptr<testsupport::TempDir> m_stateDir;
   EdalHandle* m_handle = nullptr;
   evtest::Journal m_journal;
   evtest::Listener<DioEvent> m_listener{m_journal, 1};

@@ -24,6 +24,7 @@
 #include "kav/tree/StringToId.h"
 #include "ravo_sim_control.h"
 #include "tests/cards/CardsTestSupport.h"
+#include "tests/support/TempDir.h"
 
 using cardstest::element;
 using cardstest::link;
@@ -103,9 +104,9 @@ class DioLayersTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     cardstest::startServices();
-    char dir[] = "/tmp/dio-layers-XXXXXX";
-    ASSERT_NE(nullptr, mkdtemp(dir));
-    ravosim::setStateDir(dir);
+    static testsupport::TempDir stateDir("dio-layers");
+    ASSERT_FALSE(stateDir.path().empty());
+    ravosim::setStateDir(stateDir.path());
     ASSERT_TRUE(ravosim::loadMachineText(kMachine).ok);
   }
   void SetUp() override {
