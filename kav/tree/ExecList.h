@@ -113,8 +113,10 @@ class ExecList {
     return addElement(KavPtr<T>(static_cast<T*>(element.getRawPointer())));
   }
 
-  // Drops this object's share of the list.
+  // Drops this object's share of the list; the accesses it holds end first
+  // (dropping the elements would leave their locks held for good).
   void clear() {
+    releaseAllAccesses();
     drop(m_pList);
     m_pList = nullptr;
   }

@@ -285,6 +285,21 @@ TEST_F(ListAccess, HeldAccessExtendsToNewElementsAndEndsWithTheList) {
   EXPECT_EQ(a.held(), 0);
 }
 
+TEST_F(ListAccess, ClearingTheListEndsTheAccessesItHolds) {
+  b.setResult(0);
+  EXPECT_EQ(list.requestListAccess(0), 0u);
+  EXPECT_EQ(list.requestListAccess(0), 0u);
+  list.clear();
+  EXPECT_EQ(list.getHeldAccessCount(), 0);
+  for (TestLock* n : {&a, &b, &c}) EXPECT_EQ(n->held(), 0);
+  // The emptied list can be filled and locked again.
+  list.addElement(KavPtr<QueryBase>(&a));
+  EXPECT_EQ(list.requestListAccess(0), 0u);
+  EXPECT_EQ(a.held(), 1);
+  list.releaseListAccess();
+  EXPECT_EQ(a.held(), 0);
+}
+
 TEST(ExecListAccess, RealMutexesOfSeveralObjects) {
   TestAtomic x("x"), y("y");
   std::atomic<int> inside{0};
