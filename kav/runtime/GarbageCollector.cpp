@@ -119,21 +119,24 @@ unsigned int GarbageCollector::deleteUnreservedObjects() {
     if (m_deleteSet.empty()) return 0;
   }
   IFOSGuard<IFOSRcLocalMutex> collection(m_collectionMutex);
-  IFOSGuard<IFOSRcLocalMutex> guard(m_listMutex);
-  unsigned int deleted = 0;
-  for (kavstl::set<QueryBase*>::iterator it = m_deleteSet.begin(); it != m_deleteSet.end();) {
-    QueryBase* object = *it;
-    if (object->isReserved()) {
-      ++it;
-      continue;
+  // The unreserved objects leave the set under the list mutex; they are
+  // deleted after it is released, so that a destructor that waits for a lock
+  // held by a thread that is handing an object in cannot deadlock with it.
+  kavstl::vector<QueryBase*> victims;
+  {
+    IFOSGuard<IFOSRcLocalMutex> guard(m_listMutex);
+    for (kavstl::set<QueryBase*>::iterator it = m_deleteSet.begin(); it != m_deleteSet.end();) {
+      if ((*it)->isReserved()) {
+        ++it;
+        continue;
+      }
+      victims.push_back(*it);
+      it = m_deleteSet.erase(it);
     }
-    // Out of the set first: a destructor may hand further objects in.
-    it = m_deleteSet.erase(it);
-    delete object;
-    ++deleted;
+    if (victims.empty()) dumpDeleteListMembers();
   }
-  if (deleted == 0) dumpDeleteListMembers();
-  return deleted;
+  for (QueryBase* object : victims) delete object;
+  return static_cast<unsigned int>(victims.size());
 }
 
 void GarbageCollector::dumpXmlDeleteListMembers(std::ostream& os) {

@@ -88,6 +88,40 @@ TEST_F(Collector, PassDeletesOnlyUnreservedObjects) {
   EXPECT_EQ(g_destroyed.load(), 3);
 }
 
+// Its destructor waits (bounded) until another thread has handed an object
+// to the collector, as a destructor that takes a lock held by such a thread
+// does.
+class WaitsForAnAdd : public TestNode {
+ public:
+  WaitsForAnAdd(std::atomic<bool>& entered, std::atomic<bool>& added, std::atomic<bool>& sawAdd)
+      : TestNode("waits"), m_entered(entered), m_added(added), m_sawAdd(sawAdd) {}
+  ~WaitsForAnAdd() override {
+    m_entered = true;
+    for (int i = 0; i < 400 && !m_added; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    m_sawAdd = m_added.load();
+  }
+
+ private:
+  std::atomic<bool>& m_entered;
+  std::atomic<bool>& m_added;
+  std::atomic<bool>& m_sawAdd;
+};
+
+TEST_F(Collector, AddDoesNotWaitForTheDestructorsOfAPass) {
+  std::atomic<bool> entered{false}, added{false}, sawAdd{false};
+  gc->add(new WaitsForAnAdd(entered, added, sawAdd));
+  std::thread other([&] {
+    while (!entered) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    gc->add(new Mortal("late"));
+    added = true;
+  });
+  EXPECT_EQ(gc->deleteUnreservedObjects(), 1u);
+  other.join();
+  EXPECT_TRUE(sawAdd.load());
+  EXPECT_EQ(gc->deleteUnreservedObjects(), 1u);
+  EXPECT_EQ(g_destroyed.load(), 1);
+}
+
 TEST_F(Collector, ThreadCollectsUntilTerminated) {
   gc->setCollectionPeriod(10);
   initGarbageCollector();
