@@ -76,17 +76,15 @@ unsigned int edalDioClose(EdalHandle*& h, std::string& msg) {
     unsigned int err = ravo == nullptr ? static_cast<unsigned int>(EBADF) : lastErrno();
     result = edal::EDAL_DIO_BASE + err;
     std::string text;
-    if (ravo != nullptr) {
-      edalFfdc::collectDio(ravo, text);
+    // A close releases the library's device even when it fails, so the old
+    // handle must not be used again: reopen the device only to collect what
+    // the library recorded.
+    ravo_struct* again = ravo_gpio_open(dio->getDeviceName(), O_RDWR | O_EXCL | O_NONBLOCK);
+    if (again == nullptr) {
+      text = join(text, "edalDioClose: could not reopen");
     } else {
-      // Reopen the device only to collect what the library recorded.
-      ravo_struct* again = ravo_gpio_open(dio->getDeviceName(), O_RDWR | O_EXCL | O_NONBLOCK);
-      if (again == nullptr) {
-        text = join(text, "edalDioClose: could not reopen");
-      } else {
-        edalFfdc::collectDio(again, text);
-        ravo_gpio_close(again);
-      }
+      edalFfdc::collectDio(again, text);
+      ravo_gpio_close(again);
     }
     text = join(text, "edalDioClose for device " + dio->getDeviceNm() + " (m_ravo=" + pointer(ravo) +
                           ") failed with errno =" + std::to_string(err));

@@ -202,7 +202,9 @@ TEST_F(EdalDio, CloseFailureStillDeletesTheHandle) {
   EXPECT_TRUE(contains(msg, "edalDioClose for device /dev/gpio/L03C0E17 (m_ravo=")) << msg;
   EXPECT_TRUE(contains(msg, ") failed with errno =5")) << msg;
   EXPECT_TRUE(contains(msg, "former")) << msg;
-  // The library released its device all the same (checked in TearDown).
+  // The library released its device all the same (checked in TearDown), and
+  // what it recorded about the failed close is in the text.
+  EXPECT_TRUE(contains(msg, "ravo_gpio_close on /dev/gpio/L03C0E17 failed: errno=5")) << msg;
 }
 
 // Every operation whose library call fails: once (then the next call works)
