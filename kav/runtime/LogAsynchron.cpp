@@ -1,5 +1,6 @@
 #include "kav/runtime/LogAsynchron.h"
 
+#include "kav/tree/LogSink.h"
 #include "kav/tree/Logger.h"
 
 LogAsynchron::LogAsynchron(const BaseErrorData& error) : m_error(error) {
@@ -12,4 +13,5 @@ LogAsynchron::~LogAsynchron() = default;
 void LogAsynchron::execute() {
   Logger logger;
   (void)logger;
+  LogSink::deliverError(m_error, true);
 }

@@ -1,6 +1,7 @@
 #include "kav/tree/Logger.h"
 
 #include "kav/tree/BaseErrorData.h"
+#include "kav/tree/LogSink.h"
 #include "kav/runtime/KavTrace.h"
 #include "kav/runtime/LogAsynchron.h"
 #include "kav/runtime/TimedExecutor.h"
@@ -9,7 +10,7 @@ Logger::Logger() {}
 
 Logger::~Logger() {}
 
-void Logger::logSynchron(BaseErrorData&) {}
+void Logger::logSynchron(BaseErrorData& error) { LogSink::deliverError(error, false); }
 
 void Logger::logAsynchron(BaseErrorData& error) {
   // The job holds its own copy of the value; it runs on the job thread.
@@ -21,4 +22,4 @@ void Logger::logAsynchron(BaseErrorData& error) {
   TimedExecutor::getInstance()->insertJob(job, LogAsynchron::kDelayMs, LogAsynchron::kLogMs, LogAsynchron::kAbendMs);
 }
 
-void Logger::logEvent(const kavstl::string&, const kavstl::string&) {}
+void Logger::logEvent(const kavstl::string& name, const kavstl::string& text) { LogSink::deliverEvent(name, text); }

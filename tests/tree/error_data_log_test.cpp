@@ -5,7 +5,9 @@
 
 #include "kav/tree/BsIdentity.h"
 #include "kav/tree/ErrorData.h"
+#include "kav/tree/Logger.h"
 #include "kav/tree/QueryBase.h"
+#include "tests/support/RecordingLogSink.h"
 
 namespace {
 
@@ -123,5 +125,35 @@ INSTANTIATE_TEST_SUITE_P(
                       RelogCase{"logged_mode_2", 0x80007000, 2, BaseErrorData::LOG_STATE_LOGGED, 1},
                       RelogCase{"unlogged", 0x7000, 0, BaseErrorData::LOG_STATE_UNLOGGED, 1}),
     [](const ::testing::TestParamInfo<RelogCase>& info) { return std::string(info.param.name); });
+
+TEST(ErrorDataLog, InstalledSinkSeesTheLoggedValueAndEventsUntilRemoved) {
+  ErrorData e;
+  e = 0x7014u;
+  e.setSrc(0x28C07014);
+  e << "pin=3";
+  SlotNode root(0), card(0x30);
+  link(card, root);
+  {
+    testsupport::RecordingLogSink sink;
+    e.logSynchron("", "", KavPtr<const QueryBase>(&card), KavPtr<const QueryBase>(&card));
+    Logger().logEvent("FruActi16", "Fru got activated");
+    // Without configuration files the missing SRC table is logged as well.
+    const auto errors = sink.errorsWithRc(0x7014);
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors[0].rc, 0x7014u);
+    EXPECT_EQ(errors[0].src, 0x28C07014u);
+    EXPECT_NE(errors[0].text.find("pin=3"), std::string::npos);
+    EXPECT_EQ(errors[0].logState, BaseErrorData::LOG_STATE_UNLOGGED);
+    EXPECT_FALSE(errors[0].asynchronous);
+    const auto events = sink.events();
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_EQ(events[0].name, "FruActi16");
+    EXPECT_EQ(events[0].text, "Fru got activated");
+  }
+  // Removed with the recorder: logging goes on without a sink.
+  e.logSynchron("", "", KavPtr<const QueryBase>(&card), KavPtr<const QueryBase>(&card));
+  testsupport::RecordingLogSink later;
+  EXPECT_TRUE(later.errors().empty());
+}
 
 }  // namespace
