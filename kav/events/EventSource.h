@@ -7,7 +7,6 @@
 #define KAV_EVENTS_EVENTSOURCE_H
 
 #include <atomic>
-#include <cstring>
 
 #include "kav/events/BaseEventRouter.h"
 #include "kav/events/BaseEventSource.h"
@@ -120,18 +119,15 @@ class EventSource : public BaseEventSource {
   }
 
   // Source side of a router's registration; -4 while the source is being
-  // deleted.
+  // deleted. A registration under way when the deletion tells the routers
+  // either is complete before and is told, or is refused.
   long registerRouter(BaseEventRouter* router, const void* type, unsigned int size, long id) {
     if (m_deleting.load() != 0) return SEND_DELETING;
-    Filter filter{};
-    std::memcpy(&filter, type, size < sizeof(filter) ? size : sizeof(filter));
-    m_registry.addAssociation(router, &filter, false, id);
-    return 0;
+    return m_registry.addAssociation(router, type, size, false, id) ? 0 : SEND_DELETING;
   }
   long registerRouterForAnyEvent(BaseEventRouter* router, long id) {
     if (m_deleting.load() != 0) return SEND_DELETING;
-    m_registry.addAssociation(router, nullptr, true, id);
-    return 0;
+    return m_registry.addAssociation(router, nullptr, 0, true, id) ? 0 : SEND_DELETING;
   }
   // Removes a registration; one being delivered goes when its delivery
   // returns. -1 when there is none.

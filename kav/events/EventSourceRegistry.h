@@ -30,17 +30,23 @@ class EventSourceRegistry {
   EventSourceRegistry(const EventSourceRegistry&) = delete;
   EventSourceRegistry& operator=(const EventSourceRegistry&) = delete;
 
-  // Appends at the tail.
-  void addAssociation(BaseEventRouter* router, const Filter* filter, bool any, long id) {
+  // Appends at the tail, the filter given as the bytes of the router's
+  // filter value (null for an any-registration). False once the routers
+  // have been told that the source goes away: such a registration would
+  // never be told. The check and the append are one step under the short
+  // lock, which the going-away round holds throughout.
+  bool addAssociation(BaseEventRouter* router, const void* filter, unsigned int size, bool any, long id) {
+    EventBlock::Scope s(m_shortLock);
+    if (m_closed) return false;
     Element* e = new Element();
     e->m_id = id;
-    if (filter != nullptr) e->m_filter = *filter;
+    if (filter != nullptr) std::memcpy(&e->m_filter, filter, size < sizeof(e->m_filter) ? size : sizeof(e->m_filter));
     e->m_any = any ? 1 : 0;
     e->m_pRouter = router;
-    EventBlock::Scope s(m_shortLock);
     Element** link = &m_pHead;
     while (*link != nullptr) link = &(*link)->m_pNext;
     *link = e;
+    return true;
   }
 
   // Removes the registration of the router with that id; one being
@@ -102,8 +108,10 @@ class EventSourceRegistry {
   // The source goes away: every router is told once, with the source and
   // the id of its first registration; all its registrations get id -1 and
   // lose the router. The caller holds the long lock.
+  // Later registrations are refused.
   void notifyGoingAway(BaseEventSource* source) {
     EventBlock::Scope s(m_shortLock);
+    m_closed = true;
     for (Element* e = m_pHead; e != nullptr; e = e->m_pNext) {
       if (e->m_id == -1 || e->m_pRouter == nullptr) continue;
       BaseEventRouter* router = e->m_pRouter;
@@ -140,6 +148,7 @@ class EventSourceRegistry {
   Element* m_pHead;
   EventBlock* m_pLongLock;
   EventBlock m_shortLock;
+  bool m_closed = false;  // the routers were told that the source goes away
 };
 
 #endif

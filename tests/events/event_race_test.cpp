@@ -3,6 +3,8 @@
 // under the tsan preset as well.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstring>
 #include <memory>
 #include <thread>
 
@@ -255,6 +257,86 @@ TEST_F(RaceTest, SendsThroughASenderThatIsBeingTerminatedAreRefusedQuietly) {
   // was accepted before terminate was delivered before the source went.
   EXPECT_GE(j.count.load(), 3);
   DioEventSender::destroyInstance();
+}
+
+
+// An event type whose filter can hold the registering thread inside its
+// registration, at the moment the source's registry builds the filter.
+std::atomic<bool> g_filterStalled{false};
+std::atomic<bool> g_filterGo{false};
+thread_local bool t_stallNextFilter = false;
+
+struct StallFilter {
+  unsigned int value = 0;
+  StallFilter() {
+    if (!t_stallNextFilter) return;
+    t_stallNextFilter = false;
+    g_filterStalled.store(true);
+    while (!g_filterGo.load()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  explicit StallFilter(unsigned int v) : value(v) {}
+  bool operator==(const StallFilter& o) const { return value == o.value; }
+};
+
+struct StallEvent {
+  typedef StallFilter EventType;
+  unsigned int word = 0;
+  explicit StallEvent(const void* data) {
+    if (data != nullptr) std::memcpy(&word, data, sizeof(word));
+  }
+  const void* dataPointer() const { return &word; }
+  unsigned int dataSize() const { return sizeof(word); }
+  EventType getEventType() const { return StallFilter(word); }
+};
+
+// A router that notes when its source tells it that it goes away.
+struct WitnessRouter : EventRouter<StallEvent> {
+  std::atomic<bool> told{false};
+  void notify(BaseEventSource* source) override {
+    EventRouter<StallEvent>::notify(source);
+    told.store(true);
+  }
+};
+
+struct StallListener {
+  void requestReference() {}
+  void releaseReference() {}
+  void handle(const StallEvent&) {}
+};
+
+// A registration under way while its source is deleted: it is either
+// refused or reaches the routers' going-away round, so no router keeps a
+// registration with the freed source.
+TEST_F(RaceTest, ARegistrationUnderWayWhenItsSourceIsDeletedIsToldOrRefused) {
+  for (bool any : {false, true}) {
+    SCOPED_TRACE(any ? "any-registration" : "typed registration");
+    g_filterStalled.store(false);
+    g_filterGo.store(false);
+    EventSource<StallEvent>* source = new EventSource<StallEvent>(nullptr, 0, 0, 4000);
+    WitnessRouter witness;
+    StallListener listener;
+    ASSERT_GE(registerForEvent(source, &witness, StallFilter(1), &listener, &StallListener::handle, false), 0);
+    EventRouter<StallEvent> router;
+    std::atomic<long> id{-2};
+    std::thread registrar([&] {
+      t_stallNextFilter = true;
+      id.store(any ? registerForEvent(source, &router, &listener, &StallListener::handle, false)
+                   : registerForEvent(source, &router, StallFilter(2), &listener, &StallListener::handle, false));
+      t_stallNextFilter = false;
+    });
+    ASSERT_TRUE(waitUntil([] { return g_filterStalled.load(); }));
+    std::thread deleter([&] { delete source; });
+    // The deletion tells the witness at once unless the registration under
+    // way keeps it out of the going-away round until it is complete.
+    for (int i = 0; i < 300 && !witness.told.load(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    g_filterGo.store(true);
+    registrar.join();
+    deleter.join();
+    EXPECT_TRUE(witness.told.load());
+    if (id.load() >= 0) {
+      EXPECT_FALSE(router.hasSource(id.load())) << "the router still points at the deleted source";
+    }
+  }
 }
 
 }  // namespace
