@@ -27,14 +27,13 @@ TimedExecutor::TimedExecutor()
     : m_pMutex(nullptr),
       m_pEvent(nullptr),
       m_nextJobId(1),
-      m_initialised(0),
       m_terminating(0),
       m_executor(this),
       m_ppThreads(nullptr),
       m_numberOfThreads(0) {}
 
 TimedExecutor::~TimedExecutor() {
-  if (m_initialised.load() != 0) terminate();
+  if (m_initialised.isOpen()) terminate();
 }
 
 TimedExecutor* TimedExecutor::getInstance() {
@@ -60,7 +59,7 @@ void TimedExecutor::destroyInstance() {
 }
 
 void TimedExecutor::init(unsigned int threads) {
-  if (m_initialised.load() != 0) {
+  if (m_initialised.isOpen()) {
     KAV_TRACE(KAVT, "TimedExecutor::init already initialised");
     return;
   }
@@ -78,7 +77,7 @@ void TimedExecutor::init(unsigned int threads) {
   }
   TimedJob::initMemoryManagement();
   m_clock.startClock();
-  m_initialised.store(1);
+  m_initialised.open();
   m_numberOfThreads = threads == 0 ? 1 : threads;
   m_ppThreads = new IFOSRcThread*[m_numberOfThreads];
   for (unsigned int i = 0; i < m_numberOfThreads; ++i) m_ppThreads[i] = new IFOSRcThread(&m_executor);
@@ -96,8 +95,9 @@ void TimedExecutor::terminate() {
   // Set before the post: a job thread either sees the flag after its reset
   // of the event or finds the event posted.
   m_terminating.store(1);
-  if (m_initialised.load() == 0) return;
-  m_initialised.store(0);
+  // From here on calls are refused; the ones under way (a deleteJob giving
+  // its job back to the pool among them) finish first.
+  if (!m_initialised.close()) return;
   m_pEvent->postEvent();
   for (unsigned int i = 0; i < m_numberOfThreads; ++i) m_ppThreads[i]->waitForCompletion();
   m_pMutex->mutexRequest(-1);
@@ -136,9 +136,10 @@ bool TimedExecutor::refuse(const char* what) const {
 
 unsigned int TimedExecutor::insertJob(TimedJob* job, unsigned int delayMs, unsigned int logMs,
                                       unsigned int abendMs) {
-  if (m_initialised.load() == 0) {
+  ServiceCallGate::Call call(m_initialised);
+  if (!call.entered()) {
     refuse("insertJob");
-    // The job pool is gone with terminate: a job can not exist any more.
+    // Left alone: a job made before terminate goes with the job pool.
     return 0;
   }
   m_pMutex->mutexRequest(-1);
@@ -170,7 +171,8 @@ void TimedExecutor::insertJobInternal(TimedJob* job, unsigned int delayMs) {
 }
 
 bool TimedExecutor::rescheduleJob(unsigned int id, unsigned int delayMs) {
-  if (m_initialised.load() == 0) {
+  ServiceCallGate::Call call(m_initialised);
+  if (!call.entered()) {
     refuse("rescheduleJob");
     return false;
   }
@@ -183,7 +185,8 @@ bool TimedExecutor::rescheduleJob(unsigned int id, unsigned int delayMs) {
 }
 
 bool TimedExecutor::deleteJob(unsigned int id) {
-  if (m_initialised.load() == 0) {
+  ServiceCallGate::Call call(m_initialised);
+  if (!call.entered()) {
     refuse("deleteJob");
     return false;
   }

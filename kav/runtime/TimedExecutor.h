@@ -9,6 +9,7 @@
 
 #include "kav/runtime/IFOSAbstractExecutor.h"
 #include "kav/runtime/IFOSRcHighResolutionClock.h"
+#include "kav/runtime/ServiceCallGate.h"
 #include "kav/runtime/SortedJobQueue.h"
 #include "kav/tree/KavExport.h"
 
@@ -47,7 +48,7 @@ class KAV_EXPORT TimedExecutor {
   // Removes and destroys a pending job; false when none has the id.
   bool deleteJob(unsigned int id);
 
-  bool isInitialised() const { return m_initialised.load() != 0; }
+  bool isInitialised() const { return m_initialised.isOpen(); }
 
  private:
   TimedExecutor();
@@ -62,7 +63,8 @@ class KAV_EXPORT TimedExecutor {
   IFOSRcLocalEvent* m_pEvent;
   unsigned int m_nextJobId;
   IFOSRcHighResolutionClock m_clock;
-  std::atomic<unsigned char> m_initialised;
+  // The initialised flag; terminate waits for the calls under way.
+  ServiceCallGate m_initialised;
   std::atomic<unsigned char> m_terminating;
   JobExecutor m_executor;
   IFOSRcThread** m_ppThreads;

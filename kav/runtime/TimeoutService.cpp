@@ -29,7 +29,6 @@ TimeoutService::TimeoutService()
     : m_pMutex(nullptr),
       m_pEvent(nullptr),
       m_nextRegistrationId(1),
-      m_initialised(0),
       m_terminating(0),
       m_executor(this),
       m_pThread(nullptr),
@@ -38,7 +37,7 @@ TimeoutService::TimeoutService()
       m_loggedTimeouts(0) {}
 
 TimeoutService::~TimeoutService() {
-  if (m_initialised.load() != 0) terminate();
+  if (m_initialised.isOpen()) terminate();
 }
 
 TimeoutService* TimeoutService::getInstance() {
@@ -64,7 +63,7 @@ void TimeoutService::destroyInstance() {
 }
 
 void TimeoutService::init(bool suppressAbend) {
-  if (m_initialised.load() != 0) {
+  if (m_initialised.isOpen()) {
     KAV_TRACE(KAVT, "TimeoutService::init already initialised");
     return;
   }
@@ -83,7 +82,7 @@ void TimeoutService::init(bool suppressAbend) {
   }
   m_pThread = new IFOSRcThread(&m_executor);
   m_clock.startClock();
-  m_initialised.store(1);
+  m_initialised.open();
   rc = m_pThread->start();
   if (rc != IFOS_RC_OK) {
     KAV_TRACE(KAVE, "TimeoutService::init thread %u,%p", rc, m_pThread);
@@ -100,8 +99,8 @@ void TimeoutService::terminate() {
   // Set before the post: the thread either sees the flag after its reset
   // of the event or finds the event posted.
   m_terminating.store(1);
-  if (m_initialised.load() == 0) return;
-  m_initialised.store(0);
+  // From here on calls are refused; the ones under way finish first.
+  if (!m_initialised.close()) return;
   m_pEvent->postEvent();
   m_pThread->waitForCompletion();
   m_pMutex->mutexRequest(-1);
@@ -146,7 +145,8 @@ void TimeoutService::getTimeoutFactor(unsigned int* factor) const {
 
 unsigned int TimeoutService::registerTimeout(TimeoutServiceRegistrationToken* token, unsigned int logMs,
                                              unsigned int abendMs) {
-  if (m_initialised.load() == 0) {
+  ServiceCallGate::Call call(m_initialised);
+  if (!call.entered()) {
     checkNotInitialised("registerTimeout");
     return 0;
   }
@@ -200,7 +200,8 @@ void TimeoutService::insertRegistrationInternal(TimeoutServiceRegistrationToken*
 }
 
 bool TimeoutService::changeRegistration(unsigned int id, unsigned int logMs, unsigned int abendMs) {
-  if (m_initialised.load() == 0) {
+  ServiceCallGate::Call call(m_initialised);
+  if (!call.entered()) {
     checkNotInitialised("changeRegistration");
     return false;
   }
@@ -219,7 +220,8 @@ bool TimeoutService::changeRegistration(unsigned int id, unsigned int logMs, uns
 }
 
 bool TimeoutService::deleteRegistration(unsigned int id) {
-  if (m_initialised.load() == 0) {
+  ServiceCallGate::Call call(m_initialised);
+  if (!call.entered()) {
     checkNotInitialised("deleteRegistration");
     return false;
   }
@@ -236,7 +238,8 @@ bool TimeoutService::deleteRegistration(unsigned int id) {
 }
 
 bool TimeoutService::isRegistered(unsigned int id) {
-  if (m_initialised.load() == 0 || id == 0) return false;
+  ServiceCallGate::Call call(m_initialised);
+  if (!call.entered() || id == 0) return false;
   m_pMutex->mutexRequest(-1);
   bool found = false;
   for (TimeoutServiceRegistrationToken* t = m_queue.getRegistrationToken(); t != nullptr && !found;

@@ -15,6 +15,7 @@
 
 #include "kav/runtime/IFOSAbstractExecutor.h"
 #include "kav/runtime/IFOSRcHighResolutionClock.h"
+#include "kav/runtime/ServiceCallGate.h"
 #include "kav/runtime/SortedRegistrationTokenQueue.h"
 #include "kav/tree/KavExport.h"
 
@@ -62,7 +63,7 @@ class KAV_EXPORT TimeoutService {
   // when true, 1 when false.
   void log(bool severe);
 
-  bool isInitialised() const { return m_initialised.load() != 0; }
+  bool isInitialised() const { return m_initialised.isOpen(); }
   // True while a registration with that id is pending.
   bool isRegistered(unsigned int id);
   // Number of time-out errors logged so far.
@@ -84,7 +85,8 @@ class KAV_EXPORT TimeoutService {
   IFOSRcLocalEvent* m_pEvent;
   unsigned int m_nextRegistrationId;
   IFOSRcHighResolutionClock m_clock;
-  std::atomic<unsigned char> m_initialised;
+  // The initialised flag; terminate waits for the calls under way.
+  ServiceCallGate m_initialised;
   std::atomic<unsigned char> m_terminating;
   TimeoutServiceExecutor m_executor;
   IFOSRcThread* m_pThread;

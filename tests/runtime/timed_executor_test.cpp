@@ -210,6 +210,40 @@ TEST_F(TimedExecutorTest, TerminateStopsEveryThreadEvenRightAfterInit) {
   }
 }
 
+// Inserts, reschedules and deletions from several threads while the
+// executor is terminated: each call is either served or refused quietly,
+// never run against the mutex, event and job pool that terminate destroys.
+// Every job taken over is destroyed exactly once, by deleteJob or terminate.
+TEST_F(TimedExecutorTest, CallsRacingTerminateAreServedOrRefused) {
+  constexpr int kCycles = 150;
+  constexpr unsigned kThreads = 4, kJobsPerThread = 40;
+  for (int cycle = 0; cycle < kCycles; ++cycle) {
+    journal.destroyed.store(0);
+    // Created before the race: no job can be made once the pool is gone.
+    std::vector<std::vector<TimedJob*>> jobs(kThreads);
+    for (auto& list : jobs)
+      for (unsigned i = 0; i < kJobsPerThread; ++i) list.push_back(new RecordingJob(journal, static_cast<int>(i)));
+    std::atomic<int> taken{0};
+    std::vector<std::thread> callers;
+    for (unsigned t = 0; t < kThreads; ++t)
+      callers.emplace_back([&, t] {
+        for (unsigned i = 0; i < kJobsPerThread; ++i) {
+          unsigned id = executor->insertJob(jobs[t][i], 60000, 0, 0);
+          if (id == 0) return;  // refused: terminated
+          taken.fetch_add(1);
+          executor->rescheduleJob(id, 50000);
+          if (i % 2 == 1) executor->deleteJob(id);
+        }
+      });
+    ASSERT_TRUE(waitUntil([&] { return taken.load() >= static_cast<int>(kThreads); }));
+    executor->terminate();
+    for (auto& c : callers) c.join();
+    EXPECT_EQ(taken.load(), journal.destroyed.load());
+    EXPECT_TRUE(journal.get().empty());
+    executor->init(1);
+  }
+}
+
 TEST_F(TimedExecutorTest, AJobDueWhileAnotherRunsStartsOnAFreeThread) {
   struct CountedGate : GateJob {
     Journal& journal;

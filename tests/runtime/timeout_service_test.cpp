@@ -242,6 +242,36 @@ TEST_F(TimeoutServiceTest, TerminateRightAfterInitOrAWakeUpStopsTheThread) {
   }
 }
 
+// Registrations, changes and deletions from several threads while the
+// service is terminated: each call is either served or refused quietly,
+// never run against the mutex and event that terminate destroys.
+TEST_F(TimeoutServiceTest, CallsRacingTerminateAreServedOrRefused) {
+  constexpr int kCycles = 150;
+  constexpr unsigned kThreads = 4;
+  for (int cycle = 0; cycle < kCycles; ++cycle) {
+    // The tokens outlive terminate, which clears those still pending.
+    std::vector<std::unique_ptr<TimeoutServiceRegistrationToken>> tokens;
+    for (unsigned t = 0; t < kThreads; ++t) tokens.push_back(std::make_unique<TimeoutServiceRegistrationToken>("race"));
+    std::atomic<unsigned> calls{0};
+    std::vector<std::thread> callers;
+    for (unsigned t = 0; t < kThreads; ++t)
+      callers.emplace_back([&, t] {
+        for (;;) {
+          unsigned id = service->registerTimeout(tokens[t].get(), 0, 60000);
+          if (id == 0) return;  // refused: terminated
+          service->changeRegistration(id, 0, 50000);
+          service->deleteRegistration(id);
+          calls.fetch_add(1);
+        }
+      });
+    ASSERT_TRUE(waitUntil([&] { return calls.load() >= 4 * kThreads; }));
+    service->terminate();
+    for (auto& c : callers) c.join();
+    for (const auto& token : tokens) EXPECT_EQ(0u, token->getRegistrationId());
+    service->init(true);
+  }
+}
+
 TEST(TimeoutServiceDeathTest, OverrunOfTheAbendTimeEndsTheProcess) {
   EXPECT_DEATH(
       {
