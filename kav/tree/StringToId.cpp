@@ -13,8 +13,8 @@
 namespace {
 std::atomic<StringToId*> g_instance{nullptr};
 std::mutex g_instanceLock;
-// Set while this thread builds the table: a string id asked for from inside
-// the table reading would deadlock.
+// Set while this thread reads the table: a string id asked for from inside
+// the table reading would wait for itself.
 thread_local bool t_building = false;
 
 const unsigned int kTableMismatch = 0x7110;
@@ -28,21 +28,17 @@ BaseErrorData stringError(unsigned int rc, const kavstl::string& text) {
   err.setLogMode(2);
   return err;
 }
+
+bool configured() { return std::getenv("FACADEXMLPATH") != nullptr && std::getenv("FACADEFILELIST") != nullptr; }
 }  // namespace
 
 StringToId* StringToId::getInstance() {
   StringToId* p = g_instance.load(std::memory_order_acquire);
   if (p != nullptr) return p;
-  if (t_building) {
-    KAV_TRACE(KAVE, "StringToId used while its table is read");
-    percAbend(0xF0D1, nullptr, 0, 0, 0, 0, "StringToId used while its table is read", 0, 0);
-  }
   std::lock_guard<std::mutex> g(g_instanceLock);
   p = g_instance.load(std::memory_order_relaxed);
   if (p == nullptr) {
-    t_building = true;
     p = new StringToId();
-    t_building = false;
     g_instance.store(p, std::memory_order_release);
   }
   return p;
@@ -53,24 +49,39 @@ void StringToId::destroyInstance() {
   delete g_instance.exchange(nullptr);
 }
 
-StringToId::StringToId() {
-  intern("STRING_NOT_FOUND");
-  // Without the configuration variables there is no table to read: a
-  // process that never starts the library (a tool, a unit test) still gets
-  // ids, only the fixed ones lack their texts. The library itself cannot
-  // start without the variables (the file lookup ends the process).
-  if (std::getenv("FACADEXMLPATH") == nullptr || std::getenv("FACADEFILELIST") == nullptr) {
-    KAV_TRACE(KAVE, "StringToId: no configuration, string ids without the table");
-    return;
+StringToId::StringToId() { intern("STRING_NOT_FOUND", false); }
+
+void StringToId::readTableWhenConfigured() {
+  if (m_tableRead.load(std::memory_order_acquire)) return;
+  if (t_building) {
+    KAV_TRACE(KAVE, "StringToId used while its table is read");
+    percAbend(0xF0D1, nullptr, 0, 0, 0, 0, "StringToId used while its table is read", 0, 0);
   }
+  // Without the configuration variables there is no table to read yet:
+  // texts get early ids until a lookup finds the variables set (a process
+  // that never sets them, a tool or a unit test, keeps early ids and the
+  // fixed ids lack their texts). The library itself cannot start without
+  // the variables (the file lookup ends the process).
+  if (!configured()) return;
+  std::lock_guard<std::mutex> g(m_tableLock);
+  if (m_tableRead.load(std::memory_order_relaxed)) return;
+  t_building = true;
   BaseErrorData err = readTable();
   if (err != 0) {
+    // Still building: the process ends here, nothing may look up ids.
     KAV_TRACE(KAVE, "StringToId: string-id table does not fit the code rc=0x%08X", err.getRcWithoutLogFlag());
     err.microcodeLog("kav/StringToId", __LINE__, "StringToId: the string-id table does not match the code", 2,
                      false);
     percAbend(0xF0D1, nullptr, 0, err.getRcWithoutLogFlag(), 0, 0, err.getErrorBuffer(), 0, 0);
   }
-  KAV_TRACE(KAVT, "StringToId: %u texts from the table", m_count);
+  t_building = false;
+  {
+    // Under the lock: a text is early exactly when it was interned before
+    // the table's texts.
+    IFOSGuard<IFOSRcFastMutex> l(m_lock);
+    m_tableRead.store(true, std::memory_order_release);
+  }
+  KAV_TRACE(KAVT, "StringToId: %u texts with the table", getContainedStringCount());
 }
 
 BaseErrorData StringToId::readTable() {
@@ -93,7 +104,17 @@ BaseErrorData StringToId::checkTable(const kavstl::vector<const kavstl::string*>
       KAV_TRACE(KAVE, "StringToId: no row for key %u", k);
       return stringError(kTableMismatch, "StringToId::StringToId() no match found for key '" + std::to_string(k) + "'");
     }
-    const unsigned int id = intern(*rowsByKey[k]);
+    Map::iterator it = m_map.find(*rowsByKey[k]);
+    unsigned int id = 0;
+    if (it != m_map.end() && it->second >= kFirstEarlyId) {
+      // Seen before the table: the text takes the number of its row; its
+      // early id still answers the text.
+      id = static_cast<unsigned int>(m_byId.size());
+      it->second = id;
+      m_byId.push_back(it);
+    } else {
+      id = intern(*rowsByKey[k], false);
+    }
     if (id != k) {
       KAV_TRACE_STR(KAVE, "StringToId: %s got id %u, expected %u", *rowsByKey[k], id, k);
       return stringError(kTableMismatch, "StringToId::getIdByString('" + *rowsByKey[k] + "') returned " +
@@ -103,24 +124,34 @@ BaseErrorData StringToId::checkTable(const kavstl::vector<const kavstl::string*>
   return BaseErrorData(BaseErrorData::NO_OVERWRITE);
 }
 
-unsigned int StringToId::intern(const kavstl::string& text) {
-  auto it = m_map.find(text);
+unsigned int StringToId::intern(const kavstl::string& text, bool early) {
+  Map::iterator it = m_map.find(text);
   if (it != m_map.end()) return it->second;
-  it = m_map.emplace(text, m_count).first;
+  ++m_count;
+  if (early) {
+    // Before the table: out of the way of the numbers it assigns.
+    it = m_map.emplace(text, kFirstEarlyId + static_cast<unsigned int>(m_early.size())).first;
+    m_early.push_back(it);
+    return it->second;
+  }
+  it = m_map.emplace(text, static_cast<unsigned int>(m_byId.size())).first;
   m_byId.push_back(it);
-  return m_count++;
+  return it->second;
 }
 
 unsigned int StringToId::getIdByString(const kavstl::string& text) {
+  readTableWhenConfigured();
   IFOSGuard<IFOSRcFastMutex> g(m_lock);
-  return intern(text);
+  return intern(text, !m_tableRead.load(std::memory_order_relaxed));
 }
 
 const kavstl::string& StringToId::getStringById(unsigned int id) {
+  readTableWhenConfigured();
   unsigned int count = 0;
   {
     IFOSGuard<IFOSRcFastMutex> g(m_lock);
     if (id < m_byId.size()) return m_byId[id]->first;
+    if (id >= kFirstEarlyId && id - kFirstEarlyId < m_early.size()) return m_early[id - kFirstEarlyId]->first;
     count = m_count;
   }
   // Logged outside the lock: logging may itself ask for texts.
@@ -134,6 +165,7 @@ const kavstl::string& StringToId::getStringById(unsigned int id) {
 }
 
 unsigned int StringToId::getContainedStringCount() {
+  readTableWhenConfigured();
   IFOSGuard<IFOSRcFastMutex> g(m_lock);
   return m_count;
 }

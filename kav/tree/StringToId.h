@@ -2,12 +2,21 @@
 // order of first use, without gaps, and never removed; id 0 is
 // "STRING_NOT_FOUND". The ids the code refers to are fixed numbers (see
 // StringIds.h) that the string-id table file assigns to their texts: the
-// table is read when the first id is asked for, and a table that does not
-// give every row its own number ends the process.
+// table is read by the first lookup that finds "FACADEXMLPATH" and
+// "FACADEFILELIST" set, and a table that does not give every row its own
+// number ends the process.
+//
+// A text first seen before the table is read gets an id from a range of its
+// own (kFirstEarlyId upwards), so that it cannot take a number the table
+// assigns. Such an id keeps answering its text for good. When the table
+// names the text, the text's id from then on is the table's number; an
+// early text the table does not name keeps its early id.
 #ifndef KAV_TREE_STRINGTOID_H
 #define KAV_TREE_STRINGTOID_H
 
+#include <atomic>
 #include <map>
+#include <mutex>
 #include <vector>
 
 #include "kav/runtime/IFOSRcFastMutex.h"
@@ -26,9 +35,13 @@ class KAV_EXPORT StringToId {
   const kavstl::string& getStringById(unsigned int id);
   unsigned int getContainedStringCount();
 
+  // First id of the texts seen before the table was read.
+  static constexpr unsigned int kFirstEarlyId = 0x80000000u;
+
   // Checks a string-id table against the ids already interned: row k (from 1)
-  // must get id k. Interns the texts. Used by the constructor; returns 0x7110
-  // for the first missing row or mismatch.
+  // must get id k. Interns the texts; a text seen before the table takes the
+  // number of its row. Used when the table is read; returns 0x7110 for the
+  // first missing row or mismatch.
   BaseErrorData checkTable(const kavstl::vector<const kavstl::string*>& rowsByKey);
 
  private:
@@ -36,13 +49,23 @@ class KAV_EXPORT StringToId {
   ~StringToId() = default;
   StringToId(const StringToId&) = delete;
   StringToId& operator=(const StringToId&) = delete;
-  unsigned int intern(const kavstl::string& text);
+  typedef std::map<kavstl::string, unsigned int> Map;
+  // The id of the text; a new text gets the next id, or with `early` the
+  // next early id. The caller holds m_lock.
+  unsigned int intern(const kavstl::string& text, bool early);
+  // Reads the table when the configuration variables have been set since
+  // the last lookup; a table that does not fit ends the process.
+  void readTableWhenConfigured();
   BaseErrorData readTable();
 
-  std::map<kavstl::string, unsigned int> m_map;
-  std::vector<std::map<kavstl::string, unsigned int>::const_iterator> m_byId;
+  Map m_map;
+  std::vector<Map::iterator> m_byId;
   IFOSRcFastMutex m_lock;
   unsigned int m_count = 0;
+  // The texts seen before the table was read, by id - kFirstEarlyId.
+  std::vector<Map::iterator> m_early;
+  std::atomic<bool> m_tableRead{false};
+  std::mutex m_tableLock;  // one reader of the table; the others wait for it
 };
 
 KAV_EXPORT unsigned int get_id_by_string(const kavstl::string& text);

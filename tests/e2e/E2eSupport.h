@@ -28,29 +28,13 @@ inline std::string configDir() {
   return std::string(build != nullptr ? build : ".") + "/config";
 }
 
-// The library reads its string-id table when it is loaded, so the
-// configuration variables must be set before the process starts: without
-// them the test program sets them and starts itself again.
+// Points the library at the built configuration unless the environment
+// names one; the library reads its string-id table at the first lookup
+// after the variables are set.
 inline bool ensureConfigEnvironment() {
-  if (std::getenv("FACADEXMLPATH") != nullptr && std::getenv("FACADEFILELIST") != nullptr) return true;
-  setenv("FACADEXMLPATH", configDir().c_str(), 1);
-  setenv("FACADEFILELIST", "FileList.bin", 1);
-  char path[4096];
-  ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
-  if (n <= 0) return false;
-  path[n] = '\0';
-  std::vector<char*> args;
-  FILE* f = std::fopen("/proc/self/cmdline", "r");
-  static std::string cmdline;
-  if (f != nullptr) {
-    int c;
-    while ((c = std::fgetc(f)) != EOF) cmdline.push_back(static_cast<char>(c));
-    std::fclose(f);
-  }
-  for (size_t i = 0; i < cmdline.size(); i += std::strlen(&cmdline[i]) + 1) args.push_back(&cmdline[i]);
-  args.push_back(nullptr);
-  execv(path, args.data());
-  return false;
+  if (std::getenv("FACADEXMLPATH") == nullptr) setenv("FACADEXMLPATH", configDir().c_str(), 1);
+  if (std::getenv("FACADEFILELIST") == nullptr) setenv("FACADEFILELIST", "FileList.bin", 1);
+  return true;
 }
 
 inline const bool kConfigEnvironment = ensureConfigEnvironment();

@@ -149,10 +149,20 @@ class StringToIdDeathTest : public ::testing::Test {
   void freshTable() {
     setenv("FACADEXMLPATH", m_dir.c_str(), 1);
     setenv("FACADEFILELIST", "List.bin", 1);
+    freshStringIds();
+    get_id_by_string("x");
+  }
+  // Runs in the child: string ids as in a process that has not been told
+  // its configuration yet.
+  static void unconfigured() {
+    unsetenv("FACADEXMLPATH");
+    unsetenv("FACADEFILELIST");
+    freshStringIds();
+  }
+  static void freshStringIds() {
     FileLookup::destroyInstance();
     BinaryReaderFactory::destroyInstance();
     StringToId::destroyInstance();
-    get_id_by_string("x");
   }
   std::string m_dir;
 };
@@ -175,4 +185,67 @@ TEST_F(StringToIdDeathTest, ConsistentTableIsAccepted) {
         std::exit(ok ? 0 : 1);
       },
       ::testing::ExitedWithCode(0), "");
+}
+
+// Texts looked up before the configuration variables are set get early ids
+// out of the way of the table; the first lookup after the variables are
+// set reads the table, which gives its texts their numbers.
+TEST_F(StringToIdDeathTest, TextsSeenBeforeTheTableKeepTheirTextsAndTheTableItsNumbers) {
+  writeTable({"alpha", "beta"});
+  EXPECT_EXIT(
+      {
+        unconfigured();
+        const unsigned int earlyBeta = get_id_by_string("beta");
+        const unsigned int earlyX = get_id_by_string("x");
+        int failed = 0;
+        if (earlyBeta < StringToId::kFirstEarlyId || earlyX != earlyBeta + 1) failed |= 1;
+        if (get_string_by_id(1) != "STRING_NOT_FOUND") failed |= 2;  // no table yet
+        setenv("FACADEXMLPATH", m_dir.c_str(), 1);
+        setenv("FACADEFILELIST", "List.bin", 1);
+        if (get_id_by_string("alpha") != 1 || get_id_by_string("beta") != 2) failed |= 4;
+        if (get_string_by_id(2) != "beta" || get_string_by_id(earlyBeta) != "beta") failed |= 8;
+        // Not in the table: the early id stays the text's id.
+        if (get_id_by_string("x") != earlyX || get_string_by_id(earlyX) != "x") failed |= 16;
+        if (get_id_by_string("gamma") != 3) failed |= 32;
+        std::exit(failed);
+      },
+      ::testing::ExitedWithCode(0), "");
+}
+
+// The compiled table read after an early lookup: "true" is 257.
+TEST_F(StringToIdDeathTest, TheCompiledTableIsReadByTheFirstLookupAfterTheVariablesAreSet) {
+  ASSERT_TRUE(kConfig);
+  const std::string xmlPath = std::getenv("FACADEXMLPATH");
+  const std::string fileList = std::getenv("FACADEFILELIST");
+  EXPECT_EXIT(
+      {
+        unconfigured();
+        const unsigned int early = get_id_by_string("true");
+        int failed = 0;
+        if (early == kav::sid::TRUE_TEXT) failed |= 1;
+        setenv("FACADEXMLPATH", xmlPath.c_str(), 1);
+        setenv("FACADEFILELIST", fileList.c_str(), 1);
+        if (get_string_by_id(kav::sid::TRUE_TEXT) != "true") failed |= 2;
+        if (get_id_by_string("true") != kav::sid::TRUE_TEXT) failed |= 4;
+        if (get_string_by_id(early) != "true") failed |= 8;
+        for (const kav::sid::FixedStringId& f : kav::sid::kFixedStringIds)
+          if (get_id_by_string(f.text) != f.id) failed |= 16;
+        std::exit(failed);
+      },
+      ::testing::ExitedWithCode(0), "");
+}
+
+// A table that does not fit ends the process also when ids were handed out
+// before it was read: at the first lookup after the variables are set.
+TEST_F(StringToIdDeathTest, AMismatchingTableReadAfterEarlyLookupsEndsTheProcess) {
+  writeTable({"alpha", "beta", "alpha"});
+  EXPECT_DEATH(
+      {
+        unconfigured();
+        get_id_by_string("beta");
+        setenv("FACADEXMLPATH", m_dir.c_str(), 1);
+        setenv("FACADEFILELIST", "List.bin", 1);
+        get_string_by_id(1);
+      },
+      "percAbend: reason=0x0000F0D1 .*args=0x7110.*getIdByString\\('alpha'\\) returned 1, expected id is '3'");
 }

@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include <atomic>
-#include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -219,17 +218,10 @@ int main(int argc, char** argv) {
     }
   }
 
-  // The library reads the string-id table at its first use, which may be
-  // while it is loaded: the variables must be set before the process starts.
-  const char* xmlPath = std::getenv("FACADEXMLPATH");
-  const char* fileList = std::getenv("FACADEFILELIST");
-  if (xmlPath == nullptr || configDir != xmlPath || fileList == nullptr || std::strcmp(fileList, "FileList.bin") != 0) {
-    setenv("FACADEXMLPATH", configDir.c_str(), 1);
-    setenv("FACADEFILELIST", "FileList.bin", 1);
-    execv("/proc/self/exe", argv);
-    std::fprintf(stderr, "quibsim: cannot restart itself: %s\n", std::strerror(errno));
-    return 1;
-  }
+  // The library reads the string-id table at the first lookup after these
+  // are set.
+  setenv("FACADEXMLPATH", configDir.c_str(), 1);
+  setenv("FACADEFILELIST", "FileList.bin", 1);
   std::printf("configuration: %s\n", configDir.c_str());
   // The simulated machine: the default one unless RAVO_SIM_MACHINE names another.
   const char* machine = std::getenv("RAVO_SIM_MACHINE");
