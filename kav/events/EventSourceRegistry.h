@@ -107,8 +107,8 @@ class EventSourceRegistry {
 
   // The source goes away: every router is told once, with the source and
   // the id of its first registration; all its registrations get id -1 and
-  // lose the router. The caller holds the long lock.
-  // Later registrations are refused.
+  // lose the router, and later registrations are refused. The caller holds
+  // the long lock.
   void notifyGoingAway(BaseEventSource* source) {
     EventBlock::Scope s(m_shortLock);
     m_closed = true;
