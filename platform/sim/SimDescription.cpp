@@ -325,6 +325,18 @@ bool parseCfam(Parser& p, const pugi::xml_node& n, Model& m) {
     if (!ok) return false;
     cfam.engines.emplace(number, std::move(e));
   }
+  // Engine discovery adds a pseudo engine numbered 31 (30) to a CFAM with an
+  // engine of raw type 5 (13): no real engine may sit there.
+  for (const auto& [num, e] : cfam.engines) {
+    for (const auto& pseudo : {std::make_pair(5u, 31u), std::make_pair(13u, 30u)}) {
+      auto taken = cfam.engines.find(pseudo.second);
+      if (e.rawType != pseudo.first || taken == cfam.engines.end()) continue;
+      p.setError(taken->second.line, "engine " + std::to_string(pseudo.second) +
+                                         " is where discovery puts the pseudo engine of the raw type " +
+                                         std::to_string(pseudo.first) + " engine " + std::to_string(num));
+      return false;
+    }
+  }
   m.cfams.emplace(std::make_pair(link, cascade), std::move(cfam));
   return true;
 }
