@@ -270,23 +270,23 @@ unsigned int edalDioDisableInterrupt(EdalHandle* h, unsigned int mask, std::stri
       msg = join(text, msg);
       return edal::EDAL_DIO_BASE + err;
     }
+    // The cancel took the request out of the context: no waiter will see
+    // it, so it is freed here whatever its status reads.
     const int status = ravo_aiocb_status(cb, nullptr);
-    if (status == RAVO_AIO_STATUS_CANCELED) {
-      if (ravo_aiocb_delete(cb, RAVO_AIOCB_DELETE_FREE) == -1) {
-        unsigned int err = lastErrno();
-        std::string text = "edalDioDisableInterrupt: calling ravo_aiocb_delete() for device " + dio->getDeviceNm() +
-                           " (m_ravo=" + pointer(dio->getRavo()) + ") failed with errno=" + std::to_string(err) +
-                           " Status = " + std::to_string(status);
-        KAV_TRACE_STR(KAVE, "%s pin %u delete failed errno=%u", dio->getDeviceNm(), pin, err);
-        edalFfdc::collectDio(dio->getRavo(), text);
-        msg = join(text, msg);
-        return edal::EDAL_DIO_BASE + err;
-      }
-      freeRecord(key);
-    } else {
-      KAV_TRACE_STR(KAVE, "edalDioDisableInterrupt %s pin %u cancelled with status %u", dio->getDeviceNm(), pin,
-                    static_cast<unsigned int>(status));
+    if (status != RAVO_AIO_STATUS_CANCELED)
+      KAV_TRACE_STR(KAVE, "edalDioDisableInterrupt %s pin %u cancelled with status %d", dio->getDeviceNm(), pin,
+                    status);
+    if (ravo_aiocb_delete(cb, RAVO_AIOCB_DELETE_FREE) == -1) {
+      unsigned int err = lastErrno();
+      std::string text = "edalDioDisableInterrupt: calling ravo_aiocb_delete() for device " + dio->getDeviceNm() +
+                         " (m_ravo=" + pointer(dio->getRavo()) + ") failed with errno=" + std::to_string(err) +
+                         " Status = " + std::to_string(status);
+      KAV_TRACE_STR(KAVE, "%s pin %u delete failed errno=%u", dio->getDeviceNm(), pin, err);
+      edalFfdc::collectDio(dio->getRavo(), text);
+      msg = join(text, msg);
+      return edal::EDAL_DIO_BASE + err;
     }
+    freeRecord(key);
   }
   return edal::EDAL_OK;
 }
