@@ -177,6 +177,8 @@ bool parseGpio(Parser& p, const pugi::xml_node& n, Engine& e) {
         return false;
       if (reg < RAVO_GPIO_CFG_PLD_FIRST || reg > RAVO_GPIO_CFG_LOOKUP_CONTROL)
         return p.fail(c, "configuration register " + hex(reg) + " is not one of 0x40000003..0x4000000B");
+      if (reg == RAVO_GPIO_CFG_LOOKUP_CONTROL && (value & 0xFFFFu) != 0)
+        return p.fail(c, "the lookup-table control register keeps only its table states (bits 31..16)");
       g.configReset[reg - RAVO_GPIO_CFG_PLD_FIRST] = value;
     } else {
       return p.fail(c, "unknown element <" + name + "> in <gpio>");

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <utility>
 #include <vector>
 
 #include "kav/hwaccess/DioHwr.h"
@@ -119,6 +120,13 @@ TEST_F(Dio, UnknownEngineAndInvalidTableControl) {
   ASSERT_EQ(0u, kav::dio_pldSetTableControl(kBaseDomain, kBaseHwa, 1, 2, 3));
   ASSERT_EQ(0u, kav::dio_pldGetTableControl(kBaseDomain, kBaseHwa, 1, 2, value));
   EXPECT_EQ(3u, value);
+  // Another table's control leaves this one's as it was.
+  ASSERT_EQ(0u, kav::dio_pldSetTableControl(kBaseDomain, kBaseHwa, 1, 0, 3));
+  ASSERT_EQ(0u, kav::dio_pldSetTableControl(kBaseDomain, kBaseHwa, 1, 1, 1));
+  for (const auto& [table, control] : {std::make_pair(0u, 3u), std::make_pair(1u, 1u), std::make_pair(2u, 3u)}) {
+    ASSERT_EQ(0u, kav::dio_pldGetTableControl(kBaseDomain, kBaseHwa, 1, table, value));
+    EXPECT_EQ(control, value) << "table " << table;
+  }
   ASSERT_EQ(0u, kav::dio_pldSetConfig(kBaseDomain, kBaseHwa, 1, 5, 0x1234));
   ASSERT_EQ(0u, kav::dio_pldGetConfig(kBaseDomain, kBaseHwa, 1, 5, value));
   EXPECT_EQ(0x1234u, value);

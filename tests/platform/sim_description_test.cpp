@@ -210,6 +210,10 @@ TEST_F(SimDescription, ErrorsNameFileAndLine) {
        "<machine><cfam link=\"1\" cascade=\"0\"><gpio number=\"3\">\n<config register=\"0x40000000\" "
        "value=\"1\"/></gpio></cfam></machine>",
        2, "not one of 0x40000003..0x4000000B"},
+      {"lookup-table control reset value with enable bits",
+       "<machine><cfam link=\"1\" cascade=\"0\"><gpio number=\"3\">\n<config register=\"0x4000000B\" "
+       "value=\"0x80008000\"/></gpio></cfam></machine>",
+       2, "keeps only its table states"},
       {"fault op", "<machine>\n<fault op=\"open\" errno=\"5\"/></machine>", 2, "'open' is not a ravo call"},
       {"fault errno", "<machine>\n<fault op=\"ravo_iic_read\" errno=\"ENOPE\"/></machine>", 2, "not a number"},
       {"fault count", "<machine>\n<fault op=\"ravo_iic_read\" errno=\"EIO\" count=\"0\"/></machine>", 2,
