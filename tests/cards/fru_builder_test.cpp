@@ -167,6 +167,47 @@ TEST_F(FruBuilderTest, PlugEventsScheduleBuildsOnlyWhenTheObjectSetChanges) {
   EXPECT_FALSE(TimedExecutor::getInstance()->deleteJob(job));
 }
 
+// A card pulled and put back before the unplug is delivered: the detector
+// reads plugged again when the builder sees the unplug. The unplug still
+// removes the content at once, and the plug the re-armed detector reports
+// builds it again after the delay.
+TEST_F(FruBuilderTest, ReseatSeenLateRemovesAndRebuildsTheContent) {
+  std::unique_ptr<BinaryReaderNode> node(element("Builder", {}, {row("1", {buildList("Any", {"NoSuchCard"})})}));
+  KavPtr<Slot> slot(new Slot());
+  slot->setSlotId(0x62);
+  KavPtr<FruBuilder> builder(new FruBuilder());
+  ASSERT_EQ(0u, builder->setAttributes(AttributeInfo(nullptr, node.get(), nullptr)).getRc());
+  cardstest::link(slot.getRawPointer(), builder.getRawPointer());
+  KavPtr<PlugDetectHwrIp> detector(new PlugDetectHwrIp());
+  cardstest::link(builder.getRawPointer(), detector.getRawPointer());
+  ASSERT_EQ(0u, builder->linkTreeElements().getRc());
+  ASSERT_EQ(0u, builder->enablePlugEvents().getRc());
+
+  detector->setPlugState(PlugDetectHwrInterface::PLUGGED);
+  builder->handlePlugEvent(PlugEvent(0x62, 0, PlugEvent::PLUG));
+  const unsigned int firstBuild = builder->getPendingJobId();
+  ASSERT_NE(0u, firstBuild);
+  ASSERT_TRUE(TimedExecutor::getInstance()->deleteJob(firstBuild));  // as if it had run
+
+  cardstest::Recorder<PlugEvent> events(PlugEventSender::getInstance(), 0x62);
+  detector->setPlugState(PlugDetectHwrInterface::UNPLUGGED);
+  detector->setPlugState(PlugDetectHwrInterface::PLUGGED);
+  builder->handlePlugEvent(PlugEvent(0x62, 0, PlugEvent::UNPLUG));
+  EXPECT_EQ(0u, builder->getCurrentPattern().bits);
+  EXPECT_EQ(0u, builder->getPendingJobId());
+  // Re-armed for the plug, the detector reported the card that is there.
+  std::vector<PlugEvent> seen = events.waitFor(2);
+  ASSERT_EQ(2u, seen.size());
+  EXPECT_TRUE(seen[0].isUnplugEvent());
+  EXPECT_TRUE(seen[1].isPlugEvent());
+  builder->handlePlugEvent(seen[1]);
+  EXPECT_EQ(1u, builder->getCurrentPattern().bits);
+  const unsigned int rebuild = builder->getPendingJobId();
+  EXPECT_NE(0u, rebuild);
+  EXPECT_NE(firstBuild, rebuild);
+  EXPECT_TRUE(TimedExecutor::getInstance()->deleteJob(rebuild));
+}
+
 TEST_F(FruBuilderTest, DeregistrationWhileAPlugIsBeingDeliveredCompletes) {
   std::unique_ptr<BinaryReaderNode> node(element("Builder", {}, {row("1", {buildList("Any", {"NoSuchCard"})})}));
   KavPtr<Slot> slot(new Slot());
