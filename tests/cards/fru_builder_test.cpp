@@ -182,6 +182,7 @@ TEST_F(FruBuilderTest, ReseatSeenLateRemovesAndRebuildsTheContent) {
   cardstest::link(builder.getRawPointer(), detector.getRawPointer());
   ASSERT_EQ(0u, builder->linkTreeElements().getRc());
   ASSERT_EQ(0u, builder->enablePlugEvents().getRc());
+  cardstest::Recorder<PlugEvent> events(PlugEventSender::getInstance(), 0x62);
 
   detector->setPlugState(PlugDetectHwrInterface::PLUGGED);
   builder->handlePlugEvent(PlugEvent(0x62, 0, PlugEvent::PLUG));
@@ -189,18 +190,18 @@ TEST_F(FruBuilderTest, ReseatSeenLateRemovesAndRebuildsTheContent) {
   ASSERT_NE(0u, firstBuild);
   ASSERT_TRUE(TimedExecutor::getInstance()->deleteJob(firstBuild));  // as if it had run
 
-  cardstest::Recorder<PlugEvent> events(PlugEventSender::getInstance(), 0x62);
   detector->setPlugState(PlugDetectHwrInterface::UNPLUGGED);
   detector->setPlugState(PlugDetectHwrInterface::PLUGGED);
   builder->handlePlugEvent(PlugEvent(0x62, 0, PlugEvent::UNPLUG));
   EXPECT_EQ(0u, builder->getCurrentPattern().bits);
   EXPECT_EQ(0u, builder->getPendingJobId());
   // Re-armed for the plug, the detector reported the card that is there.
-  std::vector<PlugEvent> seen = events.waitFor(2);
-  ASSERT_EQ(2u, seen.size());
-  EXPECT_TRUE(seen[0].isUnplugEvent());
-  EXPECT_TRUE(seen[1].isPlugEvent());
-  builder->handlePlugEvent(seen[1]);
+  std::vector<PlugEvent> seen = events.waitFor(3);
+  ASSERT_EQ(3u, seen.size());
+  EXPECT_TRUE(seen[0].isPlugEvent());
+  EXPECT_TRUE(seen[1].isUnplugEvent());
+  EXPECT_TRUE(seen[2].isPlugEvent());
+  builder->handlePlugEvent(seen[2]);
   EXPECT_EQ(1u, builder->getCurrentPattern().bits);
   const unsigned int rebuild = builder->getPendingJobId();
   EXPECT_NE(0u, rebuild);
