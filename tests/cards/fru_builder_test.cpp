@@ -44,6 +44,27 @@ std::set<std::string> namesFor(const FruBuilder& builder, uint32_t bits) {
   return names;
 }
 
+// A slot whose builder has detector 0 and one row: plugged builds
+// "NoSuchCard" (the fallback card when a build job runs).
+struct OneCardSlot {
+  std::unique_ptr<BinaryReaderNode> node;
+  KavPtr<Slot> slot;
+  KavPtr<FruBuilder> builder;
+  KavPtr<PlugDetectHwrIp> detector;
+
+  void make(unsigned int slotId) {
+    node.reset(element("Builder", {}, {row("1", {buildList("Any", {"NoSuchCard"})})}));
+    slot = KavPtr<Slot>(new Slot());
+    slot->setSlotId(slotId);
+    builder = KavPtr<FruBuilder>(new FruBuilder());
+    ASSERT_EQ(0u, builder->setAttributes(AttributeInfo(nullptr, node.get(), nullptr)).getRc());
+    cardstest::link(slot.getRawPointer(), builder.getRawPointer());
+    detector = KavPtr<PlugDetectHwrIp>(new PlugDetectHwrIp());
+    cardstest::link(builder.getRawPointer(), detector.getRawPointer());
+    ASSERT_EQ(0u, builder->linkTreeElements().getRc());
+  }
+};
+
 class FruBuilderTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() { cardstest::startServices(); }
@@ -172,15 +193,10 @@ TEST_F(FruBuilderTest, PlugEventsScheduleBuildsOnlyWhenTheObjectSetChanges) {
 // removes the content at once, and the plug the re-armed detector reports
 // builds it again after the delay.
 TEST_F(FruBuilderTest, ReseatSeenLateRemovesAndRebuildsTheContent) {
-  std::unique_ptr<BinaryReaderNode> node(element("Builder", {}, {row("1", {buildList("Any", {"NoSuchCard"})})}));
-  KavPtr<Slot> slot(new Slot());
-  slot->setSlotId(0x62);
-  KavPtr<FruBuilder> builder(new FruBuilder());
-  ASSERT_EQ(0u, builder->setAttributes(AttributeInfo(nullptr, node.get(), nullptr)).getRc());
-  cardstest::link(slot.getRawPointer(), builder.getRawPointer());
-  KavPtr<PlugDetectHwrIp> detector(new PlugDetectHwrIp());
-  cardstest::link(builder.getRawPointer(), detector.getRawPointer());
-  ASSERT_EQ(0u, builder->linkTreeElements().getRc());
+  OneCardSlot card;
+  ASSERT_NO_FATAL_FAILURE(card.make(0x62));
+  KavPtr<FruBuilder> builder = card.builder;
+  KavPtr<PlugDetectHwrIp> detector = card.detector;
   ASSERT_EQ(0u, builder->enablePlugEvents().getRc());
   cardstest::Recorder<PlugEvent> events(PlugEventSender::getInstance(), 0x62);
 
@@ -210,15 +226,10 @@ TEST_F(FruBuilderTest, ReseatSeenLateRemovesAndRebuildsTheContent) {
 }
 
 TEST_F(FruBuilderTest, DeregistrationWhileAPlugIsBeingDeliveredCompletes) {
-  std::unique_ptr<BinaryReaderNode> node(element("Builder", {}, {row("1", {buildList("Any", {"NoSuchCard"})})}));
-  KavPtr<Slot> slot(new Slot());
-  slot->setSlotId(0x61);
-  KavPtr<FruBuilder> builder(new FruBuilder());
-  ASSERT_EQ(0u, builder->setAttributes(AttributeInfo(nullptr, node.get(), nullptr)).getRc());
-  cardstest::link(slot.getRawPointer(), builder.getRawPointer());
-  KavPtr<PlugDetectHwrIp> detector(new PlugDetectHwrIp());
-  cardstest::link(builder.getRawPointer(), detector.getRawPointer());
-  ASSERT_EQ(0u, builder->linkTreeElements().getRc());
+  OneCardSlot card;
+  ASSERT_NO_FATAL_FAILURE(card.make(0x61));
+  KavPtr<FruBuilder> builder = card.builder;
+  KavPtr<PlugDetectHwrIp> detector = card.detector;
 
   cardstest::DeliveryGate<PlugEvent> gate(PlugEventSender::getInstance(), 0x61);
   ASSERT_EQ(0u, builder->registerEvents().getRc());
