@@ -339,6 +339,12 @@ void FruBuilder::handlePlugEvent(const PlugEvent& event) {
     }
     if (state == PlugDetectHwrInterface::PLUGGED && entry.first < 32) pattern.bits |= 1u << entry.first;
   }
+  // An unplug stands for the card that left, even when the detector already
+  // reads plugged again (a card pulled and put back before this delivery):
+  // its content goes at once. The detector, re-armed above, reported the
+  // card that is there now with a plug event of its own, which builds the
+  // content anew.
+  if (event.isUnplugEvent() && event.getPlugId() < 32) pattern.bits &= ~(1u << event.getPlugId());
 
   ObjectSet_t wanted;
   ObjectSet_t current;

@@ -27,7 +27,8 @@ const edalDio::dioMode_t kModeMap[] = {
 
 }  // namespace
 
-DioViaFsiHwa::DioViaFsiHwa(const FsiEngineInfo& info) : m_engineInfo(info), m_pHandle(nullptr) {
+DioViaFsiHwa::DioViaFsiHwa(const FsiEngineInfo& info)
+    : m_engineInfo(info), m_pHandle(nullptr), m_deviceGoneLogged(false) {
   setInstanceId(m_engineInfo.getEngineInstanceNameStringId());
 }
 
@@ -104,15 +105,26 @@ ErrorData DioViaFsiHwa::checkForEngineOpen() const {
 }
 
 void DioViaFsiHwa::handleError(ErrorData& err, unsigned long rc, std::string& msg) const {
-  if (rc == kDeviceGone) {
+  const bool gone = rc == kDeviceGone;
+  if (gone) {
     err.overwrite(0x7017u);
-    return;
+  } else {
+    err = static_cast<unsigned int>(rc);
   }
-  err = static_cast<unsigned int>(rc);
   char text[64];
   std::snprintf(text, sizeof(text), "DIO Error on FSI  rc=0x%.8lX", rc);
   const std::string path = m_engineInfo.getStringPath();
   setFsiHwaErrorData(err, text, "FSI_DIO_ACCESS", "", getSlotId(), path.c_str(), msg);
+  if (!gone || isDeleted()) return;
+  // The handle outlived its device: every further call fails the same way
+  // until the engine is built again. Say so once.
+  if (m_deviceGoneLogged) {
+    err.setLogState(BaseErrorData::LOG_STATE_LOGGED);
+    return;
+  }
+  m_deviceGoneLogged = true;
+  KAV_TRACE_STR(KAVE, "DioViaFsiHwa device gone %s", path);
+  err.logSynchron(kavstl::string(), kavstl::string(), KavPtr<const QueryBase>(this), KavPtr<const QueryBase>(this));
 }
 
 // The common frame of an engine operation: lock, open check, the call, and

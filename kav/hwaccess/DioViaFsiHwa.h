@@ -46,8 +46,10 @@ class KAV_EXPORT DioViaFsiHwa : public DioHwaInterface {
   bool isOpen() const;
   // 0 when open; else 0x7017 for an object marked deleted, 0x7019 otherwise.
   ErrorData checkForEngineOpen() const;
-  // err = rc with the engine's text and keys; a vanished device (0x50013)
-  // becomes 0x7017 without further data.
+  // err = rc with the engine's text, keys, slot id and the device access
+  // layer's message. A vanished device (0x50013) becomes 0x7017 with the same
+  // data; the first such error of the engine is logged, later ones are only
+  // marked logged (nothing is logged for an engine that leaves the tree).
   void handleError(ErrorData& err, unsigned long rc, std::string& msg) const;
 
   const FsiEngineInfo& getEngineInfo() const { return m_engineInfo; }
@@ -58,6 +60,8 @@ class KAV_EXPORT DioViaFsiHwa : public DioHwaInterface {
  private:
   FsiEngineInfo m_engineInfo;
   EdalHandle* m_pHandle;
+  // The engine logged that its device is gone (under the object's lock).
+  mutable bool m_deviceGoneLogged;
 };
 
 #endif

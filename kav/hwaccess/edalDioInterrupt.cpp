@@ -107,6 +107,19 @@ void freeRecord(EdalDioAioKey* key) {
 
 bool deviceGone(int status) { return status == 19 || status == 67 || status == -19 || status == -67; }
 
+// A failed cancel or delete of a pin's request while disabling (errno set):
+// the text with the request's status and FFDC goes in front of msg.
+unsigned int requestCallFailure(const char* call, EdalDioHandle* dio, unsigned int pin, int status, std::string& msg) {
+  const unsigned int err = lastErrno();
+  std::string text = std::string("edalDioDisableInterrupt: calling ") + call + "() for device " + dio->getDeviceNm() +
+                     " (m_ravo=" + pointer(dio->getRavo()) + ") failed with errno=" + std::to_string(err) +
+                     " Status = " + std::to_string(status);
+  KAV_TRACE_STR(KAVE, "%s pin=%u", text, pin);
+  edalFfdc::collectDio(dio->getRavo(), text);
+  msg = join(text, msg);
+  return edal::EDAL_DIO_BASE + err;
+}
+
 }  // namespace
 
 namespace edalDioCommon {
@@ -261,32 +274,17 @@ unsigned int edalDioDisableInterrupt(EdalHandle* h, unsigned int mask, std::stri
         continue;
       }
       errno = cancelErrno;
-      unsigned int err = lastErrno();
-      std::string text = "edalDioDisableInterrupt: calling ravo_aiocb_cancel() for device " + dio->getDeviceNm() +
-                         " (m_ravo=" + pointer(dio->getRavo()) + ") failed with errno=" + std::to_string(err) +
-                         " Status = " + std::to_string(cbStatus);
-      KAV_TRACE_STR(KAVE, "%s pin %u cancel failed errno=%u", dio->getDeviceNm(), pin, err);
-      edalFfdc::collectDio(dio->getRavo(), text);
-      msg = join(text, msg);
-      return edal::EDAL_DIO_BASE + err;
+      return requestCallFailure("ravo_aiocb_cancel", dio, pin, cbStatus, msg);
     }
+    // The cancel took the request out of the context: no waiter will see
+    // it, so it is freed here whatever its status reads.
     const int status = ravo_aiocb_status(cb, nullptr);
-    if (status == RAVO_AIO_STATUS_CANCELED) {
-      if (ravo_aiocb_delete(cb, RAVO_AIOCB_DELETE_FREE) == -1) {
-        unsigned int err = lastErrno();
-        std::string text = "edalDioDisableInterrupt: calling ravo_aiocb_delete() for device " + dio->getDeviceNm() +
-                           " (m_ravo=" + pointer(dio->getRavo()) + ") failed with errno=" + std::to_string(err) +
-                           " Status = " + std::to_string(status);
-        KAV_TRACE_STR(KAVE, "%s pin %u delete failed errno=%u", dio->getDeviceNm(), pin, err);
-        edalFfdc::collectDio(dio->getRavo(), text);
-        msg = join(text, msg);
-        return edal::EDAL_DIO_BASE + err;
-      }
-      freeRecord(key);
-    } else {
-      KAV_TRACE_STR(KAVE, "edalDioDisableInterrupt %s pin %u cancelled with status %u", dio->getDeviceNm(), pin,
-                    static_cast<unsigned int>(status));
-    }
+    if (status != RAVO_AIO_STATUS_CANCELED)
+      KAV_TRACE_STR(KAVE, "edalDioDisableInterrupt %s pin %u cancelled with status %d", dio->getDeviceNm(), pin,
+                    status);
+    if (ravo_aiocb_delete(cb, RAVO_AIOCB_DELETE_FREE) == -1)
+      return requestCallFailure("ravo_aiocb_delete", dio, pin, status, msg);
+    freeRecord(key);
   }
   return edal::EDAL_OK;
 }

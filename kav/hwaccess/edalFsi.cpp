@@ -31,6 +31,16 @@ uint16_t get16(const unsigned char* p) {
 void put32(unsigned char* p, uint32_t v) { std::memcpy(p, &v, sizeof v); }
 void put16(unsigned char* p, uint16_t v) { std::memcpy(p, &v, sizeof v); }
 
+// The set holds one engine per number: one that finds its number taken (a
+// real engine where a pseudo engine went, or the other way round) is left
+// out, and the trace says so.
+void insertEngine(std::set<edalFsi::engineInfo_t>& engines, unsigned int type, unsigned int number) {
+  const auto inserted = engines.insert(edalFsi::engineInfo_t{type, number});
+  if (!inserted.second)
+    KAV_TRACE(KAVE, "edalFsiGetAvailableEngines: engine %u type %u dropped, the number is taken by type %u", number,
+              type, inserted.first->engineType);
+}
+
 }  // namespace
 
 namespace edalFsi {
@@ -80,9 +90,9 @@ unsigned int edalFsiGetAvailableEngines(const EdalInfo& info, std::set<edalFsi::
       KAV_TRACE(KAVT, "engine word 0x%08X link=%u cascade=%u engine=%u type=%u", word, entryLink, entryCascade, number,
                 type);
       if (entryLink != link || entryCascade != cascade) continue;
-      engines.insert(edalFsi::engineInfo_t{type, number});
-      if (type == 5) engines.insert(edalFsi::engineInfo_t{0xDC, 31});
-      if (type == 0x0D) engines.insert(edalFsi::engineInfo_t{0xDB, 30});
+      insertEngine(engines, type, number);
+      if (type == 5) insertEngine(engines, 0xDC, 31);
+      if (type == 0x0D) insertEngine(engines, 0xDB, 30);
     }
   }
   if (ravo_fsi_close(handle) == -1) {

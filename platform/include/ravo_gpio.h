@@ -56,7 +56,12 @@ typedef struct ravo_gpio_dump {
 /* Configuration registers (ravo_gpio_config, 32-bit values, size 4).
  * 0x40000000 engine id (read only), 0x40000001 engine revision (read only),
  * 0x40000002 status (read only, bit 31 = present), 0x40000003..0x4000000A
- * programmable-logic configuration words, 0x4000000B lookup-table control. */
+ * programmable-logic configuration words, 0x4000000B lookup-table control.
+ * Lookup-table control, table t = 0..7 with b = 0x80 >> t: bits b and b << 8
+ * (the two low bytes) enable table t for a write, bits b << 24 and b << 16
+ * hold its state. A write sets both state bits of every table it enables
+ * from the value written and leaves the states of the other tables; the
+ * enable bits are not stored and read as 0. */
 #define RAVO_GPIO_CFG_ENGINE_ID 0x40000000u
 #define RAVO_GPIO_CFG_REVISION 0x40000001u
 #define RAVO_GPIO_CFG_STATUS 0x40000002u

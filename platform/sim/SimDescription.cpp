@@ -177,6 +177,8 @@ bool parseGpio(Parser& p, const pugi::xml_node& n, Engine& e) {
         return false;
       if (reg < RAVO_GPIO_CFG_PLD_FIRST || reg > RAVO_GPIO_CFG_LOOKUP_CONTROL)
         return p.fail(c, "configuration register " + hex(reg) + " is not one of 0x40000003..0x4000000B");
+      if (reg == RAVO_GPIO_CFG_LOOKUP_CONTROL && (value & 0xFFFFu) != 0)
+        return p.fail(c, "the lookup-table control register keeps only its table states (bits 31..16)");
       g.configReset[reg - RAVO_GPIO_CFG_PLD_FIRST] = value;
     } else {
       return p.fail(c, "unknown element <" + name + "> in <gpio>");
@@ -324,6 +326,18 @@ bool parseCfam(Parser& p, const pugi::xml_node& n, Model& m) {
     }
     if (!ok) return false;
     cfam.engines.emplace(number, std::move(e));
+  }
+  // Engine discovery adds a pseudo engine numbered 31 (30) to a CFAM with an
+  // engine of raw type 5 (13): no real engine may sit there.
+  for (const auto& [num, e] : cfam.engines) {
+    for (const auto& pseudo : {std::make_pair(5u, 31u), std::make_pair(13u, 30u)}) {
+      auto taken = cfam.engines.find(pseudo.second);
+      if (e.rawType != pseudo.first || taken == cfam.engines.end()) continue;
+      p.setError(taken->second.line, "engine " + std::to_string(pseudo.second) +
+                                         " is where discovery puts the pseudo engine of the raw type " +
+                                         std::to_string(pseudo.first) + " engine " + std::to_string(num));
+      return false;
+    }
   }
   m.cfams.emplace(std::make_pair(link, cascade), std::move(cfam));
   return true;

@@ -10,6 +10,16 @@ namespace {
 
 constexpr Family F = Family::Gpio;
 
+// The lookup-table control register: bit 0x80 >> t of the two low bytes
+// enables table t for the write, the two high bytes hold the states (bit
+// 0x80000000 >> t and 0x00800000 >> t). A write sets both state bits of every
+// enabled table from the written value and leaves the other tables as they
+// are; the enables are not stored and read as 0.
+uint32_t writeLookupControl(uint32_t states, uint32_t written) {
+  const uint32_t tables = (written | written >> 8) & 0xFFu;
+  const uint32_t stateBits = tables << 24 | tables << 16;
+  return (states & ~stateBits) | (written & stateBits);
+}
 
 }  // namespace
 
@@ -130,7 +140,7 @@ RAVO_API int ravo_gpio_config(ravo_struct* h, int cmd, uint32_t id, void* value,
     else v = 0x80000000u;
   } else if (id >= RAVO_GPIO_CFG_PLD_FIRST && id <= RAVO_GPIO_CFG_LOOKUP_CONTROL) {
     uint32_t& reg = e->gpio.config[id - RAVO_GPIO_CFG_PLD_FIRST];
-    if (cmd == RAVO_CONFIG_WRITE) reg = v;
+    if (cmd == RAVO_CONFIG_WRITE) reg = id == RAVO_GPIO_CFG_LOOKUP_CONTROL ? writeLookupControl(reg, v) : v;
     v = reg;
   } else {
     return c.fail(EINVAL, "register " + hex(id) + " does not exist");

@@ -44,6 +44,27 @@ std::set<std::string> namesFor(const FruBuilder& builder, uint32_t bits) {
   return names;
 }
 
+// A slot whose builder has detector 0 and one row: plugged builds
+// "NoSuchCard" (the fallback card when a build job runs).
+struct OneCardSlot {
+  std::unique_ptr<BinaryReaderNode> node;
+  KavPtr<Slot> slot;
+  KavPtr<FruBuilder> builder;
+  KavPtr<PlugDetectHwrIp> detector;
+
+  void make(unsigned int slotId) {
+    node.reset(element("Builder", {}, {row("1", {buildList("Any", {"NoSuchCard"})})}));
+    slot = KavPtr<Slot>(new Slot());
+    slot->setSlotId(slotId);
+    builder = KavPtr<FruBuilder>(new FruBuilder());
+    ASSERT_EQ(0u, builder->setAttributes(AttributeInfo(nullptr, node.get(), nullptr)).getRc());
+    cardstest::link(slot.getRawPointer(), builder.getRawPointer());
+    detector = KavPtr<PlugDetectHwrIp>(new PlugDetectHwrIp());
+    cardstest::link(builder.getRawPointer(), detector.getRawPointer());
+    ASSERT_EQ(0u, builder->linkTreeElements().getRc());
+  }
+};
+
 class FruBuilderTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() { cardstest::startServices(); }
@@ -167,16 +188,48 @@ TEST_F(FruBuilderTest, PlugEventsScheduleBuildsOnlyWhenTheObjectSetChanges) {
   EXPECT_FALSE(TimedExecutor::getInstance()->deleteJob(job));
 }
 
+// A card pulled and put back before the unplug is delivered: the detector
+// reads plugged again when the builder sees the unplug. The unplug still
+// removes the content at once, and the plug the re-armed detector reports
+// builds it again after the delay.
+TEST_F(FruBuilderTest, ReseatSeenLateRemovesAndRebuildsTheContent) {
+  OneCardSlot card;
+  ASSERT_NO_FATAL_FAILURE(card.make(0x62));
+  KavPtr<FruBuilder> builder = card.builder;
+  KavPtr<PlugDetectHwrIp> detector = card.detector;
+  ASSERT_EQ(0u, builder->enablePlugEvents().getRc());
+  cardstest::Recorder<PlugEvent> events(PlugEventSender::getInstance(), 0x62);
+
+  detector->setPlugState(PlugDetectHwrInterface::PLUGGED);
+  builder->handlePlugEvent(PlugEvent(0x62, 0, PlugEvent::PLUG));
+  const unsigned int firstBuild = builder->getPendingJobId();
+  ASSERT_NE(0u, firstBuild);
+  ASSERT_TRUE(TimedExecutor::getInstance()->deleteJob(firstBuild));  // as if it had run
+
+  detector->setPlugState(PlugDetectHwrInterface::UNPLUGGED);
+  detector->setPlugState(PlugDetectHwrInterface::PLUGGED);
+  builder->handlePlugEvent(PlugEvent(0x62, 0, PlugEvent::UNPLUG));
+  EXPECT_EQ(0u, builder->getCurrentPattern().bits);
+  EXPECT_EQ(0u, builder->getPendingJobId());
+  // Re-armed for the plug, the detector reported the card that is there.
+  std::vector<PlugEvent> seen = events.waitFor(3);
+  ASSERT_EQ(3u, seen.size());
+  EXPECT_TRUE(seen[0].isPlugEvent());
+  EXPECT_TRUE(seen[1].isUnplugEvent());
+  EXPECT_TRUE(seen[2].isPlugEvent());
+  builder->handlePlugEvent(seen[2]);
+  EXPECT_EQ(1u, builder->getCurrentPattern().bits);
+  const unsigned int rebuild = builder->getPendingJobId();
+  EXPECT_NE(0u, rebuild);
+  EXPECT_NE(firstBuild, rebuild);
+  EXPECT_TRUE(TimedExecutor::getInstance()->deleteJob(rebuild));
+}
+
 TEST_F(FruBuilderTest, DeregistrationWhileAPlugIsBeingDeliveredCompletes) {
-  std::unique_ptr<BinaryReaderNode> node(element("Builder", {}, {row("1", {buildList("Any", {"NoSuchCard"})})}));
-  KavPtr<Slot> slot(new Slot());
-  slot->setSlotId(0x61);
-  KavPtr<FruBuilder> builder(new FruBuilder());
-  ASSERT_EQ(0u, builder->setAttributes(AttributeInfo(nullptr, node.get(), nullptr)).getRc());
-  cardstest::link(slot.getRawPointer(), builder.getRawPointer());
-  KavPtr<PlugDetectHwrIp> detector(new PlugDetectHwrIp());
-  cardstest::link(builder.getRawPointer(), detector.getRawPointer());
-  ASSERT_EQ(0u, builder->linkTreeElements().getRc());
+  OneCardSlot card;
+  ASSERT_NO_FATAL_FAILURE(card.make(0x61));
+  KavPtr<FruBuilder> builder = card.builder;
+  KavPtr<PlugDetectHwrIp> detector = card.detector;
 
   cardstest::DeliveryGate<PlugEvent> gate(PlugEventSender::getInstance(), 0x61);
   ASSERT_EQ(0u, builder->registerEvents().getRc());

@@ -4,7 +4,9 @@
 // for the whole program; each test leaves the machine as it found it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <utility>
 #include <vector>
 
 #include "kav/hwaccess/DioHwr.h"
@@ -15,6 +17,7 @@
 #include "kav/tree/TreeRoot.h"
 #include "ravo_sim_control.h"
 #include "tests/e2e/E2eSupport.h"
+#include "tests/support/RecordingLogSink.h"
 
 using namespace e2e;
 
@@ -119,6 +122,13 @@ TEST_F(Dio, UnknownEngineAndInvalidTableControl) {
   ASSERT_EQ(0u, kav::dio_pldSetTableControl(kBaseDomain, kBaseHwa, 1, 2, 3));
   ASSERT_EQ(0u, kav::dio_pldGetTableControl(kBaseDomain, kBaseHwa, 1, 2, value));
   EXPECT_EQ(3u, value);
+  // Another table's control leaves this one's as it was.
+  ASSERT_EQ(0u, kav::dio_pldSetTableControl(kBaseDomain, kBaseHwa, 1, 0, 3));
+  ASSERT_EQ(0u, kav::dio_pldSetTableControl(kBaseDomain, kBaseHwa, 1, 1, 1));
+  for (const auto& [table, control] : {std::make_pair(0u, 3u), std::make_pair(1u, 1u), std::make_pair(2u, 3u)}) {
+    ASSERT_EQ(0u, kav::dio_pldGetTableControl(kBaseDomain, kBaseHwa, 1, table, value));
+    EXPECT_EQ(control, value) << "table " << table;
+  }
   ASSERT_EQ(0u, kav::dio_pldSetConfig(kBaseDomain, kBaseHwa, 1, 5, 0x1234));
   ASSERT_EQ(0u, kav::dio_pldGetConfig(kBaseDomain, kBaseHwa, 1, 5, value));
   EXPECT_EQ(0x1234u, value);
@@ -165,10 +175,22 @@ TEST_F(Dio, EngineThatCannotOpenOrWhoseDeviceVanished) {
   ASSERT_EQ(0u, kav::dio_readLevel(kCard1, kCardHwa, 0, value));
   EXPECT_EQ(bit(0), value & bit(0));
 
+  // Gone without an unplug report: every call fails, and the engine logs
+  // that once, with its SRC and text.
+  testsupport::RecordingLogSink log;
   ASSERT_TRUE(ravosim::removeCfam(2, 0));
   EXPECT_EQ(0x7017u, kav::dio_readLevel(kCard1, kCardHwa, 0, value));
   ASSERT_TRUE(signal("OscCardPresent", kCard1, present));
   EXPECT_EQ(0x7017u, present.readRc);
+  EXPECT_EQ(0x7017u, code(kav::dio_writeLevel(kCard1, kCardHwa, 0, bit(1), 0)));
+  std::vector<testsupport::LoggedError> gone = log.errorsWithRc(0x7017u);
+  ASSERT_EQ(1u, gone.size());
+  EXPECT_EQ(0x28C07102u, gone[0].src);
+  EXPECT_NE(std::string::npos, gone[0].text.find("DIO Error on FSI  rc=0x00050013")) << gone[0].text;
+  EXPECT_NE(std::string::npos, gone[0].text.find("PhysLinkNumber=2, PhysCascadeId=0, PhysEngineNumber=8"))
+      << gone[0].text;
+  EXPECT_NE(std::string::npos, gone[0].text.find("/dev/gpio/L02C0E08")) << gone[0].text;
+  EXPECT_EQ(1u, std::count(gone[0].slotIds.begin(), gone[0].slotIds.end(), kCard1));
   ASSERT_TRUE(ravosim::insertCfam(2, 0));
   // The old handle stays stale; a new build of the card opens a fresh one.
   ASSERT_EQ(0, kav::send_card_plug(kCard1, kav::e_NotPlugged));
@@ -176,6 +198,7 @@ TEST_F(Dio, EngineThatCannotOpenOrWhoseDeviceVanished) {
   ASSERT_EQ(0, kav::send_card_plug(kCard1, kav::e_Plugged_Functional));
   ASSERT_TRUE(waitFor([] { return configured(kCard1); }));
   EXPECT_EQ(0u, kav::dio_readLevel(kCard1, kCardHwa, 0, value));
+  EXPECT_EQ(1u, log.errorsWithRc(0x7017u).size());
 }
 
 // OscCard0LedFromBase lives in the base domain and drives pin 5 of card 0's

@@ -24,6 +24,7 @@
 #include "kav/tree/StringToId.h"
 #include "ravo_sim_control.h"
 #include "tests/cards/CardsTestSupport.h"
+#include "tests/support/RecordingLogSink.h"
 #include "tests/support/TempDir.h"
 
 using cardstest::element;
@@ -286,10 +287,41 @@ TEST_F(DioLayersTest, EngineFailuresBecomeErrorValues) {
   EXPECT_EQ(get_id_by_string("FSI_DIO_ACCESS"), primary);
   EXPECT_EQ(0u, engine->writeLevel(bit(4), bit(4)).getRc());  // one failure only
 
-  // A vanished device is reported as a gone engine, without device data.
+  // A vanished device is reported as a gone engine, with the engine's data,
+  // and logged once with its SRC.
+  testsupport::RecordingLogSink log;
   ASSERT_TRUE(ravosim::removeCfam(6, 0));
   ErrorData goneErr = engine->readLevel(value);
   EXPECT_EQ(0x7017u, goneErr.getRc());
+  const std::string goneText = goneErr.getErrorBuffer();
+  EXPECT_NE(std::string::npos, goneText.find("DIO Error on FSI  rc=0x00050013")) << goneText;
+  EXPECT_NE(std::string::npos, goneText.find("PhysLinkNumber=6, PhysCascadeId=0, PhysEngineNumber=8")) << goneText;
+  EXPECT_NE(std::string::npos, goneText.find("ravo_gpio_read_input_pins")) << goneText;
+  goneErr.getKeys(primary, secondary);
+  EXPECT_EQ(get_id_by_string("FSI_DIO_ACCESS"), primary);
+  std::vector<testsupport::LoggedError> logged = log.errorsWithRc(0x7017u);
+  ASSERT_EQ(1u, logged.size());
+  EXPECT_EQ(0x28C07102u, logged[0].src);
+  EXPECT_EQ(goneText, logged[0].text);
+  // Every further call fails the same way, marked as logged, and logs nothing.
+  EXPECT_EQ(0x80007017u, engine->writeLevel(bit(4), 0).getRc());
+  EXPECT_EQ(0x80007017u, engine->readLevel(value).getRc());
+  EXPECT_EQ(1u, log.errorsWithRc(0x7017u).size());
+  ASSERT_TRUE(ravosim::insertCfam(6, 0));
+  EXPECT_EQ(0x80007017u, engine->readLevel(value).getRc());  // the handle stays stale
+  EXPECT_EQ(1u, log.errorsWithRc(0x7017u).size());
+}
+
+TEST_F(DioLayersTest, EngineLeavingTheTreeLogsNoVanishedDevice) {
+  KavPtr<DioViaFsiHwa> engine = addEngine();
+  ASSERT_EQ(0u, engine->openEngine().getRc());
+  testsupport::RecordingLogSink log;
+  ASSERT_TRUE(ravosim::removeCfam(6, 0));
+  engine->terminate(terminateSequence::TERM_MARK_DELETED);
+  unsigned value = 0;
+  EXPECT_EQ(0x7017u, engine->readLevel(value).getRc());
+  EXPECT_TRUE(log.errorsWithRc(0x7017u).empty());
+  EXPECT_EQ(0u, engine->terminate(terminateSequence::TERM_CLOSE_ENGINES).getRc());
   ASSERT_TRUE(ravosim::insertCfam(6, 0));
 }
 

@@ -165,10 +165,37 @@ TEST_F(EdalDio, LookupTableControlsRoundTripForEveryTable) {
       EXPECT_EQ(c, back);
     }
   }
+  // The register keeps the states; the enable bits of the write are not stored.
   uint32_t reg = 0;
   ASSERT_EQ(0u, edalWriteLookupTableControl(h, 2, edalPld::LOOKUP_CONTROL_3, msg)) << msg;
   ASSERT_EQ(0, ravo_gpio_config(h->getRavo(), RAVO_CONFIG_READ, 0x4000000Bu, &reg, 4));
-  EXPECT_EQ((0x20u << 24) | 0x20u, reg);
+  EXPECT_EQ(0x20u << 24, reg);
+}
+
+// A control written to one table leaves every other table's control as it
+// was: for every pair of distinct tables and every pair of controls.
+TEST_F(EdalDio, LookupTableControlOfOneTableLeavesTheOthers) {
+  const edalPld::LookupControl_t controls[] = {edalPld::LOOKUP_CONTROL_1, edalPld::LOOKUP_CONTROL_2,
+                                               edalPld::LOOKUP_CONTROL_3};
+  std::string msg;
+  for (unsigned first = 0; first < 8; ++first) {
+    for (unsigned second = 0; second < 8; ++second) {
+      if (first == second) continue;
+      for (edalPld::LookupControl_t a : controls) {
+        for (edalPld::LookupControl_t b : controls) {
+          SCOPED_TRACE(testing::Message() << "table " << first << " control " << a << ", then table " << second
+                                          << " control " << b);
+          ASSERT_EQ(0u, edalWriteLookupTableControl(h, first, a, msg)) << msg;
+          ASSERT_EQ(0u, edalWriteLookupTableControl(h, second, b, msg)) << msg;
+          edalPld::LookupControl_t back = edalPld::LOOKUP_CONTROL_1;
+          ASSERT_EQ(0u, edalReadLookupTableControl(h, first, back, msg)) << msg;
+          EXPECT_EQ(a, back);
+          ASSERT_EQ(0u, edalReadLookupTableControl(h, second, back, msg)) << msg;
+          EXPECT_EQ(b, back);
+        }
+      }
+    }
+  }
 }
 
 TEST_F(EdalDio, LookupTableControlErrors) {
@@ -176,8 +203,8 @@ TEST_F(EdalDio, LookupTableControlErrors) {
   EXPECT_EQ(0x50016u, edalWriteLookupTableControl(h, 1, static_cast<edalPld::LookupControl_t>(4), msg));
   EXPECT_TRUE(contains(msg, "unknown lookupControl = 4")) << msg;
   EXPECT_EQ(0x50016u, edalWriteLookupTableControl(h, 8, edalPld::LOOKUP_CONTROL_1, msg));
-  // Both bits of table 0 set: no control has that code.
-  uint32_t both = 0x80000000u | 0x00800000u;
+  // Both state bits of table 0 set (written with its enable): no control has that code.
+  uint32_t both = 0x80000000u | 0x00800000u | 0x80u;
   ASSERT_EQ(0, ravo_gpio_config(h->getRavo(), RAVO_CONFIG_WRITE, 0x4000000Bu, &both, 4));
   edalPld::LookupControl_t c = edalPld::LOOKUP_CONTROL_1;
   EXPECT_EQ(0xFFFFu, edalReadLookupTableControl(h, 0, c, msg));

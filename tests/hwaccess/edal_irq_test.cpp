@@ -365,6 +365,28 @@ TEST_F(EdalIrq, FailedDeleteAfterCancelReports) {
   EXPECT_TRUE(contains(msg, "edalDioDisableInterrupt: calling ravo_aiocb_delete() for device /dev/gpio/L03C0E17")) << msg;
 }
 
+// The cancel took the request out of its context, so no waiter will see it:
+// whatever its status reads afterwards, disable frees the control block and
+// the key.
+TEST_F(EdalIrq, CancelledRequestIsFreedWhateverItsStatusReads) {
+  std::string msg;
+  ASSERT_EQ(0u, edalDioEnableInterrupt(h, bit(16), bit(16), 0x93000010u, msg)) << msg;
+  EdalDioHandle* dio = dynamic_cast<EdalDioHandle*>(h);
+  ASSERT_NE(nullptr, dio);
+  ravo_aio_cb* cb = dio->getAiocb(16);
+  ASSERT_NE(nullptr, ravo_aiocb_return_key(cb));
+  ravosim::failCalls("ravo_aiocb_status", kPath, EIO, 1);
+  msg.clear();
+  EXPECT_EQ(0u, edalDioDisableInterrupt(h, bit(16), msg)) << msg;
+  EXPECT_EQ(1u, ravosim::injectedFailures("ravo_aiocb_status"));
+  EXPECT_TRUE(dio->AiocbIsNULL(16));
+  // The simulator no longer knows the control block: it was deleted.
+  errno = 0;
+  EXPECT_EQ(nullptr, ravo_aiocb_return_key(cb));
+  EXPECT_EQ(EINVAL, errno);
+  EXPECT_EQ(0u, ravosim::pendingRequests(kPath));
+}
+
 TEST_F(EdalIrq, CloseKeepsTheHandleWhenDisablingFails) {
   startWaiter();
   std::string msg;

@@ -97,7 +97,7 @@ TEST_F(SimDescription, EngineListLayout) {
       <gpio number="9"/>
       <gpio number="3" type="24"/>
       <i2c number="31" type="23"/>
-      <engine number="12" type="5"/>
+      <engine number="12" type="11"/>
       <engine number="0" type="13"/>
     </cfam>
     <cfam link="63" cascade="3" present="no"><gpio number="1"/></cfam>
@@ -105,7 +105,7 @@ TEST_F(SimDescription, EngineListLayout) {
   ASSERT_TRUE(r.ok) << r.message;
   std::vector<std::pair<unsigned, unsigned>> engines;
   ASSERT_EQ(engineList(3, 2, engines), 0);
-  const std::vector<std::pair<unsigned, unsigned>> expected = {{13, 0}, {24, 3}, {8, 9}, {5, 12}, {23, 31}};
+  const std::vector<std::pair<unsigned, unsigned>> expected = {{13, 0}, {24, 3}, {8, 9}, {11, 12}, {23, 31}};
   EXPECT_EQ(engines, expected);
 
   // The engine word carries all fields at their bit positions.
@@ -160,6 +160,17 @@ TEST_F(SimDescription, ErrorsNameFileAndLine) {
       {"duplicate engine",
        "<machine><cfam link=\"1\" cascade=\"0\">\n<gpio number=\"3\"/>\n<i2c number=\"3\"/>\n</cfam></machine>", 3,
        "engine 3 is described twice"},
+      {"engine where the pseudo engine of a raw type 5 goes",
+       "<machine><cfam link=\"1\" cascade=\"0\">\n<engine number=\"12\" type=\"5\"/>\n"
+       "<i2c number=\"31\"/></cfam></machine>",
+       3, "engine 31 is where discovery puts the pseudo engine of the raw type 5 engine 12"},
+      {"engine of raw type 5 at its own pseudo engine's number",
+       "<machine><cfam link=\"1\" cascade=\"0\">\n\n<engine number=\"31\" type=\"5\"/></cfam></machine>", 3,
+       "engine 31 is where discovery puts the pseudo engine of the raw type 5 engine 31"},
+      {"engine where the pseudo engine of a raw type 13 goes",
+       "<machine><cfam link=\"1\" cascade=\"0\">\n<gpio number=\"30\"/>\n"
+       "<engine number=\"2\" type=\"13\"/></cfam></machine>",
+       2, "engine 30 is where discovery puts the pseudo engine of the raw type 13 engine 2"},
       {"raw type of another kind",
        "<machine><cfam link=\"1\" cascade=\"0\">\n<gpio number=\"3\" type=\"7\"/></cfam></machine>", 2,
        "not a gpio engine"},
@@ -199,6 +210,10 @@ TEST_F(SimDescription, ErrorsNameFileAndLine) {
        "<machine><cfam link=\"1\" cascade=\"0\"><gpio number=\"3\">\n<config register=\"0x40000000\" "
        "value=\"1\"/></gpio></cfam></machine>",
        2, "not one of 0x40000003..0x4000000B"},
+      {"lookup-table control reset value with enable bits",
+       "<machine><cfam link=\"1\" cascade=\"0\"><gpio number=\"3\">\n<config register=\"0x4000000B\" "
+       "value=\"0x80008000\"/></gpio></cfam></machine>",
+       2, "keeps only its table states"},
       {"fault op", "<machine>\n<fault op=\"open\" errno=\"5\"/></machine>", 2, "'open' is not a ravo call"},
       {"fault errno", "<machine>\n<fault op=\"ravo_iic_read\" errno=\"ENOPE\"/></machine>", 2, "not a number"},
       {"fault count", "<machine>\n<fault op=\"ravo_iic_read\" errno=\"EIO\" count=\"0\"/></machine>", 2,

@@ -159,7 +159,7 @@ TEST_F(SimGpio, DumpVersion1Layout) {
   EXPECT_EQ(dump.words[8], pin(4));   // mode 2
   EXPECT_EQ(dump.words[12], pin(5));  // mode 6
   EXPECT_EQ(dump.words[16], 0x12345678u);  // 0x40000004 reset value
-  EXPECT_EQ(dump.words[23], 0x80008000u);  // 0x4000000B
+  EXPECT_EQ(dump.words[23], 0x80000000u);  // 0x4000000B: table 0's states, the enable not kept
 
   dump.words[0] = 2;
   errno = 0;
@@ -168,11 +168,11 @@ TEST_F(SimGpio, DumpVersion1Layout) {
 }
 
 TEST_F(SimGpio, ConfigurationRegisters) {
-  for (uint32_t id = RAVO_GPIO_CFG_PLD_FIRST; id <= RAVO_GPIO_CFG_LOOKUP_CONTROL; ++id) {
+  for (uint32_t id = RAVO_GPIO_CFG_PLD_FIRST; id <= RAVO_GPIO_CFG_PLD_LAST; ++id) {
     uint32_t v = id * 3;
     ASSERT_EQ(ravo_gpio_config(m_h, RAVO_CONFIG_WRITE, id, &v, 4), 0) << std::hex << id;
   }
-  for (uint32_t id = RAVO_GPIO_CFG_PLD_FIRST; id <= RAVO_GPIO_CFG_LOOKUP_CONTROL; ++id) {
+  for (uint32_t id = RAVO_GPIO_CFG_PLD_FIRST; id <= RAVO_GPIO_CFG_PLD_LAST; ++id) {
     uint32_t v = 0;
     ASSERT_EQ(ravo_gpio_config(m_h, RAVO_CONFIG_READ, id, &v, 4), 0);
     EXPECT_EQ(v, id * 3);
@@ -203,6 +203,29 @@ TEST_F(SimGpio, ConfigurationRegisters) {
   EXPECT_EQ(v, 0x12345678u);
   ASSERT_EQ(ravo_gpio_config(m_h, RAVO_CONFIG_READ, 0x40000003u, &v, 4), 0);
   EXPECT_EQ(v, 0u);
+}
+
+TEST_F(SimGpio, LookupTableControlChangesOnlyTheTablesAWriteEnables) {
+  struct Step {
+    uint32_t written;
+    uint32_t readBack;
+  };
+  const Step steps[] = {
+      {0x80008000u, 0x80000000u},  // table 0 enabled in byte 1, its high state bit set
+      {0x00404000u, 0x80400000u},  // table 1 enabled in byte 1: table 0 keeps its state
+      {0xFFFF0000u, 0x80400000u},  // no table enabled: nothing changes
+      {0x00000080u, 0x00400000u},  // table 0 enabled in byte 0, both state bits clear
+      {0xFFFF00C0u, 0xC0C00000u},  // tables 0 and 1 take both bits; the others stay clear
+      {0x0000FF00u, 0x00000000u},  // every table enabled
+  };
+  for (const Step& step : steps) {
+    SCOPED_TRACE(testing::Message() << std::hex << "written 0x" << step.written);
+    uint32_t v = step.written;
+    ASSERT_EQ(ravo_gpio_config(m_h, RAVO_CONFIG_WRITE, RAVO_GPIO_CFG_LOOKUP_CONTROL, &v, 4), 0);
+    v = 0xDEADBEEFu;
+    ASSERT_EQ(ravo_gpio_config(m_h, RAVO_CONFIG_READ, RAVO_GPIO_CFG_LOOKUP_CONTROL, &v, 4), 0);
+    EXPECT_EQ(v, step.readBack);
+  }
 }
 
 TEST_F(SimGpio, HandleErrors) {
