@@ -3,7 +3,9 @@
 
 Each seed is a binary configuration file in the "1.4" form: valid documents
 with shared records, parents defined after their children, text and
-attributes, plus a few malformed ones that stop the reader early."""
+attributes, one document in several record orders (attributes and texts
+before the elements they belong to), plus a few malformed ones that stop the
+reader early."""
 import os
 import struct
 import sys
@@ -62,7 +64,54 @@ def doc(elem):
     return recs
 
 
+def shared(elem):
+    """The records of doc(elem) with each string stored once per role, in the
+    order of the string's first occurrence."""
+    merged = {}
+    for text, typ, a, b in doc(elem):
+        rec = merged.setdefault((text, typ), (text, typ, [], []))
+        rec[2].extend(a)
+        rec[3].extend(b)
+    return list(merged.values())
+
+
+def by_type(records, types):
+    return [r for t in types for r in records if r[1] == t]
+
+
+def at_first_occurrence(records):
+    """Records where their string first occurs; a value after the records of
+    its attribute names."""
+    name_record_start = {i: min(r[2]) for r in records if r[1] == "a" for i in r[2]}
+
+    def key(r):
+        at = min(r[2])
+        if r[1] == "v":
+            at = max([at] + [name_record_start[i - 1] for i in r[2]])
+        return (at, r[1] == "v")
+
+    return sorted(records, key=key)
+
+
+# "class" first occurs on the first Card and also belongs to a later Slot and
+# to Note; the text "on" first occurs in a Slot and also belongs to Note.
+ORDER_DOC = ("Root", [("class", "IpDomain"), ("instanceName", "base")], "", [
+    ("Card", [("class", "Osc"), ("instanceName", "osc0")], "",
+     [("Slot", [("id", "1")], "on", []), ("Slot", [("class", "Osc"), ("id", "2")], "", [])]),
+    ("Card", [("class", "Pll")], "", [("Slot", [("hidden", "true"), ("id", "1")], "off", [])]),
+    ("Note", [("class", "Osc")], "on", []),
+    ("Empty", [], "", [])])
+
 SEEDS = {
+    "order_compiler.bin": binfile(by_type(shared(ORDER_DOC), "eavt")),
+    "order_by_type.bin": binfile(by_type(shared(ORDER_DOC), "tave")),
+    "order_first_occurrence.bin": binfile(at_first_occurrence(shared(ORDER_DOC))),
+    # An attribute and a text whose element never comes; an element defined
+    # twice after its attribute made its node.
+    "owner_never_defined.bin": binfile([("Root", "e", [1], [0]), ("k", "a", [3], [2]), ("v", "v", [4], []),
+                                        ("t", "t", [5], [2])]),
+    "owner_defined_twice.bin": binfile([("Root", "e", [1], [0]), ("k", "a", [3], [2]), ("v", "v", [4], []),
+                                        ("X", "e", [2, 2], [1, 1])]),
     "document.bin": binfile(doc(("IpDomainRoot", [("class", "IpDomain"), ("instanceName", "base")], "",
                                  [("Slot", [("id", "0x10000")], "", []),
                                   ("Card", [("hidden", "true")], "some text", [("Slot", [], "", [])]),

@@ -26,7 +26,7 @@ uint32_t be32(const unsigned char* p) {
 // What an entry of the occurrence table holds.
 enum EntryKind : unsigned char {
   ENTRY_FREE = 0,
-  ENTRY_PENDING,    // node made for an element that was named as a parent before its own record
+  ENTRY_PENDING,    // node made for an element named as a parent or owner before its own record
   ENTRY_ELEMENT,    // element defined by its own record
   ENTRY_ATTR_NAME,  // attribute name of element `owner`, text at `text`
   ENTRY_ATTR_VALUE,
@@ -39,6 +39,7 @@ struct HeapChunk {
   uint32_t text = 0;  // offset of the attribute name in the string table
   uint16_t textLen = 0;
   EntryKind kind = ENTRY_FREE;
+  bool ownsData = false;  // pending node that already holds attributes or text
 };
 
 // Bounds-checked cursor over the body.
@@ -210,6 +211,21 @@ BinaryReaderNode* BinaryReaderParser::readBuffer(const unsigned char* data, std:
   bool fault = false;
 
   auto validId = [&](unsigned int id) { return id != 0 && id < entryCount && id < kIdLimit; };
+  // An element's entry, or a free entry that its record may still define.
+  auto mayBeElement = [&](unsigned int id) {
+    const EntryKind k = entries[id].kind;
+    return k == ENTRY_FREE || k == ENTRY_PENDING || k == ENTRY_ELEMENT;
+  };
+  // The node of an element named as parent or owner; made (pending) when the
+  // element's own record has not come yet.
+  auto elementNode = [&](unsigned int id) -> HeapChunk& {
+    HeapChunk& e = entries[id];
+    if (e.kind == ENTRY_FREE) {
+      e.node = new BinaryReaderNode(false);
+      e.kind = ENTRY_PENDING;
+    }
+    return e;
+  };
 
   while (remaining != 0 && !fault) {
     if (in.atEnd()) break;
@@ -291,9 +307,7 @@ BinaryReaderNode* BinaryReaderParser::readBuffer(const unsigned char* data, std:
       HeapChunk& entry = entries[a];
       switch (type) {
         case 'e': {
-          if (b == 0 ? a != 1 : (b >= a || !validId(b) ||
-                                 (entries[b].kind != ENTRY_FREE && entries[b].kind != ENTRY_PENDING &&
-                                  entries[b].kind != ENTRY_ELEMENT))) {
+          if (b == 0 ? a != 1 : (b >= a || !validId(b) || !mayBeElement(b))) {
             KAV_TRACE(KAVE, "BinaryReaderParser: element %u with invalid parent %u", a, b);
             fault = true;
             break;
@@ -302,24 +316,21 @@ BinaryReaderNode* BinaryReaderParser::readBuffer(const unsigned char* data, std:
           entry.node->setFieldsOfNode(str, static_cast<short>(a), static_cast<short>(b));
           entry.kind = ENTRY_ELEMENT;
           entry.owner = static_cast<uint16_t>(b);
-          if (b != 0) {
-            HeapChunk& parent = entries[b];
-            if (parent.node == nullptr) {
-              parent.node = new BinaryReaderNode(false);
-              parent.kind = ENTRY_PENDING;
-            }
-            parent.node->addChild(entry.node);
-          }
+          if (b != 0) elementNode(b).node->addChild(entry.node);
           break;
         }
         case 'a':
         case 't': {
-          if (b == 0 || b >= a || entries[b].kind != ENTRY_ELEMENT) {
-            KAV_TRACE(KAVE, "BinaryReaderParser: type 0x%02X id %u owned by undefined element %u",
+          // The owner's own record may still come: its node is made now
+          // and filled in by that record.
+          if (b == 0 || b >= a || !mayBeElement(b)) {
+            KAV_TRACE(KAVE, "BinaryReaderParser: type 0x%02X id %u owned by %u, not an element before it",
                       static_cast<unsigned char>(type), a, b);
             fault = true;
             break;
           }
+          HeapChunk& owner = elementNode(b);
+          if (owner.kind == ENTRY_PENDING) owner.ownsData = true;
           entry.owner = static_cast<uint16_t>(b);
           if (type == 'a') {
             entry.kind = ENTRY_ATTR_NAME;
@@ -327,7 +338,7 @@ BinaryReaderNode* BinaryReaderParser::readBuffer(const unsigned char* data, std:
             entry.textLen = len;
           } else {
             entry.kind = ENTRY_TEXT;
-            entries[b].node->appendText(str);
+            owner.node->appendText(str);
           }
           break;
         }
@@ -363,18 +374,29 @@ BinaryReaderNode* BinaryReaderParser::readBuffer(const unsigned char* data, std:
     }
   }
 
-  // Elements named as parents but never defined are dropped with what hangs
-  // below them; they are not linked anywhere.
+  // Elements named but never defined are not linked anywhere. One named only
+  // as a parent is dropped with what hangs below it; one that already holds
+  // attributes or text makes the whole file refused, rather than a tree that
+  // quietly lacks them.
   BinaryReaderNode* root = nullptr;
+  bool refused = false;
   for (unsigned int i = 0; i < entryCount; ++i) {
     if (entries[i].kind == ENTRY_PENDING) {
+      if (entries[i].ownsData) {
+        KAV_TRACE(KAVE, "BinaryReaderParser: element %u owns attributes or text but is never defined", i);
+        refused = true;
+      }
       delete entries[i].node;
       complete = false;
     } else if (i == 1 && entries[i].kind == ENTRY_ELEMENT) {
       root = entries[i].node;
     }
   }
-  if (root == nullptr) {
+  if (refused) {
+    delete root;
+    root = nullptr;
+    complete = false;
+  } else if (root == nullptr) {
     KAV_TRACE(KAVE, "BinaryReaderParser: no root element, %u entries", entryCount);
     complete = false;
   }

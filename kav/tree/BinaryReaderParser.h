@@ -7,6 +7,13 @@
 // accepted when its version is "1.4" and the checksum (sum of the body bytes
 // plus the last byte once more) matches. A malformed body stops reading with
 // a trace; the part of the tree read so far is kept.
+//
+// Records may come in any order that meets siblings' element records in
+// document order and every value after its attribute name: an element named
+// as a parent, or as the owner of an attribute name or text, before its own
+// record gets its node then, and the record fills it in and links it. Such an
+// element that never comes is dropped with its children when it was only a
+// parent; when it already holds attributes or text the file is refused.
 #ifndef KAV_TREE_BINARYREADERPARSER_H
 #define KAV_TREE_BINARYREADERPARSER_H
 

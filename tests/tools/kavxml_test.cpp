@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -16,6 +17,7 @@
 
 #include "kav/tree/BinaryReaderNode.h"
 #include "kav/tree/BinaryReaderParser.h"
+#include "tests/tree/BinaryFileWriter.h"
 
 namespace {
 
@@ -187,6 +189,52 @@ TEST_F(KavxmlTest, SiblingsKeepDocumentOrderAcrossSharedNames) {
   delete root;
 }
 
+// Another writer of the format may order the records differently: a shared
+// attribute name or text at its first occurrence, before the elements it also
+// belongs to, or all records grouped by type. Check, dump and the library's
+// reader accept every such order and see the same document.
+TEST_F(KavxmlTest, EveryRecordOrderChecksAndDumpsTheSame) {
+  const std::string own = compile(
+      "<Root class=\"IpDomain\" instanceName=\"base\">"
+      "<Card class=\"Osc\" instanceName=\"osc0\"><Slot id=\"1\">on</Slot><Slot class=\"Osc\" id=\"2\"/></Card>"
+      "<Card class=\"Pll\"><Slot hidden=\"true\" id=\"1\">off</Slot></Card>"
+      "<Note class=\"Osc\">on</Note><Empty/></Root>",
+      "own");
+  const std::vector<unsigned char> ownBytes(own.begin(), own.end());
+  const std::vector<testbin::Record> records = testbin::parseRecords(ownBytes);
+  ASSERT_FALSE(records.empty());
+  ToolRun reference = run("dump '" + path("own.bin") + "'");
+  ASSERT_EQ(reference.status, 0) << reference.err;
+  std::unique_ptr<BinaryReaderNode> referenceTree(parse(own, nullptr));
+  ASSERT_NE(referenceTree, nullptr);
+
+  const std::vector<testbin::Record> firstOccurrence = testbin::atFirstOccurrence(records);
+  std::vector<std::pair<std::string, std::vector<testbin::Record>>> orders = {
+      {"first_occurrence", firstOccurrence},
+      {"by_type", testbin::groupedByType(records, "tave")},
+      {"first_occurrence_by_type", testbin::groupedByType(firstOccurrence, "atve")},
+  };
+  for (unsigned seed = 1; seed <= 5; ++seed)
+    orders.push_back({"shuffled" + std::to_string(seed), testbin::shuffled(records, seed)});
+  for (const auto& order : orders) {
+    SCOPED_TRACE(order.first);
+    const std::vector<unsigned char> bytes = testbin::file(order.second);
+    const std::string name = path(order.first + ".bin");
+    ASSERT_TRUE(testbin::writeFile(name, bytes));
+    ToolRun checked = run("check '" + name + "'");
+    EXPECT_EQ(checked.status, 0) << checked.err;
+    ToolRun dumped = run("dump '" + name + "'");
+    EXPECT_EQ(dumped.status, 0) << dumped.err;
+    EXPECT_EQ(dumped.out, reference.out);
+    bool complete = false;
+    std::unique_ptr<BinaryReaderNode> tree(
+        parse(std::string(reinterpret_cast<const char*>(bytes.data()), bytes.size()), &complete));
+    ASSERT_NE(tree, nullptr);
+    EXPECT_TRUE(complete);
+    EXPECT_TRUE(*tree == *referenceTree);
+  }
+}
+
 // A name, value or text that occurs many times is stored once.
 TEST_F(KavxmlTest, StringsAreSharedAcrossOccurrences) {
   std::string xml = "<Table>";
@@ -355,8 +403,20 @@ TEST_F(KavxmlTest, CheckRefusesBrokenStructure) {
       {"id twice", file(3, 2, 2, rec("r", 'e', {1, 1}, {0, 0})), "used twice"},
       {"parent after child", file(3, 1, 4, rec("r", 'e', {1}, {0}) + rec("c", 'e', {2}, {2})), "has parent"},
       {"value without name", file(3, 1, 4, rec("r", 'e', {1}, {0}) + rec("v", 'v', {2}, {})), "no attribute name"},
-      {"text of undefined element", file(3, 1, 4, rec("t", 't', {2}, {1}) + rec("r", 'e', {1}, {0})),
-       "not an element defined before"},
+      {"text before its element", file(3, 1, 4, rec("t", 't', {2}, {1}) + rec("r", 'e', {1}, {0})), nullptr},
+      {"attribute before its element",
+       file(5, 1, 8,
+            rec("r", 'e', {1}, {0}) + rec("n", 'a', {3}, {2}) + rec("v", 'v', {4}, {}) + rec("c", 'e', {2}, {1})),
+       nullptr},
+      {"text of an attribute name",
+       file(5, 1, 8,
+            rec("r", 'e', {1}, {0}) + rec("n", 'a', {2}, {1}) + rec("v", 'v', {3}, {}) + rec("t", 't', {4}, {2})),
+       "text 4 belongs to 2, which is not an element"},
+      {"text owner after it",
+       file(4, 1, 6, rec("r", 'e', {1}, {0}) + rec("t", 't', {2}, {3}) + rec("c", 'e', {3}, {1})),
+       "text 2 belongs to 3"},
+      {"owner never defined", file(4, 1, 4, rec("r", 'e', {1}, {0}) + rec("t", 't', {3}, {2})),
+       "entry 2 is a parent or owner but not an element"},
       {"unknown type", file(2, 1, 4, rec("r", 'e', {1}, {0}) + rec("x", 'q', {}, {})), "unknown record type"},
       {"count above M", file(3, 1, 4, rec("r", 'e', {1}, {0}) + rec("c", 'e', {2, 3}, {1, 1})), "exceeds M"},
       {"gap in ids", file(3, 1, 2, rec("r", 'e', {1}, {0})), "never used"},

@@ -1,12 +1,16 @@
 // Test helper: writes binary configuration files, either record by record
 // (to build malformed files) or from a small element tree (one record per
-// occurrence, ids in document order).
+// occurrence, ids in document order), and takes files apart into records to
+// write the same document in another record order.
 #ifndef TESTS_TREE_BINARYFILEWRITER_H
 #define TESTS_TREE_BINARYFILEWRITER_H
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <map>
+#include <random>
 #include <string>
 #include <utility>
 #include <vector>
@@ -122,6 +126,118 @@ inline std::vector<Record> records(const Element& root) {
 }
 
 inline std::vector<unsigned char> file(const Element& root) { return file(records(root)); }
+
+// The records of a well-formed file, in file order (empty if it is not one).
+inline std::vector<Record> parseRecords(const std::vector<unsigned char>& file) {
+  std::vector<Record> out;
+  size_t pos = 40;
+  auto get16 = [&](uint16_t& v) {
+    if (file.size() - pos < 2) return false;
+    v = static_cast<uint16_t>((file[pos] << 8) | file[pos + 1]);
+    pos += 2;
+    return true;
+  };
+  while (file.size() > 40 && pos < file.size()) {
+    Record r;
+    uint16_t len = 0, count = 0;
+    if (!get16(len) || file.size() - pos < len + 1u) return {};
+    r.text.assign(reinterpret_cast<const char*>(file.data() + pos), len);
+    pos += len;
+    r.type = static_cast<char>(file[pos++]);
+    if (!get16(count)) return {};
+    r.a.resize(count);
+    for (uint16_t& v : r.a)
+      if (!get16(v)) return {};
+    if (r.type != 'v') {
+      r.b.resize(count);
+      for (uint16_t& v : r.b)
+        if (!get16(v)) return {};
+    }
+    out.push_back(std::move(r));
+  }
+  return out;
+}
+
+// Record orders another writer of the format may choose. Each keeps what the
+// format demands: the element records of one parent's children in their
+// relative order (siblings are met in that order) and every value record
+// after the records of its attribute names.
+
+// Stable by type, in the order of `types` (say "tave": texts, attribute
+// names, values, elements).
+inline std::vector<Record> groupedByType(const std::vector<Record>& in, const std::string& types) {
+  std::vector<Record> out;
+  for (char t : types)
+    for (const Record& r : in)
+      if (r.type == t) out.push_back(r);
+  return out;
+}
+
+// Each string stored once per role, its record where the string first occurs
+// in the document (ids number the occurrences in document order); a value
+// record goes after the last record of its attribute names. The document
+// must be one whose element records at their first occurrence keep siblings
+// in order.
+inline std::vector<Record> atFirstOccurrence(const std::vector<Record>& in) {
+  std::vector<Record> merged;
+  std::map<std::pair<std::string, char>, size_t> index;
+  for (const Record& r : in) {
+    auto it = index.emplace(std::make_pair(r.text, r.type), merged.size()).first;
+    if (it->second == merged.size()) merged.push_back(Record{r.text, r.type, {}, {}});
+    Record& m = merged[it->second];
+    m.a.insert(m.a.end(), r.a.begin(), r.a.end());
+    m.b.insert(m.b.end(), r.b.begin(), r.b.end());
+  }
+  std::map<uint16_t, uint16_t> nameRecordStart;  // attribute name id -> first id of its record
+  auto first = [](const Record& r) {
+    uint16_t m = 0xFFFF;
+    for (uint16_t v : r.a) m = v < m ? v : m;
+    return m;
+  };
+  for (const Record& r : merged)
+    if (r.type == 'a')
+      for (uint16_t v : r.a) nameRecordStart[v] = first(r);
+  // Sort key: (position, 0 for the others, 1 for values).
+  std::vector<std::pair<std::pair<uint16_t, int>, size_t>> keys;
+  for (size_t i = 0; i < merged.size(); ++i) {
+    uint16_t at = first(merged[i]);
+    if (merged[i].type == 'v')
+      for (uint16_t v : merged[i].a) {
+        auto name = nameRecordStart.find(static_cast<uint16_t>(v - 1));
+        if (name != nameRecordStart.end() && name->second > at) at = name->second;
+      }
+    keys.push_back({{at, merged[i].type == 'v' ? 1 : 0}, i});
+  }
+  std::stable_sort(keys.begin(), keys.end(),
+                   [](const auto& x, const auto& y) { return x.first < y.first; });
+  std::vector<Record> out;
+  for (const auto& k : keys) out.push_back(merged[k.second]);
+  return out;
+}
+
+// A random order from the seed: element records keep their relative order,
+// every other record lands anywhere, a value after its attribute names.
+inline std::vector<Record> shuffled(const std::vector<Record>& in, unsigned seed) {
+  std::mt19937 rng(seed);
+  std::vector<Record> out;
+  for (const Record& r : in)
+    if (r.type == 'e') out.push_back(r);
+  for (const Record& r : in) {
+    if (r.type != 'a' && r.type != 't') continue;
+    out.insert(out.begin() + static_cast<long>(rng() % (out.size() + 1)), r);
+  }
+  for (const Record& r : in) {
+    if (r.type != 'v') continue;
+    size_t earliest = 0;  // just after the last of its names
+    for (size_t i = 0; i < out.size(); ++i)
+      if (out[i].type == 'a')
+        for (uint16_t name : out[i].a)
+          for (uint16_t v : r.a)
+            if (name + 1 == v) earliest = i + 1;
+    out.insert(out.begin() + static_cast<long>(earliest + rng() % (out.size() - earliest + 1)), r);
+  }
+  return out;
+}
 
 inline bool writeFile(const std::string& path, const std::vector<unsigned char>& bytes) {
   FILE* f = std::fopen(path.c_str(), "wb");

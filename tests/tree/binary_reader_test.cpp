@@ -283,12 +283,25 @@ INSTANTIATE_TEST_SUITE_P(
                       Header(), true},
         MalformedCase{"value before its name", {kRoot, {"v", 'v', {3}, {}}, {"a", 'a', {2}, {1}}, kAfter},
                       Header(), true},
-        MalformedCase{"text of undefined element", {kRoot, {"t", 't', {3}, {2}}, kAfter}, Header(), true},
-        MalformedCase{"text of pending element",
-                      {kRoot, {"X", 'e', {3}, {2}}, {"t", 't', {4}, {2}}, {"Y", 'e', {2}, {1}}, kAfter}, Header(),
-                      true},
-        MalformedCase{"attribute of undefined element", {kRoot, {"a", 'a', {3}, {2}}, kAfter}, Header(), true},
+        // An element that owns an attribute or a text but never comes is not
+        // left out quietly: the whole file is refused.
+        MalformedCase{"text of element never defined", {kRoot, {"t", 't', {3}, {2}}, kAfter}, Header(), false},
+        MalformedCase{"attribute of element never defined", {kRoot, {"a", 'a', {3}, {2}}, {"v", 'v', {4}, {}}, kAfter},
+                      Header(), false},
+        MalformedCase{"owner id reused as attribute name",
+                      {kRoot, {"t", 't', {3}, {2}}, {"n", 'a', {2}, {1}}, kAfter}, Header(), false},
         MalformedCase{"attribute owner 0", {kRoot, {"a", 'a', {3}, {0}}, kAfter}, Header(), true},
+        MalformedCase{"attribute owner beyond E", {kRoot, {"a", 'a', {3}, {50}}, kAfter}, withEntries(10), true},
+        MalformedCase{"text owner beyond E", {kRoot, {"t", 't', {3}, {60000}}, kAfter}, withEntries(10), true},
+        MalformedCase{"attribute owned by itself", {kRoot, {"a", 'a', {3}, {3}}, kAfter}, Header(), true},
+        MalformedCase{"attribute owner after it",
+                      {kRoot, {"a", 'a', {3}, {4}}, {"X", 'e', {4}, {1}}, kAfter}, Header(), true},
+        MalformedCase{"text owner is an attribute",
+                      {kRoot, {"n", 'a', {2}, {1}}, {"v", 'v', {3}, {}}, {"t", 't', {4}, {2}}, kAfter}, Header(), true},
+        MalformedCase{"element redefines an owner made for its attribute",
+                      {kRoot, {"n", 'a', {3}, {2}}, {"v", 'v', {4}, {}}, {"X", 'e', {2}, {1}}, {"Y", 'e', {2}, {1}},
+                       kAfter},
+                      Header(), true},
         MalformedCase{"count above M", {kRoot, {"X", 'e', {2, 3}, {1, 1}}, kAfter}, withMaxCount(1), true},
         MalformedCase{"string longer than S", {kRoot, {"Xlongerthan", 'e', {2}, {1}}, kAfter}, withStrings(5), true},
         MalformedCase{"strings overflow S", {kRoot, {"Xy", 'e', {2}, {1}}, kAfter}, withStrings(7), true},
@@ -301,6 +314,30 @@ INSTANTIATE_TEST_SUITE_P(
         if (!isalnum(static_cast<unsigned char>(ch))) ch = '_';
       return n;
     });
+
+TEST(BinaryReaderParse, OwnerDefinedAfterItsAttributesTextAndChildren) {
+  // Element 2 is named as owner and parent before its own record; the record
+  // fills the node in and links it, keeping what arrived before.
+  std::vector<Record> recs = {kRoot,
+                              {"k", 'a', {3}, {2}},
+                              {"val", 'v', {4}, {}},
+                              {"hello", 't', {5}, {2}},
+                              {"Y", 'e', {6}, {2}},
+                              {"X", 'e', {2}, {1}}};
+  Parsed p = parse(testbin::file(recs));
+  ASSERT_NE(p.root, nullptr);
+  EXPECT_TRUE(p.complete);
+  auto kids = children(*p.root);
+  ASSERT_EQ(kids.size(), 1u);
+  const BinaryReaderNode& x = *kids[0];
+  EXPECT_EQ(x.getName(), "X");
+  EXPECT_EQ(x.getSequenceNumber(), 2);
+  EXPECT_EQ(x.getParentNumber(), 1);
+  EXPECT_EQ(attr(x, "k"), "val");
+  EXPECT_EQ(x.getValue(), "hello");
+  ASSERT_EQ(children(x).size(), 1u);
+  EXPECT_EQ(children(x)[0]->getName(), "Y");
+}
 
 TEST(BinaryReaderParse, PendingParentNeverDefinedIsDropped) {
   std::vector<Record> recs = {kRoot, {"Orphan", 'e', {3}, {2}}, {"Kept", 'e', {4}, {1}}};
@@ -328,6 +365,111 @@ TEST(BinaryReaderParse, EveryTruncationYieldsAPrefixOfTheTree) {
     EXPECT_FALSE(*p.root == *whole.root) << len << " of " << full.size();
   }
   EXPECT_EQ(lastChildren, 3u);
+}
+
+namespace {
+
+// Strings shared by elements whose records come at different places: "class"
+// first occurs on the first Card but also belongs to a Slot and to Note, the
+// text "on" first occurs in a Slot and also belongs to Note.
+Element orderDocument() {
+  return Element{
+      "Root",
+      {{"class", "IpDomain"}, {"instanceName", "base"}},
+      "",
+      {Element{"Card",
+               {{"class", "Osc"}, {"instanceName", "osc0"}},
+               "",
+               {Element{"Slot", {{"id", "1"}}, "on", {}}, Element{"Slot", {{"class", "Osc"}, {"id", "2"}}, "", {}}}},
+       Element{"Card", {{"class", "Pll"}}, "", {Element{"Slot", {{"hidden", "true"}, {"id", "1"}}, "off", {}}}},
+       Element{"Note", {{"class", "Osc"}}, "on", {}}, Element{"Empty", {}, "", {}}}};
+}
+
+// Equal trees, sequence and parent numbers included.
+void expectSameTree(const BinaryReaderNode& a, const BinaryReaderNode& b) {
+  EXPECT_TRUE(a == b);
+  std::vector<std::pair<const BinaryReaderNode*, const BinaryReaderNode*>> work{{&a, &b}};
+  while (!work.empty()) {
+    auto [x, y] = work.back();
+    work.pop_back();
+    EXPECT_EQ(x->getSequenceNumber(), y->getSequenceNumber()) << x->getName();
+    EXPECT_EQ(x->getParentNumber(), y->getParentNumber()) << x->getName();
+    auto cx = children(*x), cy = children(*y);
+    ASSERT_EQ(cx.size(), cy.size()) << x->getName();
+    for (size_t i = 0; i < cx.size(); ++i) work.emplace_back(cx[i], cy[i]);
+  }
+}
+
+// Occurrences of attribute names and texts whose element's record comes
+// later in the file.
+unsigned ownersNamedBeforeTheirRecord(const std::vector<Record>& recs) {
+  std::vector<bool> defined(65536, false);
+  unsigned early = 0;
+  for (const Record& r : recs) {
+    for (size_t i = 0; i < r.a.size(); ++i) {
+      if (r.type == 'e') defined[r.a[i]] = true;
+      if ((r.type == 'a' || r.type == 't') && !defined[r.b[i]]) ++early;
+    }
+  }
+  return early;
+}
+
+}  // namespace
+
+// The same document in every record order the format allows reads to the
+// same tree.
+TEST(BinaryReaderParse, RecordOrderDoesNotChangeTheTree) {
+  const std::vector<Record> documentOrder = testbin::records(orderDocument());
+  Parsed reference = parse(testbin::file(documentOrder));
+  ASSERT_NE(reference.root, nullptr);
+  ASSERT_TRUE(reference.complete);
+  const std::vector<Record> shared = testbin::atFirstOccurrence(documentOrder);
+  struct Order {
+    std::string what;
+    std::vector<Record> records;
+    bool forward;  // some attribute or text comes before its element
+  };
+  std::vector<Order> orders = {
+      {"shared strings at their first occurrence", shared, true},
+      {"texts, names, values, then elements", testbin::groupedByType(shared, "tave"), true},
+      {"elements, names, values, then texts", testbin::groupedByType(shared, "eavt"), false},
+      {"one record per occurrence, grouped by type", testbin::groupedByType(documentOrder, "atve"), true},
+  };
+  for (unsigned seed = 1; seed <= 40; ++seed)
+    orders.push_back({"shuffled " + std::to_string(seed), testbin::shuffled(shared, seed), false});
+  for (const Order& o : orders) {
+    SCOPED_TRACE(o.what);
+    if (o.forward) {
+      EXPECT_GT(ownersNamedBeforeTheirRecord(o.records), 0u);
+    }
+    Parsed p = parse(testbin::file(o.records));
+    ASSERT_NE(p.root, nullptr);
+    EXPECT_TRUE(p.complete);
+    expectSameTree(*p.root, *reference.root);
+  }
+}
+
+// Cut anywhere, a file whose attributes come before their elements yields
+// no tree or a tree of fully defined elements, never a node made for a
+// reference and left unnamed.
+TEST(BinaryReaderParse, TruncatedSharedOrderLinksOnlyDefinedElements) {
+  const auto full =
+      testbin::file(testbin::groupedByType(testbin::atFirstOccurrence(testbin::records(orderDocument())), "tave"));
+  for (size_t len = 41; len < full.size(); ++len) {
+    std::vector<unsigned char> cut(full.begin(), full.begin() + len);
+    testbin::fixChecksum(cut);
+    Parsed p = parse(cut);
+    EXPECT_FALSE(p.complete) << len;
+    if (p.root == nullptr) continue;
+    std::vector<const BinaryReaderNode*> work{p.root.get()};
+    while (!work.empty()) {
+      const BinaryReaderNode* n = work.back();
+      work.pop_back();
+      EXPECT_FALSE(n->getName().empty()) << len;
+      EXPECT_GT(n->getSequenceNumber(), 0) << len;
+      for (const BinaryReaderNode* c : n->getChildren()) work.push_back(c);
+    }
+  }
 }
 
 TEST(BinaryReaderParse, TrailingBytesMarkTheFileIncomplete) {

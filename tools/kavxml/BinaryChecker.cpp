@@ -58,7 +58,9 @@ bool BinaryChecker::check(const std::vector<unsigned char>& file, std::string& e
 
   std::vector<Entry> kind(entries, Entry::Unused);
   std::vector<bool> hasText(entries, false);
-  std::vector<bool> referencedAsParent(entries, false);
+  // Named as the parent of an element or the owner of an attribute name or
+  // text; its own record may come later in the file.
+  std::vector<bool> referencedAsElement(entries, false);
   unsigned long strings = 0;
   unsigned largest = 0;
   std::size_t pos = kHeaderSize;
@@ -124,17 +126,18 @@ bool BinaryChecker::check(const std::vector<unsigned char>& file, std::string& e
                     (id == 1 ? " (the root has none)" : " (must be between 1 and the element's id)");
             return false;
           }
-          if (owner != 0) referencedAsParent[owner] = true;
+          if (owner != 0) referencedAsElement[owner] = true;
           kind[id] = Entry::Element;
           ++m_stats.elements;
           break;
         case kAttributeName:
         case kText:
-          if (owner == 0 || owner >= id || kind[owner] != Entry::Element) {
+          if (owner == 0 || owner >= id || (kind[owner] != Entry::Element && kind[owner] != Entry::Unused)) {
             error = at(ownerAt) + (type == kText ? "text " : "attribute name ") + std::to_string(id) +
-                    " belongs to " + std::to_string(owner) + ", which is not an element defined before it";
+                    " belongs to " + std::to_string(owner) + ", which is not an element numbered before it";
             return false;
           }
+          referencedAsElement[owner] = true;
           if (type == kText) {
             if (hasText[owner]) {
               error = at(idAt) + "element " + std::to_string(owner) + " has a second text";
@@ -161,13 +164,13 @@ bool BinaryChecker::check(const std::vector<unsigned char>& file, std::string& e
     ++m_stats.records;
   }
   for (unsigned id = 1; id < entries; ++id) {
+    if (referencedAsElement[id] && kind[id] != Entry::Element) {
+      error = at(kEntryCountOffset) + "entry " + std::to_string(id) + " is a parent or owner but not an element";
+      return false;
+    }
     if (kind[id] == Entry::Unused) {
       error = at(kEntryCountOffset) + "id " + std::to_string(id) + " below E=" + std::to_string(entries) +
               " is never used";
-      return false;
-    }
-    if (referencedAsParent[id] && kind[id] != Entry::Element) {
-      error = at(kEntryCountOffset) + "entry " + std::to_string(id) + " is a parent but not an element";
       return false;
     }
     if (kind[id] == Entry::AttributeName && (id + 1 >= entries || kind[id + 1] != Entry::AttributeValue)) {
