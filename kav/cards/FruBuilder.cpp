@@ -11,6 +11,7 @@
 #include "kav/runtime/IFOSGuard.h"
 #include "kav/runtime/KavTrace.h"
 #include "kav/runtime/SoftDogInt.h"
+#include "kav/runtime/TimeScale.h"
 #include "kav/runtime/TimedExecutor.h"
 #include "kav/tree/AttributeInfo.h"
 #include "kav/tree/AttributeReader.h"
@@ -361,7 +362,7 @@ void FruBuilder::handlePlugEvent(const PlugEvent& event) {
   if (wanted.empty() || event.isUnplugEvent()) {
     requestAsynchFruChange(wanted, 0);
   } else {
-    m_pendingJobId = requestAsynchFruChange(wanted, kBuildDelayMs);
+    m_pendingJobId = requestAsynchFruChange(wanted, TimeScale::delayMs(kBuildDelayMs));
   }
   m_currentPattern = pattern;
 }
@@ -372,8 +373,11 @@ unsigned int FruBuilder::requestAsynchFruChange(const ObjectSet_t& objects, unsi
     KAV_TRACE(KAVE, "FruBuilder: no job for slot 0x%08X", getSlotId());
     return 0;
   }
+  // Written before the job can run: its time is when the delay starts.
+  KAV_TRACE(KAVT, "FruBuilder: slot 0x%08X build in %u ms", getSlotId(), delayMs);
   unsigned int id = TimedExecutor::getInstance()->insertJob(job, delayMs, 0, kBuildAbendMs);
   KAV_TRACE(KAVT, " %08x", id);
+  KAV_TRACE(KAVT, "FruBuilder: slot 0x%08X build job %u", getSlotId(), id);
   return id;
 }
 

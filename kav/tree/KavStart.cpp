@@ -16,6 +16,7 @@
 #include "kav/runtime/GarbageCollector.h"
 #include "kav/runtime/IFOSRcLocalEvent.h"
 #include "kav/runtime/KavTrace.h"
+#include "kav/runtime/TimeScale.h"
 #include "kav/runtime/TimedExecutor.h"
 #include "kav/runtime/TimeoutService.h"
 #include "kav/tree/BinaryReaderFactory.h"
@@ -34,9 +35,9 @@
 namespace {
 
 const unsigned int kBaseDomainSlotId = 0x10000;
-const int kInitialConfigWaitMs = 60000;
-const long kPauseAfterCompleteMs = 2000;
-const long kPauseAfterForcedMs = 10000;
+const unsigned int kInitialConfigWaitMs = 60000;
+const unsigned int kPauseAfterCompleteMs = 2000;
+const unsigned int kPauseAfterForcedMs = 10000;
 const char* const kRootMainType = "IpDomainRoot";
 const char* const kSlotIdConverterTable = "LogSlotIdConverterEntry_IpDomain";
 
@@ -82,10 +83,12 @@ KavPtr<ConfigCompleteIp> findConfigComplete() {
   return collectClasstypeInTree<ConfigCompleteIp>(true).getSingleton(false);
 }
 
-// A wait on a fresh event that nobody posts.
-void pause(long ms) {
+// A wait on a fresh event that nobody posts, at the process's time scale.
+void pause(unsigned int nominalMs) {
+  const unsigned int ms = TimeScale::delayMs(nominalMs);
+  KAV_TRACE(KAVT, "kav::finish_initial_config pause %u ms", ms);
   IFOSRcLocalEvent event(IFOS_EVENT_RESET);
-  event.waitEvent(ms);
+  event.waitEvent(static_cast<long>(ms));
 }
 
 void collectSlots(kav::SlotStatus_t wanted, std::set<unsigned int>& slots) {
@@ -231,7 +234,9 @@ int finish_initial_config() {
     return static_cast<int>(rc.getRc());
   }
   complete->initialCardPlugDone();
-  rc = ConfigCompleteBase::waitConfigComplete(kInitialConfigWaitMs);
+  const unsigned int waitMs = TimeScale::delayMs(kInitialConfigWaitMs);
+  KAV_TRACE(KAVT, "kav::finish_initial_config wait %u ms", waitMs);
+  rc = ConfigCompleteBase::waitConfigComplete(static_cast<int>(waitMs));
   if (!ConfigCompleteBase::isConfigComplete()) {
     KAV_TRACE(KAVE, "kav::finish_initial_config configuration not complete, forcing rc=0x%08X", rc.getRc());
     complete->dump();

@@ -48,6 +48,17 @@ TRACE_RAVO_API void trace_ravo_dump_all(int fd, unsigned int last);
 /* Empties every buffer (tests). */
 TRACE_RAVO_API void trace_ravo_clear_all(void);
 
+/* An observer sees every record written while it is installed, however busy
+ * the buffers: it is called on the writing thread, after the record is
+ * stored, with the buffer's name and the record as trace_ravo_decode gives
+ * it. It must not write records itself. For tests and tools; the platform's
+ * own trace library has no such call. */
+typedef void (*trace_ravo_observer_t)(void* ctx, const char* buffer, const char* text);
+
+/* Installs the observer (null removes it). Returns only after a call of the
+ * observer it replaces has ended, so that its context may then go. */
+TRACE_RAVO_API void trace_ravo_set_observer(trace_ravo_observer_t observer, void* ctx);
+
 #ifdef __cplusplus
 }
 #endif

@@ -2,6 +2,7 @@
 #include "trace_ravo.h"
 #include "perc_abend.h"
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -48,6 +49,12 @@ namespace {
 std::mutex& g_registryLock = *new std::mutex;
 trace_ravo_buffer* const g_buffers = new trace_ravo_buffer[kMaxBuffers];
 unsigned g_bufferCount = 0;
+
+// The observer: checked without the lock on every write, called under it.
+std::atomic<bool> g_observed{false};
+std::mutex& g_observerLock = *new std::mutex;
+trace_ravo_observer_t g_observer = nullptr;
+void* g_observerCtx = nullptr;
 
 bool mirrorToStderr() {
   static const bool mirror = [] {
@@ -220,18 +227,29 @@ void trace_ravo_write_all(trace_ravo_desc_t desc, const char* fmt, unsigned int 
     ++b.records;
   }
 
-  if (mirrorToStderr()) {
-    std::string text = std::string(desc->name) + " " +
-                       recordText(h, [&] {
-                         static thread_local unsigned char body[TRACE_RAVO_MAX_ARGS * 4 + TRACE_RAVO_MAX_STRING];
-                         if (nargs != 0) std::memcpy(body, args, nargs * sizeof(uint32_t));
-                         if (slen != 0) std::memcpy(body + nargs * sizeof(uint32_t), str, slen);
-                         return body;
-                       }()) +
-                       "\n";
-    ssize_t ignored = ::write(2, text.data(), text.size());
+  const bool mirror = mirrorToStderr();
+  const bool observed = g_observed.load(std::memory_order_acquire);
+  if (!mirror && !observed) return;
+  unsigned char body[TRACE_RAVO_MAX_ARGS * 4 + TRACE_RAVO_MAX_STRING];
+  if (nargs != 0) std::memcpy(body, args, nargs * sizeof(uint32_t));
+  if (slen != 0) std::memcpy(body + nargs * sizeof(uint32_t), str, slen);
+  const std::string text = recordText(h, body);
+  if (mirror) {
+    const std::string line = std::string(desc->name) + " " + text + "\n";
+    ssize_t ignored = ::write(2, line.data(), line.size());
     (void)ignored;
   }
+  if (observed) {
+    std::lock_guard<std::mutex> g(g_observerLock);
+    if (g_observer != nullptr) g_observer(g_observerCtx, desc->name, text.c_str());
+  }
+}
+
+void trace_ravo_set_observer(trace_ravo_observer_t observer, void* ctx) {
+  std::lock_guard<std::mutex> g(g_observerLock);
+  g_observer = observer;
+  g_observerCtx = ctx;
+  g_observed.store(observer != nullptr, std::memory_order_release);
 }
 
 size_t trace_ravo_decode(trace_ravo_desc_t desc, void (*line)(void* ctx, const char* text), void* ctx) {

@@ -3,19 +3,24 @@
 #ifndef TESTS_E2E_E2ESUPPORT_H
 #define TESTS_E2E_E2ESUPPORT_H
 
+#include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
+#include "kav/runtime/TimeScale.h"
 #include "kav/tree/KavStart.h"
 #include "kav/tree/TreeListing.h"
+#include "tests/support/TraceRecorder.h"
 
 namespace e2e {
 
@@ -97,6 +102,100 @@ bool waitFor(F condition, int limitMs = 20000) {
 }
 
 inline unsigned int code(int rc) { return static_cast<unsigned int>(rc) & 0x7FFFFFFFu; }
+
+// ---- delays, checked on the timestamps of the library's trace records ----
+//
+// The tests run at the time scale the test environment sets (QUIB_TIME_SCALE,
+// tests/CMakeLists.txt); a delay of the design is expected at that scale.
+
+inline unsigned int scaled(unsigned int ms) { return TimeScale::delayMs(ms); }
+
+// The records the delay checks look at, from the start of the program on.
+inline testsupport::TraceRecorder& traces() {
+  static testsupport::TraceRecorder recorder(
+      {"FruBuilder: slot ", "AsynchFruBuilder::execute ", "kav::finish_initial_config"});
+  return recorder;
+}
+inline const bool kTracesRecorded = (traces(), true);
+
+// Forgets the records so far, so that what is looked for next is new.
+inline void clearTraces() { traces().clear(); }
+
+// The last record of the buffer that begins with `prefix`.
+inline bool lastTrace(const char* buffer, const std::string& prefix, testsupport::TracedRecord& out) {
+  bool found = false;
+  for (testsupport::TracedRecord& r : traces().records())
+    if (r.buffer == buffer && r.text.compare(0, prefix.size(), prefix) == 0) {
+      out = r;
+      found = true;
+    }
+  return found;
+}
+
+// A card build as the trace shows it: a job the slot's FRU builder
+// scheduled, the delay it asked for, when it handed the job over and when
+// the job began (0 while it has not).
+struct BuildTiming {
+  unsigned int job = 0;
+  unsigned int delayMs = 0;
+  uint64_t scheduledUs = 0;
+  uint64_t startedUs = 0;
+  double measuredMs() const { return static_cast<double>(startedUs - scheduledUs) / 1000.0; }
+};
+
+// Every build job of the slot recorded, in the order scheduled. The builder
+// traces the delay before it hands the job over and the job's id after, so a
+// job without delay may begin before its id is traced.
+inline std::vector<BuildTiming> builds(unsigned int slotId) {
+  char slot[40];
+  std::snprintf(slot, sizeof slot, "FruBuilder: slot 0x%08X build ", slotId);
+  const std::string scheduled = std::string(slot) + "in ";
+  const std::string identified = std::string(slot) + "job ";
+  const std::string started("AsynchFruBuilder::execute job=");
+  std::vector<BuildTiming> out;
+  std::vector<std::pair<unsigned int, uint64_t>> starts;
+  for (const testsupport::TracedRecord& r : traces().records()) {
+    BuildTiming b;
+    unsigned int job = 0;
+    if (r.text.compare(0, scheduled.size(), scheduled) == 0 &&
+        std::sscanf(r.text.c_str() + scheduled.size(), "%u ms", &b.delayMs) == 1) {
+      b.scheduledUs = r.us;
+      out.push_back(b);
+    } else if (r.text.compare(0, identified.size(), identified) == 0 &&
+               std::sscanf(r.text.c_str() + identified.size(), "%u", &job) == 1) {
+      if (!out.empty() && out.back().job == 0) out.back().job = job;
+    } else if (r.text.compare(0, started.size(), started) == 0 &&
+               std::sscanf(r.text.c_str() + started.size(), "%u ", &job) == 1) {
+      starts.emplace_back(job, r.us);
+    }
+  }
+  for (BuildTiming& b : out)
+    for (const auto& s : starts)
+      if (b.job != 0 && s.first == b.job) b.startedUs = s.second;
+  return out;
+}
+
+// Waits until the last build job the slot's builder scheduled has begun.
+inline bool waitForBuild(unsigned int slotId, BuildTiming& out, int limitMs = 20000) {
+  return waitFor(
+      [&] {
+        const std::vector<BuildTiming> all = builds(slotId);
+        if (all.empty() || all.back().startedUs == 0) return false;
+        out = all.back();
+        return true;
+      },
+      limitMs);
+}
+
+// Whether a delay measured between two trace records is the delay asked for:
+// not shorter (the library counts whole milliseconds, so up to 1 ms less), and
+// not longer than a generous allowance for a loaded machine.
+inline ::testing::AssertionResult tookAbout(double measuredMs, unsigned int expectedMs) {
+  const double allowanceMs = 1000.0;
+  if (measuredMs >= expectedMs - 1.0 && measuredMs < expectedMs + allowanceMs)
+    return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << "took " << measuredMs << " ms, expected " << expectedMs << " ms";
+}
 
 }  // namespace e2e
 

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -70,6 +72,47 @@ TEST(TraceRavo, BadArgumentsAreRefusedAndNullDescriptorsIgnored) {
   EXPECT_EQ(-1, trace_ravo_init_buffer(nullptr, "X", 8192));
   trace_ravo_write_all(nullptr, "ignored", 1, nullptr, 0, nullptr);
   EXPECT_EQ(0u, trace_ravo_decode(nullptr, nullptr, nullptr));
+}
+
+struct Observed {
+  std::mutex lock;
+  std::vector<std::string> records;  // "<buffer> <text without the time>"
+  static void see(void* ctx, const char* buffer, const char* text) {
+    Observed* o = static_cast<Observed*>(ctx);
+    std::lock_guard<std::mutex> g(o->lock);
+    o->records.push_back(std::string(buffer) + " " + textOf(text));
+  }
+};
+
+TEST(TraceRavo, ObserverSeesEveryRecordTheRingDrops) {
+  trace_ravo_desc_t d = nullptr;
+  ASSERT_EQ(0, trace_ravo_init_buffer(&d, "TST5", 256));
+  Observed seen;
+  trace_ravo_set_observer(&Observed::see, &seen);
+  std::vector<std::thread> threads;
+  for (uint32_t t = 0; t < 4; ++t)
+    threads.emplace_back([d, t] {
+      for (uint32_t i = 0; i < 500; ++i) {
+        const uint32_t v[] = {t, i};
+        trace_ravo_write_all(d, "t=%u i=%u %s", 1, "s", 2, v);
+      }
+    });
+  for (auto& th : threads) th.join();
+  trace_ravo_set_observer(nullptr, nullptr);
+  const uint32_t v[] = {9};
+  trace_ravo_write_all(d, "after=%u", 1, nullptr, 1, v);
+
+  ASSERT_LT(decode(d).size(), 100u) << "the ring keeps only the newest";
+  std::lock_guard<std::mutex> g(seen.lock);
+  ASSERT_EQ(2000u, seen.records.size()) << "every record once, none after the removal";
+  // Each writer's records in the order written.
+  std::vector<uint32_t> next(4, 0);
+  for (const std::string& r : seen.records) {
+    unsigned t = 0, i = 0;
+    ASSERT_EQ(2, std::sscanf(r.c_str(), "TST5 t=%u i=%u s", &t, &i)) << r;
+    ASSERT_LT(t, 4u);
+    EXPECT_EQ(next[t]++, i) << r;
+  }
 }
 
 TEST(TraceRavoDeathTest, PercAbendPrintsReasonAndTraceThenAborts) {

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "kav/hwaccess/DioSignalListing.h"
+#include "kav/runtime/TimeScale.h"
 #include "kav/tree/KavStart.h"
 #include "kav/tree/TreeListing.h"
 
@@ -41,13 +42,19 @@ void usage(FILE* out) {
                "  --config DIR      directory of the compiled configuration\n"
                "                    (default %s; sets FACADEXMLPATH,\n"
                "                    FACADEFILELIST is FileList.bin)\n"
+               "  --time-scale F    run the library's delays at F times their length,\n"
+               "                    0 < F <= 1 (sets QUIB_TIME_SCALE; default: that\n"
+               "                    variable, else 1, real time)\n"
                "  --no-progress     do not print progress dots during the long waits\n"
                "  --help            this text\n"
                "\n"
                "Waits: start builds the base domain 2 s after plugging it; each card is\n"
                "built 2 s after it was announced; finishing the initial configuration\n"
                "waits for the announced cards (up to 60 s, then completion is forced) and\n"
-               "pauses 2 s (10 s when forced). Exit status 0 when every step succeeded.\n",
+               "pauses 2 s (10 s when forced). A time scale shortens them all alike\n"
+               "(0.1: builds after 200 ms, up to 6 s for the cards, pauses of 200 ms or\n"
+               "1 s); watchdog and device time-outs stay as they are. Exit status 0\n"
+               "when every step succeeded.\n",
                QUIBSIM_CONFIG_DIR);
 }
 
@@ -209,6 +216,14 @@ int main(int argc, char** argv) {
       domain = static_cast<unsigned int>(value);
     } else if (std::strcmp(arg, "--config") == 0 && hasValue) {
       configDir = argv[++i];
+    } else if (std::strcmp(arg, "--time-scale") == 0 && hasValue) {
+      unsigned int factor = 0;
+      if (!TimeScale::parse(argv[++i], factor)) {
+        std::fprintf(stderr, "quibsim: the time scale must be a number greater than 0 and at most 1\n");
+        return 2;
+      }
+      // The library reads it at its first delay; a restart below keeps it.
+      setenv(TimeScale::kVariable, argv[i], 1);
     } else if (std::strcmp(arg, "--no-progress") == 0) {
       progress = false;
     } else {
@@ -227,6 +242,13 @@ int main(int argc, char** argv) {
   const char* machine = std::getenv("RAVO_SIM_MACHINE");
   if (machine == nullptr || *machine == '\0') setenv("RAVO_SIM_MACHINE", QUIBSIM_MACHINE, 1);
   std::printf("machine: %s\n", std::getenv("RAVO_SIM_MACHINE"));
+  const char* scale = std::getenv(TimeScale::kVariable);
+  unsigned int ignored = 0;
+  if (scale != nullptr && *scale != '\0' && !TimeScale::parse(scale, ignored))
+    std::fprintf(stderr, "quibsim: %s=%s is no number greater than 0 and at most 1: real time\n", TimeScale::kVariable,
+                 scale);
+  std::printf("time scale: %s%s\n", TimeScale::toString(TimeScale::factor()).c_str(),
+              TimeScale::factor() == TimeScale::kRealTime ? " (real time)" : "");
 
   int failures = 0;
   const kav::DomainType_t domainType = static_cast<kav::DomainType_t>(domain);

@@ -1,0 +1,85 @@
+// The simulated service processor at a time scale: the option and the
+// variable shorten its run alike, and a scale that would lengthen or stop
+// the delays is refused.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+namespace {
+
+struct ToolRun {
+  int status = -1;
+  std::string out;
+};
+
+class QuibsimTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const char* build = std::getenv("QUIB_BUILD_DIR");
+    ASSERT_NE(build, nullptr) << "QUIB_BUILD_DIR is not set";
+    m_tool = std::string(build) + "/tools/quibsim/quibsim";
+    ASSERT_EQ(access(m_tool.c_str(), X_OK), 0) << m_tool << " is not built";
+  }
+
+  // Runs the tool with the environment prefix and arguments; stdout and stderr together.
+  ToolRun run(const std::string& environment, const std::string& args) const {
+    ToolRun r;
+    const std::string cmd = "env -u QUIB_TIME_SCALE " + environment + " '" + m_tool + "' --no-progress " + args + " 2>&1";
+    FILE* p = popen(cmd.c_str(), "r");
+    if (p == nullptr) return r;
+    char buf[4096];
+    std::size_t n;
+    while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
+    const int st = pclose(p);
+    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+    return r;
+  }
+
+  static bool contains(const ToolRun& r, const std::string& text) { return r.out.find(text) != std::string::npos; }
+
+  std::string m_tool;
+};
+
+TEST_F(QuibsimTest, OptionAndVariableSetTheScaleOfTheWholeRun) {
+  struct Case {
+    const char* environment;
+    const char* args;
+    const char* scale;
+  };
+  const Case cases[] = {
+      {"", "--time-scale 0.1", "time scale: 0.1\n"},
+      {"QUIB_TIME_SCALE=0.05", "", "time scale: 0.05\n"},
+      // The option wins over the variable.
+      {"QUIB_TIME_SCALE=0.5", "--time-scale .02", "time scale: 0.02\n"},
+  };
+  for (const Case& c : cases) {
+    const ToolRun r = run(c.environment, c.args);
+    EXPECT_EQ(0, r.status) << r.out;
+    EXPECT_TRUE(contains(r, c.scale)) << r.out;
+    EXPECT_TRUE(contains(r, "kav::finish_initial_config rc=0x00000000")) << r.out;
+    EXPECT_TRUE(contains(r, "configuration state: complete=yes minimum complete=yes")) << r.out;
+    EXPECT_TRUE(contains(r, "functional card slots: 0x10 0x11")) << r.out;
+  }
+}
+
+TEST_F(QuibsimTest, RefusesAScaleOutsideZeroToOne) {
+  for (const char* value : {"0", "2", "-1", "fast"}) {
+    const ToolRun r = run("", std::string("--time-scale ") + value);
+    EXPECT_EQ(2, r.status) << value << ": " << r.out;
+    EXPECT_TRUE(contains(r, "the time scale must be a number greater than 0 and at most 1")) << r.out;
+  }
+}
+
+TEST_F(QuibsimTest, ABadVariableIsReportedAndTheRunIsAtRealTime) {
+  // --card0/--card1 absent: nothing to build but the base domain.
+  const ToolRun r = run("QUIB_TIME_SCALE=10", "--card0 absent --card1 absent");
+  EXPECT_EQ(0, r.status) << r.out;
+  EXPECT_TRUE(contains(r, "quibsim: QUIB_TIME_SCALE=10 is no number greater than 0 and at most 1: real time")) << r.out;
+  EXPECT_TRUE(contains(r, "time scale: 1 (real time)\n")) << r.out;
+}
+
+}  // namespace
