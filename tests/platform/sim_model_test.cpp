@@ -119,6 +119,10 @@ const char* const kMachine = R"(<machine name="model-test">
         <input name="in2" oscillator="osc-b"/>
         <input name="reset" wire="/dev/gpio/L00C0E09:5"/>
       </device>
+      <!-- Held in reset while the first chip's alert is low. -->
+      <device port="1" address="0x41" model="test-switch">
+        <input name="reset" wire="/dev/iic/L00C0E05P01:0x40:alert" invert="yes"/>
+      </device>
       <device port="0" address="0x50" size="16">
         <register name="id" offset="0" reset="0xA5" readonly="0xFF"/>
         <register name="mode" offset="1" reset="0x80" reserved="0x0C"/>
@@ -472,7 +476,22 @@ TEST_F(SimModel, InputsFollowTheirWiresAndTheControlInterface) {
   EXPECT_FALSE(ravosim::driveDeviceInput(kPort, 0x40, "in1", true));
   EXPECT_FALSE(ravosim::driveDeviceInput(kPort, 0x40, "strobe", true));
   EXPECT_FALSE(ravosim::readDeviceOutput(kPort, 0x40, "alarm", level));
-  EXPECT_FALSE(ravosim::forceDeviceOutput(kPort, 0x41, "alert", true));
+  EXPECT_FALSE(ravosim::forceDeviceOutput(kPort, 0x42, "alert", true));
+}
+
+// One chip's output drives another chip's input.
+TEST_F(SimModel, DeviceOutputDrivesAnotherDevicesInput) {
+  const uint8_t select2 = 0x01;
+  ASSERT_EQ(ravo_siic_write(m_i2c, 0x41, 0, &select2, 1), 1);
+  bool reset = true;
+  ASSERT_TRUE(ravosim::readDeviceInput(kPort, 0x41, "reset", reset));
+  EXPECT_FALSE(reset);
+  ASSERT_TRUE(ravosim::failOscillator("osc-a"));  // first chip's alert goes low
+  ASSERT_TRUE(ravosim::readDeviceInput(kPort, 0x41, "reset", reset));
+  EXPECT_TRUE(reset);
+  uint8_t control = 0;
+  ASSERT_EQ(ravo_siic_read(m_i2c, 0x41, 0, &control, 1), 1);
+  EXPECT_EQ(control, 0x80);
 }
 
 // A removed device leaves its lines at their unpowered levels.
