@@ -79,9 +79,11 @@ void loadMachine() {
 
 using benchsupport::reportPercentiles;
 
-// One interrupt per iteration: arm pin 0 for high, drive it high, the
-// interrupt thread returns from the wait and stamps the time.
-void BM_DioInterruptLatency(benchmark::State& state) {
+// One interrupt per iteration: `quiet` takes the line to its idle level,
+// the pin of `mask` is armed for `polarity`, `trigger` makes the line
+// active; the interrupt thread returns from the wait and stamps the time.
+template <class Quiet, class Trigger>
+void interruptLatency(benchmark::State& state, uint32_t mask, uint32_t polarity, Quiet quiet, Trigger trigger) {
   loadMachine();
   std::string msg;
   EdalHandle* h = nullptr;
@@ -89,15 +91,15 @@ void BM_DioInterruptLatency(benchmark::State& state) {
     state.SkipWithError(msg.c_str());
     return;
   }
-  edalDioSetMode(h, 0x80000000u, edalDio::DIO_MODE_INPUT, msg);
+  edalDioSetMode(h, mask, edalDio::DIO_MODE_INPUT, msg);
   benchsupport::RawInterruptWaiter waiter;
   std::vector<double> us;
   uint64_t seen = 0;
   for (auto _ : state) {
-    ravosim::setInputLevel(kGpio, 0, false);
-    edalDioEnableInterrupt(h, 0x80000000u, 0x80000000u, 0x93000000u, msg);
+    quiet();
+    edalDioEnableInterrupt(h, mask, polarity, 0x93000000u, msg);
     const Clock::time_point t0 = Clock::now();
-    ravosim::setInputLevel(kGpio, 0, true);
+    trigger();
     while (waiter.fired() == seen) {
     }
     ++seen;
@@ -107,43 +109,25 @@ void BM_DioInterruptLatency(benchmark::State& state) {
     us.push_back(d);
     state.SetIterationTime(d / 1e6);
   }
+  quiet();
   edalDioClose(h, msg);
   reportPercentiles(state, us);
 }
+
+// Pin 0 driven high by the machine.
+void BM_DioInterruptLatency(benchmark::State& state) {
+  interruptLatency(
+      state, 0x80000000u, 0x80000000u, [] { ravosim::setInputLevel(kGpio, 0, false); },
+      [] { ravosim::setInputLevel(kGpio, 0, true); });
+}
 BENCHMARK(BM_DioInterruptLatency)->UseManualTime()->Iterations(2000)->Unit(benchmark::kMicrosecond);
 
-// One interrupt per iteration from a device output: the oscillator runs
-// again (alert high), pin 1 is armed for low, the oscillator fails, the
-// chip pulls its alert low and the pin's request completes.
+// From a device output: the oscillator fails, the chip pulls its alert low
+// and pin 1, wired to the alert and armed for low, fires.
 void BM_DeviceOutputInterruptLatency(benchmark::State& state) {
-  loadMachine();
-  std::string msg;
-  EdalHandle* h = nullptr;
-  if (edalDioOpen(EdalInfo(0, 0, 8), h, msg) != 0) {
-    state.SkipWithError(msg.c_str());
-    return;
-  }
-  edalDioSetMode(h, 0x40000000u, edalDio::DIO_MODE_INPUT, msg);
-  benchsupport::RawInterruptWaiter waiter;
-  std::vector<double> us;
-  uint64_t seen = 0;
-  for (auto _ : state) {
-    ravosim::restoreOscillator("bench-osc");
-    edalDioEnableInterrupt(h, 0x40000000u, 0, 0x93000001u, msg);
-    const Clock::time_point t0 = Clock::now();
-    ravosim::failOscillator("bench-osc");
-    while (waiter.fired() == seen) {
-    }
-    ++seen;
-    const double d = std::chrono::duration<double, std::micro>(
-                         Clock::time_point(Clock::duration(waiter.stamp().load(std::memory_order_relaxed))) - t0)
-                         .count();
-    us.push_back(d);
-    state.SetIterationTime(d / 1e6);
-  }
-  ravosim::restoreOscillator("bench-osc");
-  edalDioClose(h, msg);
-  reportPercentiles(state, us);
+  interruptLatency(
+      state, 0x40000000u, 0, [] { ravosim::restoreOscillator("bench-osc"); },
+      [] { ravosim::failOscillator("bench-osc"); });
 }
 BENCHMARK(BM_DeviceOutputInterruptLatency)->UseManualTime()->Iterations(2000)->Unit(benchmark::kMicrosecond);
 
