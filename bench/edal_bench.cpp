@@ -2,8 +2,11 @@
 // - interrupt latency, from the machine driving a pin to
 //   edalDioWaitForInterrupt returning in the interrupt thread, p50 and p99,
 //   next to a raw eventfd wake-up between two threads;
+// - the same from a device output: an oscillator fails, the chip model
+//   pulls its alert line low, the pin wired to it raises the interrupt;
 // - an I2C register write and read: CPU time per transfer and the bus time
-//   the transfer would take on the wire at the configured speed.
+//   the transfer would take on the wire at the configured speed, on a
+//   register file and on a chip model with a write behaviour and an output.
 #include <benchmark/benchmark.h>
 
 #include <sys/eventfd.h>
@@ -19,6 +22,7 @@
 
 #include "kav/hwaccess/edalDio.h"
 #include "kav/hwaccess/edalI2c.h"
+#include "platform/sim/SimDeviceModel.h"
 #include "ravo_sim_control.h"
 #include "bench/BenchSupport.h"
 
@@ -26,11 +30,41 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+// A chip with one clock input and an active-low alert: low while the clock
+// is lost or while bit 0 of register 0x10 is set (written by the master).
+class BenchAlert : public ravosim::DeviceModel {
+ public:
+  BenchAlert() : DeviceModel("bench-alert", 0x20) {
+    fillWithRegisters();
+    m_clk = addClockInput("clk");
+    addOutput("alert", [this] { return clock(m_clk).running() && !(reg(0x11) & 1); }, true);
+  }
+
+ protected:
+  void onWrite(uint32_t offset, uint32_t) override {
+    if (offset == 0x10) setReg(0x11, reg(0x10) & 1);
+  }
+
+ private:
+  unsigned m_clk = 0;
+};
+
+const bool registered = ravosim::registerDeviceModel(
+    "bench-alert", [](ravosim::ModelArgs&) -> std::unique_ptr<ravosim::DeviceModel> {
+      return std::make_unique<BenchAlert>();
+    });
+
 const char* const kMachine = R"(<machine name="edal-bench">
   <cfam link="0" cascade="0">
-    <gpio number="8"/>
+    <oscillator name="bench-osc" khz="25000"/>
+    <gpio number="8">
+      <pin n="1" wire="/dev/iic/L00C0E05P01:0x60:alert"/>
+    </gpio>
     <i2c number="5" ports="2">
       <device port="1" address="0xA0" size="256"/>
+      <device port="1" address="0x60" model="bench-alert">
+        <input name="clk" oscillator="bench-osc"/>
+      </device>
     </i2c>
   </cfam>
 </machine>)";
@@ -38,13 +72,18 @@ const char* const kMachine = R"(<machine name="edal-bench">
 const char* const kGpio = "/dev/gpio/L00C0E08";
 const char* const kPort = "/dev/iic/L00C0E05P01";
 
-void loadMachine() { benchsupport::loadMachine(kMachine, "edal-bench"); }
+void loadMachine() {
+  if (!registered) std::abort();
+  benchsupport::loadMachine(kMachine, "edal-bench");
+}
 
 using benchsupport::reportPercentiles;
 
-// One interrupt per iteration: arm pin 0 for high, drive it high, the
-// interrupt thread returns from the wait and stamps the time.
-void BM_DioInterruptLatency(benchmark::State& state) {
+// One interrupt per iteration: `quiet` takes the line to its idle level,
+// the pin of `mask` is armed for `polarity`, `trigger` makes the line
+// active; the interrupt thread returns from the wait and stamps the time.
+template <class Quiet, class Trigger>
+void interruptLatency(benchmark::State& state, uint32_t mask, uint32_t polarity, Quiet quiet, Trigger trigger) {
   loadMachine();
   std::string msg;
   EdalHandle* h = nullptr;
@@ -52,15 +91,15 @@ void BM_DioInterruptLatency(benchmark::State& state) {
     state.SkipWithError(msg.c_str());
     return;
   }
-  edalDioSetMode(h, 0x80000000u, edalDio::DIO_MODE_INPUT, msg);
+  edalDioSetMode(h, mask, edalDio::DIO_MODE_INPUT, msg);
   benchsupport::RawInterruptWaiter waiter;
   std::vector<double> us;
   uint64_t seen = 0;
   for (auto _ : state) {
-    ravosim::setInputLevel(kGpio, 0, false);
-    edalDioEnableInterrupt(h, 0x80000000u, 0x80000000u, 0x93000000u, msg);
+    quiet();
+    edalDioEnableInterrupt(h, mask, polarity, 0x93000000u, msg);
     const Clock::time_point t0 = Clock::now();
-    ravosim::setInputLevel(kGpio, 0, true);
+    trigger();
     while (waiter.fired() == seen) {
     }
     ++seen;
@@ -70,10 +109,27 @@ void BM_DioInterruptLatency(benchmark::State& state) {
     us.push_back(d);
     state.SetIterationTime(d / 1e6);
   }
+  quiet();
   edalDioClose(h, msg);
   reportPercentiles(state, us);
 }
+
+// Pin 0 driven high by the machine.
+void BM_DioInterruptLatency(benchmark::State& state) {
+  interruptLatency(
+      state, 0x80000000u, 0x80000000u, [] { ravosim::setInputLevel(kGpio, 0, false); },
+      [] { ravosim::setInputLevel(kGpio, 0, true); });
+}
 BENCHMARK(BM_DioInterruptLatency)->UseManualTime()->Iterations(2000)->Unit(benchmark::kMicrosecond);
+
+// From a device output: the oscillator fails, the chip pulls its alert low
+// and pin 1, wired to the alert and armed for low, fires.
+void BM_DeviceOutputInterruptLatency(benchmark::State& state) {
+  interruptLatency(
+      state, 0x40000000u, 0, [] { ravosim::restoreOscillator("bench-osc"); },
+      [] { ravosim::failOscillator("bench-osc"); });
+}
+BENCHMARK(BM_DeviceOutputInterruptLatency)->UseManualTime()->Iterations(2000)->Unit(benchmark::kMicrosecond);
 
 // The floor: one thread blocked in read() on an eventfd, woken by a write.
 void BM_EventfdWake(benchmark::State& state) {
@@ -117,23 +173,25 @@ void BM_EventfdWake(benchmark::State& state) {
 }
 BENCHMARK(BM_EventfdWake)->UseManualTime()->Iterations(2000)->Unit(benchmark::kMicrosecond);
 
-i2c::i2cInfo_s registerAccess(unsigned speedHz) {
+i2c::i2cInfo_s registerAccess(unsigned speedHz, unsigned address) {
   i2c::i2cInfo_s i;
   i.transferMode = 1;
   i.port = 1;
-  i.deviceAddress = 0xA0;
+  i.deviceAddress = address;
   i.speed = speedHz;
   i.offsetWidth = 1;
   i.timeout = 100;
   return i;
 }
 
-void i2cBench(benchmark::State& state, bool write) {
+// `address` 0xA0: the register file; 0x60: the chip model, whose register
+// 0x10 has a write behaviour and drives the alert output.
+void i2cBench(benchmark::State& state, bool write, unsigned address = 0xA0) {
   loadMachine();
   std::string msg;
   EdalHandle* h = nullptr;
   edalI2cOpen(EdalInfo(0, 0, 5), h, msg);
-  const i2c::i2cInfo_s info = registerAccess(static_cast<unsigned>(state.range(0)) * 1000u);
+  const i2c::i2cInfo_s info = registerAccess(static_cast<unsigned>(state.range(0)) * 1000u, address);
   unsigned char byte = 0x5A;
   // Opens the port outside the measurement.
   edalI2cWrite(h, info, 0x10, &byte, 1, msg);
@@ -159,8 +217,12 @@ void i2cBench(benchmark::State& state, bool write) {
 
 void BM_I2cRegisterWrite(benchmark::State& state) { i2cBench(state, true); }
 void BM_I2cRegisterRead(benchmark::State& state) { i2cBench(state, false); }
+void BM_I2cModelWrite(benchmark::State& state) { i2cBench(state, true, 0x60); }
+void BM_I2cModelRead(benchmark::State& state) { i2cBench(state, false, 0x60); }
 BENCHMARK(BM_I2cRegisterWrite)->Arg(100)->Arg(400)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_I2cRegisterRead)->Arg(100)->Arg(400)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_I2cModelWrite)->Arg(400)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_I2cModelRead)->Arg(400)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

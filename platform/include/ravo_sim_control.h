@@ -21,6 +21,10 @@
 
 namespace ravosim {
 
+// State of a simulated oscillator: running at its nominal frequency,
+// stopped, or running off its nominal frequency.
+enum class OscillatorState { Running, Failed, Drifting };
+
 // Result of loading a description. On failure `message` reads
 // "<file>:<line>: <what is wrong>" and the previous machine stays.
 struct LoadResult {
@@ -98,6 +102,44 @@ RAVO_SIM_API bool pokeI2cRegister(const std::string& portPath, unsigned address,
 // Whether the device raised its interrupt line and the number of
 // ravo_siic_reset_irq calls that reached it.
 RAVO_SIM_API bool i2cIrqResets(const std::string& portPath, unsigned address, unsigned& count);
+
+// Oscillators, by their names in the description. Failing one stops it;
+// restoring runs it at its nominal frequency again; drifting runs it `ppm`
+// off its nominal frequency. Chips with a clock input wired to it see the
+// change at once and act as their models say (switch over, raise a line).
+// An oscillator on an absent card looks failed to the chips. False for an
+// unknown name.
+RAVO_SIM_API bool failOscillator(const std::string& name);
+RAVO_SIM_API bool restoreOscillator(const std::string& name);
+RAVO_SIM_API bool setOscillatorDrifting(const std::string& name, int32_t ppm);
+RAVO_SIM_API bool oscillatorState(const std::string& name, OscillatorState& state, int32_t& driftPpm);
+
+// Supplies, by their names in the description. The devices of a cut supply
+// do not answer (ENXIO) and their outputs fall to their unpowered levels;
+// when it is restored they start from their reset state. `on` is what the
+// devices see: not cut and, for a supply with an enable wire, that wire
+// high. resetMachine restores every supply.
+RAVO_SIM_API bool cutSupply(const std::string& name);
+RAVO_SIM_API bool restoreSupply(const std::string& name);
+RAVO_SIM_API bool supplyOn(const std::string& name, bool& on);
+// Whether the device has its supply (and its card is present).
+RAVO_SIM_API bool devicePowered(const std::string& portPath, unsigned address, bool& powered);
+
+// Device signals, by the names the device's model gives them. An input reads
+// the level the device sees (a clock input: whether its oscillator runs); an
+// output the level its wire sees. Driving an input overrides its wiring and
+// forcing an output overrides the model (a stuck line) until released; what
+// is wired to them follows, pending requests included.
+RAVO_SIM_API bool readDeviceInput(const std::string& portPath, unsigned address, const std::string& input,
+                                  bool& level);
+RAVO_SIM_API bool readDeviceOutput(const std::string& portPath, unsigned address, const std::string& output,
+                                   bool& level);
+RAVO_SIM_API bool driveDeviceInput(const std::string& portPath, unsigned address, const std::string& input,
+                                   bool level);
+RAVO_SIM_API bool releaseDeviceInput(const std::string& portPath, unsigned address, const std::string& input);
+RAVO_SIM_API bool forceDeviceOutput(const std::string& portPath, unsigned address, const std::string& output,
+                                    bool level);
+RAVO_SIM_API bool releaseDeviceOutput(const std::string& portPath, unsigned address, const std::string& output);
 
 // Scratchpad and I/O multiplexer contents, directly.
 RAVO_SIM_API bool readScratchpad(const std::string& scpPath, uint32_t offset, void* data, uint32_t len);

@@ -172,6 +172,8 @@ bool setDevicePresent(const std::string& portPath, unsigned address, bool presen
   if (!s) return false;
   if (present && !s->present) s->device->reset();
   s->present = present;
+  // Lines wired to the device's outputs change.
+  l.m.recheckRequests();
   return true;
 }
 
@@ -279,6 +281,138 @@ bool i2cIrqResets(const std::string& portPath, unsigned address, unsigned& count
   I2cDeviceSlot* s = deviceAt(l.m, portPath, address);
   if (!s) return false;
   count = s->irqResets;
+  return true;
+}
+
+namespace {
+
+bool setOscillator(const std::string& name, OscillatorState state, int32_t ppm) {
+  Locked l;
+  Oscillator* o = l.m.findOscillator(name);
+  if (!o) return false;
+  o->state = state;
+  o->driftPpm = ppm;
+  l.m.recheckRequests();
+  return true;
+}
+
+bool setSupplyCut(const std::string& name, bool cut) {
+  Locked l;
+  Supply* s = l.m.findSupply(name);
+  if (!s) return false;
+  s->cut = cut;
+  l.m.recheckRequests();
+  return true;
+}
+
+// The device and the index of its signal `name`; null when either is unknown.
+DeviceModel* signalOf(Machine& m, const std::string& portPath, unsigned address, const std::string& name,
+                      bool output, unsigned& index, I2cDeviceSlot** slot = nullptr) {
+  I2cDeviceSlot* s = deviceAt(m, portPath, address);
+  if (!s) return nullptr;
+  const int i = output ? s->device->outputIndex(name) : s->device->inputIndex(name);
+  if (i < 0) return nullptr;
+  index = static_cast<unsigned>(i);
+  if (slot) *slot = s;
+  return s->device.get();
+}
+
+}  // namespace
+
+bool failOscillator(const std::string& name) { return setOscillator(name, OscillatorState::Failed, 0); }
+bool restoreOscillator(const std::string& name) { return setOscillator(name, OscillatorState::Running, 0); }
+bool setOscillatorDrifting(const std::string& name, int32_t ppm) {
+  return setOscillator(name, OscillatorState::Drifting, ppm);
+}
+
+bool oscillatorState(const std::string& name, OscillatorState& state, int32_t& driftPpm) {
+  Locked l;
+  const Oscillator* o = l.m.findOscillator(name);
+  if (!o) return false;
+  state = o->state;
+  driftPpm = o->driftPpm;
+  return true;
+}
+
+bool cutSupply(const std::string& name) { return setSupplyCut(name, true); }
+bool restoreSupply(const std::string& name) { return setSupplyCut(name, false); }
+
+bool supplyOn(const std::string& name, bool& on) {
+  Locked l;
+  Supply* s = l.m.findSupply(name);
+  if (!s) return false;
+  on = l.m.supplyOn(*s);
+  return true;
+}
+
+bool devicePowered(const std::string& portPath, unsigned address, bool& powered) {
+  Locked l;
+  unsigned link, cascade, engine, port;
+  I2cDeviceSlot* s = deviceAt(l.m, portPath, address);
+  if (!s || !parseDevicePath(Family::Iic, portPath, link, cascade, engine, port)) return false;
+  const Cfam* c = l.m.findCfam(link, cascade);
+  powered = c && c->present && s->present && s->device->powered();
+  return true;
+}
+
+bool readDeviceInput(const std::string& portPath, unsigned address, const std::string& input, bool& level) {
+  Locked l;
+  unsigned i;
+  DeviceModel* d = signalOf(l.m, portPath, address, input, false, i);
+  if (!d) return false;
+  level = d->isClockInput(i) ? d->clock(i).running() : d->input(i);
+  return true;
+}
+
+bool readDeviceOutput(const std::string& portPath, unsigned address, const std::string& output, bool& level) {
+  Locked l;
+  unsigned i, link, cascade, engine, port;
+  I2cDeviceSlot* s = nullptr;
+  DeviceModel* d = signalOf(l.m, portPath, address, output, true, i, &s);
+  if (!d || !parseDevicePath(Family::Iic, portPath, link, cascade, engine, port)) return false;
+  const Cfam* c = l.m.findCfam(link, cascade);
+  level = c && c->present && s->present ? d->output(i) : d->unpoweredOutput(i);
+  return true;
+}
+
+bool driveDeviceInput(const std::string& portPath, unsigned address, const std::string& input, bool level) {
+  Locked l;
+  unsigned i;
+  DeviceModel* d = signalOf(l.m, portPath, address, input, false, i);
+  if (!d || d->isClockInput(i)) return false;
+  d->forceInput(i, level);
+  d->applyInput(i, level);
+  l.m.recheckRequests();
+  return true;
+}
+
+bool releaseDeviceInput(const std::string& portPath, unsigned address, const std::string& input) {
+  Locked l;
+  unsigned i;
+  DeviceModel* d = signalOf(l.m, portPath, address, input, false, i);
+  if (!d || d->isClockInput(i)) return false;
+  d->releaseInput(i);
+  l.m.recheckRequests();
+  return true;
+}
+
+bool forceDeviceOutput(const std::string& portPath, unsigned address, const std::string& output, bool level) {
+  Locked l;
+  unsigned i;
+  DeviceModel* d = signalOf(l.m, portPath, address, output, true, i);
+  if (!d) return false;
+  d->forceOutput(i, level);
+  l.m.recheckRequests();
+  return true;
+}
+
+bool releaseDeviceOutput(const std::string& portPath, unsigned address, const std::string& output) {
+  Locked l;
+  unsigned i;
+  DeviceModel* d = signalOf(l.m, portPath, address, output, true, i);
+  if (!d) return false;
+  d->releaseOutput(i);
+  l.m.recheckRequests();
   return true;
 }
 

@@ -3,9 +3,11 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <initializer_list>
+#include <set>
 
 #include "SimMachine.h"
 
@@ -117,6 +119,55 @@ bool rawTypeFits(Family f, uint32_t raw) {
   }
 }
 
+// A wire: "cfam:L<link>C<cascade>" (presence), "<gpio path>:<pin>" or
+// "<i2c port path>:<address>:<output>" (a device's output signal).
+bool parseWire(Parser& p, const pugi::xml_node& c, const std::string& s, PinWire& w) {
+  unsigned l, cc, en, port;
+  if (s.compare(0, 5, "cfam:") == 0) {
+    int used = 0;
+    if (std::sscanf(s.c_str() + 5, "L%2uC%1u%n", &l, &cc, &used) != 2 || s.c_str()[5 + used] != '\0')
+      return p.fail(c, "wire '" + s + "' does not name a CFAM (cfam:L<link>C<cascade>)");
+    w.kind = PinWire::CfamPresence;
+    w.link = l;
+    w.cascade = cc;
+    return true;
+  }
+  if (s.compare(0, 9, "/dev/iic/") == 0) {
+    const size_t first = s.find(':');
+    const size_t second = first == std::string::npos ? first : s.find(':', first + 1);
+    char* end = nullptr;
+    unsigned long address = 0;
+    if (second != std::string::npos) address = std::strtoul(s.c_str() + first + 1, &end, 0);
+    if (second == std::string::npos || end != s.c_str() + second || first + 1 == second || address > 0x3FF ||
+        second + 1 == s.size() || !parseDevicePath(Family::Iic, s.substr(0, first), l, cc, en, port) ||
+        port == ~0u)
+      return p.fail(c, "wire '" + s + "' does not name a device output (/dev/iic/L..C.E..P..:<address>:<output>)");
+    w.kind = PinWire::Device;
+    w.link = l;
+    w.cascade = cc;
+    w.engine = en;
+    w.port = port;
+    w.address = static_cast<unsigned>(address);
+    w.outputName = s.substr(second + 1);
+    return true;
+  }
+  const size_t colon = s.rfind(':');
+  uint32_t srcPin = 0;
+  char* end = nullptr;
+  if (colon != std::string::npos) srcPin = static_cast<uint32_t>(std::strtoul(s.c_str() + colon + 1, &end, 10));
+  if (colon == std::string::npos || !end || *end != '\0' || srcPin > 31 ||
+      !parseDevicePath(Family::Gpio, s.substr(0, colon), l, cc, en, port) || port != ~0u)
+    return p.fail(c, "wire '" + s +
+                         "' is neither cfam:L<link>C<cascade>, /dev/gpio/L..C.E..:<pin> nor "
+                         "/dev/iic/L..C.E..P..:<address>:<output>");
+  w.kind = PinWire::Pin;
+  w.link = l;
+  w.cascade = cc;
+  w.engine = en;
+  w.pin = srcPin;
+  return true;
+}
+
 bool parseGpio(Parser& p, const pugi::xml_node& n, Engine& e) {
   uint32_t levels = 0;
   if (!p.number(n, "levels", levels, 0xFFFFFFFFu, false)) return false;
@@ -143,29 +194,7 @@ bool parseGpio(Parser& p, const pugi::xml_node& n, Engine& e) {
         if (!p.number(c, "level", v, 1, true)) return false;
         if (v) g.initialLevels |= bit; else g.initialLevels &= ~bit;
       } else if (wire) {
-        const std::string s = wire.value();
-        unsigned l, cc, en, port;
-        if (s.compare(0, 5, "cfam:") == 0) {
-          int used = 0;
-          if (std::sscanf(s.c_str() + 5, "L%2uC%1u%n", &l, &cc, &used) != 2 || s.c_str()[5 + used] != '\0')
-            return p.fail(c, "wire '" + s + "' does not name a CFAM (cfam:L<link>C<cascade>)");
-          w.kind = PinWire::CfamPresence;
-          w.link = l;
-          w.cascade = cc;
-        } else {
-          const size_t colon = s.rfind(':');
-          uint32_t srcPin = 0;
-          char* end = nullptr;
-          if (colon != std::string::npos) srcPin = static_cast<uint32_t>(std::strtoul(s.c_str() + colon + 1, &end, 10));
-          if (colon == std::string::npos || !end || *end != '\0' || srcPin > 31 ||
-              !parseDevicePath(Family::Gpio, s.substr(0, colon), l, cc, en, port) || port != ~0u)
-            return p.fail(c, "wire '" + s + "' is neither cfam:L<link>C<cascade> nor /dev/gpio/L..C.E..:<pin>");
-          w.kind = PinWire::Pin;
-          w.link = l;
-          w.cascade = cc;
-          w.engine = en;
-          w.pin = srcPin;
-        }
+        if (!parseWire(p, c, wire.value(), w)) return false;
       } else {
         return p.fail(c, "a pin needs a level or a wire");
       }
@@ -187,24 +216,96 @@ bool parseGpio(Parser& p, const pugi::xml_node& n, Engine& e) {
   return true;
 }
 
-bool parseRegisters(Parser& p, const pugi::xml_node& d, RegisterFileDevice& dev) {
-  for (pugi::xml_node r : d.children()) {
-    if (r.type() != pugi::node_element) continue;
-    if (std::strcmp(r.name(), "register") != 0)
-      return p.fail(r, std::string("unknown element <") + r.name() + "> in <device>");
-    if (!p.allowOnly(r, {"offset", "reset", "readonly", "w1c", "count"})) return false;
-    uint32_t off, reset, ro, w1c, count;
-    if (!p.number(r, "offset", off, 0xFFFFFFFFu, true) || !p.number(r, "reset", reset, 0xFF, false) ||
-        !p.number(r, "readonly", ro, 0xFF, false) || !p.number(r, "w1c", w1c, 0xFF, false) ||
-        !p.number(r, "count", count, 0xFFFFu, false, 1))
-      return false;
-    if (count == 0) return p.fail(r, "a register range needs a count of at least 1");
-    if (static_cast<uint64_t>(off) + count > dev.size())
-      return p.fail(r, "register " + hex(off) + " lies outside the device's " + std::to_string(dev.size()) +
-                           " registers");
-    for (uint32_t i = 0; i < count; ++i)
-      dev.setRegister(off + i, static_cast<uint8_t>(reset), static_cast<uint8_t>(ro), static_cast<uint8_t>(w1c));
+// The model's view of its <device> element.
+class DeviceArgs : public ModelArgs {
+ public:
+  DeviceArgs(Parser& p, const pugi::xml_node& d) : m_p(p), m_d(d) {}
+
+  bool number(const char* attribute, uint32_t& out, uint32_t max, uint32_t dflt) override {
+    m_used.insert(attribute);
+    return m_p.number(m_d, attribute, out, max, false, dflt);
   }
+  bool boolean(const char* attribute, bool& out, bool dflt) override {
+    m_used.insert(attribute);
+    return m_p.boolean(m_d, attribute, out, dflt);
+  }
+  bool fail(const std::string& message) override { return m_p.fail(m_d, message); }
+
+  bool describedRegisters(DeviceModel& model) override {
+    m_registers = true;
+    for (pugi::xml_node r : m_d.children("register")) {
+      if (!m_p.allowOnly(r, {"name", "offset", "width", "reset", "readonly", "w1c", "sc", "reserved", "count"}))
+        return false;
+      Register spec;
+      uint32_t width, count;
+      spec.name = r.attribute("name").value();
+      if (!m_p.number(r, "offset", spec.offset, 0xFFFFFFFFu, true) || !m_p.number(r, "width", width, 4, false, 1))
+        return false;
+      if (width == 0) return m_p.fail(r, "a register needs a width of 1 to 4 bytes");
+      const uint32_t max = width == 4 ? 0xFFFFFFFFu : (1u << (8 * width)) - 1;
+      if (!m_p.number(r, "reset", spec.reset, max, false) || !m_p.number(r, "readonly", spec.readOnly, max, false) ||
+          !m_p.number(r, "w1c", spec.writeOneToClear, max, false) ||
+          !m_p.number(r, "sc", spec.selfClearing, max, false) || !m_p.number(r, "reserved", spec.reserved, max, false) ||
+          !m_p.number(r, "count", count, 0xFFFFu, false, 1))
+        return false;
+      if (count == 0) return m_p.fail(r, "a register range needs a count of at least 1");
+      spec.width = width;
+      const uint32_t first = spec.offset;
+      for (uint32_t i = 0; i < count; ++i) {
+        spec.offset = first + i * width;
+        std::string error;
+        if (static_cast<uint64_t>(first) + static_cast<uint64_t>(i) * width > 0xFFFFFFFFu ||
+            !model.addRegister(spec, error))
+          return m_p.fail(r, error.empty() ? "register range beyond the address space" : error);
+      }
+    }
+    return true;
+  }
+
+  bool used(const char* attribute) const { return m_used.count(attribute) != 0; }
+  bool registersTaken() const { return m_registers; }
+
+ private:
+  Parser& m_p;
+  pugi::xml_node m_d;
+  std::set<std::string> m_used;
+  bool m_registers = false;
+};
+
+bool parseOscillatorState(Parser& p, const pugi::xml_node& n, OscillatorState& out) {
+  const std::string v = n.attribute("state") ? n.attribute("state").value() : "running";
+  if (v == "running") out = OscillatorState::Running;
+  else if (v == "failed") out = OscillatorState::Failed;
+  else if (v == "drifting") out = OscillatorState::Drifting;
+  else return p.fail(n, "state '" + v + "' of <" + n.name() + "> is not running, failed or drifting");
+  return true;
+}
+
+bool parseDeviceInput(Parser& p, const pugi::xml_node& n, const DeviceModel& model, I2cDeviceSlot& slot) {
+  if (!p.allowOnly(n, {"name", "wire", "invert", "oscillator"})) return false;
+  const std::string name = n.attribute("name").value();
+  if (name.empty()) return p.fail(n, "<input> needs the attribute 'name'");
+  const int index = model.inputIndex(name);
+  if (index < 0) return p.fail(n, "model '" + model.model() + "' has no input '" + name + "'");
+  for (const DeviceInputWire& w : slot.inputs)
+    if (static_cast<int>(w.input) == index) return p.fail(n, "input '" + name + "' is wired twice");
+  DeviceInputWire w;
+  w.input = static_cast<unsigned>(index);
+  w.clock = model.isClockInput(w.input);
+  w.line = p.lineOf(n.offset_debug());
+  if (w.clock) {
+    if (n.attribute("wire") || n.attribute("invert"))
+      return p.fail(n, "input '" + name + "' is a clock input: it takes an oscillator, not a wire");
+    w.oscillator = n.attribute("oscillator").value();
+    if (w.oscillator.empty()) return p.fail(n, "clock input '" + name + "' needs the attribute 'oscillator'");
+  } else {
+    if (n.attribute("oscillator"))
+      return p.fail(n, "input '" + name + "' is a digital input: it takes a wire, not an oscillator");
+    if (!n.attribute("wire")) return p.fail(n, "input '" + name + "' needs the attribute 'wire'");
+    if (!p.boolean(n, "invert", w.wire.invert, false) || !parseWire(p, n, n.attribute("wire").value(), w.wire))
+      return false;
+  }
+  slot.inputs.push_back(std::move(w));
   return true;
 }
 
@@ -217,24 +318,47 @@ bool parseI2c(Parser& p, const pugi::xml_node& n, Engine& e) {
     if (d.type() != pugi::node_element) continue;
     if (std::strcmp(d.name(), "device") != 0)
       return p.fail(d, std::string("unknown element <") + d.name() + "> in <i2c>");
-    if (!p.allowOnly(d, {"port", "address", "model", "size", "present", "name"})) return false;
-    uint32_t port, addr, size;
+    uint32_t port, addr;
     bool present;
     if (!p.number(d, "port", port, 0xFFFF, true) || !p.number(d, "address", addr, 0x3FF, true) ||
-        !p.number(d, "size", size, 0x10000, false, 256) || !p.boolean(d, "present", present, true))
+        !p.boolean(d, "present", present, true))
       return false;
     if (port >= ports)
       return p.fail(d, "port " + std::to_string(port) + " does not exist (the engine has " + std::to_string(ports) +
                            " ports)");
     const std::string model = d.attribute("model") ? d.attribute("model").value() : "registers";
-    if (model != "registers") return p.fail(d, "unknown device model '" + model + "'");
-    if (size == 0) return p.fail(d, "a register file needs at least one register");
+    const ModelFactory factory = deviceModelFactory(model);
+    if (!factory) return p.fail(d, "unknown device model '" + model + "'");
     I2cPort& bus = e.i2c.ports[port];
     if (bus.devices.count(addr))
       return p.fail(d, "address " + hex(addr) + " on port " + std::to_string(port) + " is described twice");
-    auto dev = std::make_unique<RegisterFileDevice>(size);
-    if (!parseRegisters(p, d, *dev)) return false;
+    DeviceArgs args(p, d);
+    std::unique_ptr<DeviceModel> dev = factory(args);
+    if (p.failed()) return false;
+    if (!dev) return p.fail(d, "model '" + model + "' could not be built");
+    for (pugi::xml_attribute a : d.attributes()) {
+      const char* common[] = {"port", "address", "model", "present", "name", "supply"};
+      bool known = args.used(a.name());
+      for (const char* c : common) known = known || std::strcmp(a.name(), c) == 0;
+      if (!known)
+        return p.fail(d, std::string("unknown attribute '") + a.name() + "' of <device> (model '" + model + "')");
+    }
     I2cDeviceSlot slot;
+    slot.line = p.lineOf(d.offset_debug());
+    slot.supplyName = d.attribute("supply").value();
+    if (d.attribute("supply") && slot.supplyName.empty()) return p.fail(d, "attribute 'supply' names no supply");
+    for (pugi::xml_node c : d.children()) {
+      if (c.type() != pugi::node_element) continue;
+      if (std::strcmp(c.name(), "input") == 0) {
+        if (!parseDeviceInput(p, c, *dev, slot)) return false;
+      } else if (std::strcmp(c.name(), "register") == 0 && args.registersTaken()) {
+        continue;
+      } else if (std::strcmp(c.name(), "register") == 0) {
+        return p.fail(c, "model '" + model + "' has its register map built in; it takes no <register>");
+      } else {
+        return p.fail(c, std::string("unknown element <") + c.name() + "> in <device>");
+      }
+    }
     slot.device = std::move(dev);
     slot.initialPresent = present;
     slot.present = present;
@@ -266,6 +390,27 @@ bool parseCfam(Parser& p, const pugi::xml_node& n, Model& m) {
   for (pugi::xml_node c : n.children()) {
     if (c.type() != pugi::node_element) continue;
     const std::string name = c.name();
+    if (name == "oscillator") {
+      if (!p.allowOnly(c, {"name", "khz", "state", "drift-ppm"})) return false;
+      Oscillator o;
+      o.name = c.attribute("name").value();
+      if (o.name.empty()) return p.fail(c, "<oscillator> needs the attribute 'name'");
+      uint32_t khz;
+      if (!p.number(c, "khz", khz, 10000000, true) || !parseOscillatorState(p, c, o.initialState)) return false;
+      o.nominalKHz = khz;
+      if (pugi::xml_attribute d = c.attribute("drift-ppm")) {
+        char* end = nullptr;
+        errno = 0;
+        const long v = std::strtol(d.value(), &end, 0);
+        if (*d.value() == '\0' || *end != '\0' || errno != 0 || v < -1000000 || v > 1000000)
+          return p.fail(c, std::string("attribute 'drift-ppm' of <oscillator> is not a number of -1000000..1000000: '") +
+                               d.value() + "'");
+        o.initialDriftPpm = static_cast<int32_t>(v);
+      }
+      o.powerOn();
+      cfam.oscillators.push_back(o);
+      continue;
+    }
     Engine e;
     uint32_t dfltType = 0;
     if (name == "gpio") {
@@ -359,6 +504,97 @@ bool parseErrno(Parser& p, const pugi::xml_node& n, int& err) {
   return true;
 }
 
+// Whether a wire names something that exists; a device output wire gets the
+// output's index.
+bool wireExists(const Model& m, PinWire& w) {
+  auto it = m.cfams.find({w.link, w.cascade});
+  if (it == m.cfams.end()) return false;
+  if (w.kind == PinWire::CfamPresence) return true;
+  auto en = it->second.engines.find(w.engine);
+  if (en == it->second.engines.end()) return false;
+  if (w.kind == PinWire::Pin) return en->second.family == Family::Gpio;
+  if (en->second.family != Family::Iic || w.port >= en->second.i2c.ports.size()) return false;
+  const auto& devices = en->second.i2c.ports[w.port].devices;
+  auto dev = devices.find(w.address);
+  if (dev == devices.end()) return false;
+  const int index = dev->second.device->outputIndex(w.outputName);
+  if (index < 0) return false;
+  w.output = static_cast<unsigned>(index);
+  return true;
+}
+
+std::string wireText(const PinWire& w) {
+  char buf[96];
+  switch (w.kind) {
+    case PinWire::CfamPresence: std::snprintf(buf, sizeof buf, "cfam:L%02uC%u", w.link, w.cascade); break;
+    case PinWire::Pin: return devicePath(Family::Gpio, w.link, w.cascade, w.engine) + ":" + std::to_string(w.pin);
+    case PinWire::Device:
+      return devicePath(Family::Iic, w.link, w.cascade, w.engine, w.port) + ":" + hex(w.address) + ":" + w.outputName;
+    case PinWire::Level: return "a level";
+  }
+  return buf;
+}
+
+// Wires, oscillators and supplies must name something the machine has.
+void resolveWiring(Parser& p, Model& m) {
+  std::set<std::string> oscillators;
+  for (auto& [key, cfam] : m.cfams) {
+    for (const Oscillator& o : cfam.oscillators) {
+      if (!oscillators.insert(o.name).second)
+        return p.setError(cfam.line, "oscillator '" + o.name + "' is described twice");
+    }
+  }
+  for (Supply& s : m.supplies) {
+    if (s.wired && !wireExists(m, s.enable))
+      return p.setError(s.line, "supply '" + s.name + "' is wired to " + wireText(s.enable) +
+                                    ", which the machine does not have");
+  }
+  for (auto& [key, cfam] : m.cfams) {
+    for (auto& [num, e] : cfam.engines) {
+      if (e.family == Family::Gpio) {
+        for (unsigned pin = 0; pin < 32; ++pin) {
+          PinWire& w = e.gpio.initialWires[pin];
+          if (w.kind == PinWire::Level || wireExists(m, w)) continue;
+          return p.setError(e.line, "pin " + std::to_string(pin) + " of GPIO engine " + std::to_string(num) +
+                                        " is wired to something the machine does not have (" + wireText(w) + ")");
+        }
+      }
+      if (e.family != Family::Iic) continue;
+      for (I2cPort& port : e.i2c.ports) {
+        for (auto& [addr, slot] : port.devices) {
+          if (!slot.supplyName.empty()) {
+            for (size_t i = 0; i < m.supplies.size(); ++i)
+              if (m.supplies[i].name == slot.supplyName) slot.supply = static_cast<int>(i);
+            if (slot.supply < 0)
+              return p.setError(slot.line, "supply '" + slot.supplyName + "' is not described in the machine");
+          }
+          for (DeviceInputWire& w : slot.inputs) {
+            const std::string& name = slot.device->inputName(w.input);
+            if (!w.clock) {
+              if (wireExists(m, w.wire)) continue;
+              return p.setError(w.line, "input '" + name + "' is wired to " + wireText(w.wire) +
+                                            ", which the machine does not have");
+            }
+            bool found = false;
+            for (const auto& [okey, ocfam] : m.cfams) {
+              for (size_t i = 0; i < ocfam.oscillators.size() && !found; ++i) {
+                if (ocfam.oscillators[i].name != w.oscillator) continue;
+                found = true;
+                w.oscLink = ocfam.link;
+                w.oscCascade = ocfam.cascade;
+                w.oscIndex = static_cast<unsigned>(i);
+              }
+            }
+            if (!found)
+              return p.setError(w.line, "clock input '" + name + "' names oscillator '" + w.oscillator +
+                                            "', which the machine does not have");
+          }
+        }
+      }
+    }
+  }
+}
+
 }  // namespace
 
 bool parseDescription(const std::string& text, Model& out, unsigned& line, std::string& message) {
@@ -405,6 +641,27 @@ bool parseDescription(const std::string& text, Model& out, unsigned& line, std::
           break;
         }
         m.faults.push_back(f);
+      } else if (name == "supply") {
+        if (!p.allowOnly(c, {"name", "wire", "invert"})) break;
+        Supply sup;
+        sup.name = c.attribute("name").value();
+        sup.line = p.lineOf(c.offset_debug());
+        if (sup.name.empty()) {
+          p.fail(c, "<supply> needs the attribute 'name'");
+          break;
+        }
+        bool dup = false;
+        for (const Supply& o : m.supplies) dup = dup || o.name == sup.name;
+        if (dup) {
+          p.fail(c, "supply '" + sup.name + "' is described twice");
+          break;
+        }
+        if (!p.boolean(c, "invert", sup.enable.invert, false)) break;
+        if (pugi::xml_attribute w = c.attribute("wire")) {
+          if (!parseWire(p, c, w.value(), sup.enable)) break;
+          sup.wired = true;
+        }
+        m.supplies.push_back(sup);
       } else if (name == "i2c-delay") {
         if (!p.allowOnly(c, {"port", "ms"})) break;
         Delay d;
@@ -421,27 +678,7 @@ bool parseDescription(const std::string& text, Model& out, unsigned& line, std::
       }
     }
   }
-  if (!p.failed()) {
-    // Wires must name something that exists.
-    for (auto& [key, cfam] : m.cfams) {
-      for (auto& [num, e] : cfam.engines) {
-        if (e.family != Family::Gpio) continue;
-        for (unsigned pin = 0; pin < 32 && !p.failed(); ++pin) {
-          const PinWire& w = e.gpio.initialWires[pin];
-          if (w.kind == PinWire::Level) continue;
-          auto it = m.cfams.find({w.link, w.cascade});
-          bool ok = it != m.cfams.end();
-          if (ok && w.kind == PinWire::Pin) {
-            auto en = it->second.engines.find(w.engine);
-            ok = en != it->second.engines.end() && en->second.family == Family::Gpio;
-          }
-          if (!ok)
-            p.setError(e.line, "pin " + std::to_string(pin) + " of GPIO engine " + std::to_string(num) +
-                                   " is wired to something the machine does not have");
-        }
-      }
-    }
-  }
+  if (!p.failed()) resolveWiring(p, m);
   if (p.failed()) {
     line = p.line();
     message = p.message();

@@ -215,29 +215,114 @@ uint32_t Machine::gpioLevels(const Engine& e, unsigned depth) {
     }
     if (!driven) {
       const PinWire& w = g.wires[pin];
-      switch (w.kind) {
-        case PinWire::Level:
-          level = (g.external & bit) != 0;
-          break;
-        case PinWire::CfamPresence: {
-          Cfam* c = findCfam(w.link, w.cascade);
-          level = (c && c->present) != w.invert;
-          break;
-        }
-        case PinWire::Pin: {
-          Cfam* c = findCfam(w.link, w.cascade);
-          Engine* src = findEngine(w.link, w.cascade, w.engine);
-          bool v = false;
-          if (c && c->present && src && src->family == Family::Gpio && depth < 8)
-            v = (gpioLevels(*src, depth + 1) & (0x80000000u >> w.pin)) != 0;
-          level = v != w.invert;
-          break;
-        }
-      }
+      level = w.kind == PinWire::Level ? (g.external & bit) != 0 : wireLevel(w, depth);
     }
     if (level) levels |= bit;
   }
   return levels;
+}
+
+bool Machine::wireLevel(const PinWire& w, unsigned depth) {
+  bool v = false;
+  Cfam* c = findCfam(w.link, w.cascade);
+  switch (w.kind) {
+    case PinWire::Level:
+      return false;
+    case PinWire::CfamPresence:
+      v = c && c->present;
+      break;
+    case PinWire::Pin: {
+      Engine* src = findEngine(w.link, w.cascade, w.engine);
+      if (c && c->present && src && src->family == Family::Gpio && depth < 8)
+        v = (gpioLevels(*src, depth + 1) & (0x80000000u >> w.pin)) != 0;
+      break;
+    }
+    case PinWire::Device: {
+      // An absent card or device leaves the line at the level of an
+      // unpowered device.
+      I2cDeviceSlot* s = findDevice(w.link, w.cascade, w.engine, w.port, w.address);
+      if (!s) break;
+      v = c->present && s->present ? s->device->output(w.output) : s->device->unpoweredOutput(w.output);
+      break;
+    }
+  }
+  return v != w.invert;
+}
+
+I2cDeviceSlot* Machine::findDevice(unsigned link, unsigned cascade, unsigned engine, unsigned port,
+                                   unsigned address) {
+  Engine* e = findEngine(link, cascade, engine);
+  if (!e || e->family != Family::Iic || port >= e->i2c.ports.size()) return nullptr;
+  auto it = e->i2c.ports[port].devices.find(address);
+  return it == e->i2c.ports[port].devices.end() ? nullptr : &it->second;
+}
+
+Oscillator* Machine::findOscillator(const std::string& name, Cfam** cfam) {
+  for (auto& [key, c] : model.cfams) {
+    for (Oscillator& o : c.oscillators) {
+      if (o.name != name) continue;
+      if (cfam) *cfam = &c;
+      return &o;
+    }
+  }
+  return nullptr;
+}
+
+Supply* Machine::findSupply(const std::string& name) {
+  for (Supply& s : model.supplies)
+    if (s.name == name) return &s;
+  return nullptr;
+}
+
+bool Machine::supplyOn(const Supply& s) { return !s.cut && (!s.wired || wireLevel(s.enable)); }
+
+ClockSignal Machine::clockSignal(const DeviceInputWire& w) {
+  ClockSignal sig;
+  Cfam* c = findCfam(w.oscLink, w.oscCascade);
+  if (!c || w.oscIndex >= c->oscillators.size()) return sig;
+  const Oscillator& o = c->oscillators[w.oscIndex];
+  sig.connected = true;
+  sig.nominalKHz = o.nominalKHz;
+  if (c->present) {
+    sig.state = o.state;
+    sig.driftPpm = o.state == OscillatorState::Drifting ? o.driftPpm : 0;
+  }
+  return sig;
+}
+
+void Machine::propagateSignals() {
+  if (propagating || wiredDevices.empty()) return;
+  propagating = true;
+  // Each round hands every device what its wires show now; a device that
+  // reacts may change what other devices see, so go on until a round
+  // changes nothing. Wiring that keeps toggling stops after the bound.
+  for (unsigned round = 0; round < 16; ++round) {
+    bool changed = false;
+    for (const WiredDevice& d : wiredDevices) {
+      DeviceModel& dev = *d.slot->device;
+      for (unsigned i = 0; i < dev.inputCount(); ++i) {
+        const DeviceInputWire* w = nullptr;
+        for (const DeviceInputWire& x : d.slot->inputs)
+          if (x.input == i) w = &x;
+        if (dev.isClockInput(i))
+          changed = dev.applyClock(i, w ? clockSignal(*w) : ClockSignal()) || changed;
+        else
+          changed = dev.applyInput(i, w ? wireLevel(w->wire) : dev.idleInput(i)) || changed;
+      }
+      // After the inputs: a device whose supply returns starts from its
+      // reset state with its inputs as they are now.
+      const bool powered = d.cfam->present && d.slot->present &&
+                           (d.slot->supply < 0 || supplyOn(model.supplies[static_cast<size_t>(d.slot->supply)]));
+      changed = dev.setPowered(powered) || changed;
+    }
+    if (!changed) break;
+  }
+  propagating = false;
+}
+
+void Machine::deviceChanged() {
+  if (propagating) return;
+  recheckRequests();
 }
 
 void Machine::complete(ravo_aio_cb* cb, int status, int second) {
@@ -249,6 +334,7 @@ void Machine::complete(ravo_aio_cb* cb, int status, int second) {
 }
 
 void Machine::recheckRequests() {
+  propagateSignals();
   for (ravo_aio_ctx* ctx : contexts) {
     for (auto it = ctx->pending.begin(); it != ctx->pending.end();) {
       ravo_aio_cb* cb = *it;
@@ -316,9 +402,14 @@ void Machine::install(Model&& m, bool keepHandles) {
 }
 
 void Machine::powerOnDevices() {
+  // Devices see their wiring once everything is at its power-on state.
+  propagating = true;
+  wiredDevices.clear();
+  for (Supply& s : model.supplies) s.cut = false;
   for (auto& [key, cfam] : model.cfams) {
     if (cfam.initialPresent && !cfam.present) ++cfam.epoch;
     cfam.present = cfam.initialPresent;
+    for (Oscillator& o : cfam.oscillators) o.powerOn();
     for (auto& [num, e] : cfam.engines) {
       if (e.family == Family::Gpio) e.gpio.powerOn();
       if (e.family == Family::Iic) {
@@ -328,12 +419,22 @@ void Machine::powerOnDevices() {
           for (auto& [addr, slot] : p.devices) {
             slot.present = slot.initialPresent;
             slot.irqResets = 0;
-            slot.device->reset();
+            slot.device->setChangeListener([this] { deviceChanged(); });
+            if (slot.device->inputCount() > 0 || slot.supply >= 0) {
+              // Off until its inputs have their levels: the power-on reset
+              // below (propagateSignals) then sees them.
+              slot.device->setPowered(false);
+              wiredDevices.push_back({&cfam, &slot});
+            } else {
+              slot.device->reset();
+            }
           }
         }
       }
     }
   }
+  propagating = false;
+  propagateSignals();
 }
 
 std::string Machine::stateFile(const char* kind, unsigned link, unsigned cascade, unsigned engine) const {

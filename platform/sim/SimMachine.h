@@ -19,7 +19,7 @@
 #include <utility>
 #include <vector>
 
-#include "SimI2cDevice.h"
+#include "SimDeviceModel.h"
 #include "ravo.h"
 
 namespace ravosim {
@@ -34,10 +34,16 @@ std::string devicePath(Family f, unsigned link, unsigned cascade, unsigned engin
 bool parseDevicePath(Family f, const std::string& path, unsigned& link, unsigned& cascade, unsigned& engine,
                      unsigned& port);
 
-// What a GPIO pin sees from outside when nothing on the engine drives it.
+// What a GPIO pin sees from outside when nothing on the engine drives it,
+// and what drives a device's digital input: a fixed level, a CFAM's
+// presence, a GPIO pin, or a device's output (engine, port, address, the
+// output by name and index).
 struct PinWire {
-  enum Kind { Level, CfamPresence, Pin } kind = Level;
+  enum Kind { Level, CfamPresence, Pin, Device } kind = Level;
   unsigned link = 0, cascade = 0, engine = 0, pin = 0;
+  unsigned port = 0, address = 0;
+  unsigned output = 0;
+  std::string outputName;
   bool invert = false;
 };
 
@@ -57,11 +63,27 @@ struct GpioState {
   void powerOn();
 };
 
+// What an input of a device is wired to: a digital input follows `wire`, a
+// clock input the oscillator `oscillator` (found on CFAM oscLink/oscCascade
+// at oscIndex).
+struct DeviceInputWire {
+  unsigned input = 0;
+  bool clock = false;
+  PinWire wire;
+  std::string oscillator;
+  unsigned oscLink = 0, oscCascade = 0, oscIndex = 0;
+  unsigned line = 0;
+};
+
 struct I2cDeviceSlot {
-  std::unique_ptr<I2cDevice> device;
+  std::unique_ptr<DeviceModel> device;
   bool present = true;
   bool initialPresent = true;
   unsigned irqResets = 0;
+  std::vector<DeviceInputWire> inputs;
+  std::string supplyName;
+  int supply = -1;  // index into Model::supplies, -1 for always on
+  unsigned line = 0;
 };
 
 struct I2cPort {
@@ -97,6 +119,30 @@ struct Engine {
   IomuxState iomux;
 };
 
+// An oscillator on a card. While the card is absent it looks failed.
+struct Oscillator {
+  std::string name;
+  uint32_t nominalKHz = 0;
+  OscillatorState initialState = OscillatorState::Running;
+  int32_t initialDriftPpm = 0;
+  OscillatorState state = OscillatorState::Running;
+  int32_t driftPpm = 0;
+  void powerOn() {
+    state = initialState;
+    driftPpm = initialDriftPpm;
+  }
+};
+
+// A supply of devices: on while not cut and, when it has an enable wire,
+// while that wire is high.
+struct Supply {
+  std::string name;
+  bool wired = false;
+  PinWire enable;
+  bool cut = false;
+  unsigned line = 0;
+};
+
 struct Cfam {
   unsigned link = 0, cascade = 0;
   unsigned line = 0;
@@ -106,6 +152,7 @@ struct Cfam {
   // the CFAM comes back.
   uint64_t epoch = 0;
   std::map<unsigned, Engine> engines;  // by engine number
+  std::vector<Oscillator> oscillators;
 };
 
 struct Fault {
@@ -126,6 +173,7 @@ struct Model {
   std::map<std::pair<unsigned, unsigned>, Cfam> cfams;
   std::vector<Fault> faults;
   std::vector<Delay> delays;
+  std::vector<Supply> supplies;
 };
 
 // Parses a machine description. On failure returns false with the line
@@ -217,6 +265,14 @@ class Machine {
   uint32_t ffdcSeq = 0;
   std::map<std::string, unsigned> injected;
 
+  // Devices with inputs or a supply, in the order propagateSignals visits them.
+  struct WiredDevice {
+    Cfam* cfam;
+    I2cDeviceSlot* slot;
+  };
+  std::vector<WiredDevice> wiredDevices;
+  bool propagating = false;
+
   // All of the following run with mu held.
   Cfam* findCfam(unsigned link, unsigned cascade);
   Engine* findEngine(unsigned link, unsigned cascade, unsigned engine);
@@ -226,8 +282,22 @@ class Machine {
   bool handleValid(ravo_struct* h, Family f) const;
 
   uint32_t gpioLevels(const Engine& e, unsigned depth = 0);
-  // Completes every pending request whose event is met.
+  // Level of a wire other than a fixed level.
+  bool wireLevel(const PinWire& w, unsigned depth = 0);
+  // Completes every pending request whose event is met, after the devices'
+  // inputs and supplies followed their wiring (propagateSignals).
   void recheckRequests();
+  // Hands every wired device the levels of its inputs, its oscillators and
+  // its supply, until nothing changes any more.
+  void propagateSignals();
+  // A device's output changed: what is wired to it follows.
+  void deviceChanged();
+  I2cDeviceSlot* findDevice(unsigned link, unsigned cascade, unsigned engine, unsigned port, unsigned address);
+  // By name; null when the machine has none.
+  Oscillator* findOscillator(const std::string& name, Cfam** cfam = nullptr);
+  Supply* findSupply(const std::string& name);
+  bool supplyOn(const Supply& s);
+  ClockSignal clockSignal(const DeviceInputWire& w);
   // Completes with ENODEV every pending request whose device `gone` says
   // went away.
   template <class Pred>

@@ -52,7 +52,7 @@ ssize_t transfer(Call& c, ravo_struct* h, const Transfer& t, uint8_t* data, size
   const bool hasOffset = t.width > 0 && !(t.read && t.special);
   const uint32_t offsetBytes = hasOffset ? t.width : 0;
   ++port.transfers;
-  if (dev == port.devices.end() || !dev->second.present) {
+  if (dev == port.devices.end() || !dev->second.present || !dev->second.device->acknowledges()) {
     port.busNs += busNs(1, params.speedKHz);
     return c.fail(ENXIO, "no device answers at address " + hex(t.address));
   }

@@ -204,6 +204,49 @@ TEST_F(SimDescription, ErrorsNameFileAndLine) {
       {"unknown model", "<machine><cfam link=\"1\" cascade=\"0\"><i2c number=\"5\">\n"
                         "<device port=\"0\" address=\"0x10\" model=\"toaster\"/></i2c></cfam></machine>",
        2, "unknown device model 'toaster'"},
+      {"overlapping registers", "<machine><cfam link=\"1\" cascade=\"0\"><i2c number=\"5\">"
+                                "<device port=\"0\" address=\"0x10\" size=\"8\">\n<register offset=\"2\" width=\"2\"/>\n"
+                                "<register name=\"st\" offset=\"3\"/></device></i2c></cfam></machine>",
+       3, "register 'st' at 0x3 overlaps register at 0x2"},
+      {"register range overlapping", "<machine><cfam link=\"1\" cascade=\"0\"><i2c number=\"5\">"
+                                     "<device port=\"0\" address=\"0x10\">\n<register offset=\"0\" width=\"4\" "
+                                     "count=\"2\"/>\n<register offset=\"7\"/></device></i2c></cfam></machine>",
+       3, "overlaps"},
+      {"register width", "<machine><cfam link=\"1\" cascade=\"0\"><i2c number=\"5\">"
+                         "<device port=\"0\" address=\"0x10\">\n<register offset=\"0\" width=\"5\"/>"
+                         "</device></i2c></cfam></machine>",
+       2, "out of range"},
+      {"reserved bits reset to 1", "<machine><cfam link=\"1\" cascade=\"0\"><i2c number=\"5\">"
+                                   "<device port=\"0\" address=\"0x10\">\n<register offset=\"0\" reset=\"0x81\" "
+                                   "reserved=\"0x80\"/></device></i2c></cfam></machine>",
+       2, "resets reserved bits to 1"},
+      {"unknown attribute of a device",
+       "<machine><cfam link=\"1\" cascade=\"0\"><i2c number=\"5\">\n<device port=\"0\" address=\"0x10\" "
+       "colour=\"red\"/></i2c></cfam></machine>",
+       2, "unknown attribute 'colour' of <device> (model 'registers')"},
+      {"register file size 0", "<machine><cfam link=\"1\" cascade=\"0\"><i2c number=\"5\">\n<device port=\"0\" "
+                               "address=\"0x10\" size=\"0\"/></i2c></cfam></machine>",
+       2, "at least one register"},
+      {"wire to a missing device output",
+       "<machine><cfam link=\"1\" cascade=\"0\">\n<gpio number=\"3\"><pin n=\"2\" "
+       "wire=\"/dev/iic/L01C0E05P00:0x10:alert\"/></gpio>\n<i2c number=\"5\"><device port=\"0\" "
+       "address=\"0x10\"/></i2c></cfam></machine>",
+       2, "wired to something the machine does not have (/dev/iic/L01C0E05P00:0x10:alert)"},
+      {"bad device wire", "<machine><cfam link=\"1\" cascade=\"0\"><gpio number=\"3\">\n<pin n=\"2\" "
+                          "wire=\"/dev/iic/L01C0E05P00:alert\"/></gpio></cfam></machine>",
+       2, "does not name a device output"},
+      {"supply wired to nothing", "<machine>\n<supply name=\"v\" wire=\"/dev/gpio/L00C0E01:3\"/></machine>", 2,
+       "supply 'v' is wired to /dev/gpio/L00C0E01:3, which the machine does not have"},
+      {"supply twice", "<machine>\n<supply name=\"v\"/>\n<supply name=\"v\"/></machine>", 3, "described twice"},
+      {"oscillator twice", "<machine>\n<cfam link=\"1\" cascade=\"0\"><oscillator name=\"o\" khz=\"1\"/></cfam>\n"
+                           "<cfam link=\"2\" cascade=\"0\"><oscillator name=\"o\" khz=\"1\"/></cfam></machine>",
+       3, "oscillator 'o' is described twice"},
+      {"oscillator state", "<machine><cfam link=\"1\" cascade=\"0\">\n<oscillator name=\"o\" khz=\"1\" "
+                           "state=\"wobbly\"/></cfam></machine>",
+       2, "is not running, failed or drifting"},
+      {"oscillator without frequency", "<machine><cfam link=\"1\" cascade=\"0\">\n<oscillator name=\"o\"/>"
+                                       "</cfam></machine>",
+       2, "needs the attribute 'khz'"},
       {"scratchpad size", "<machine><cfam link=\"1\" cascade=\"0\">\n<scratchpad number=\"3\"/></cfam></machine>", 2,
        "needs the attribute 'size'"},
       {"gpio config register",
