@@ -13,6 +13,8 @@
 #ifndef RAVO_SIM_CONTROL_H
 #define RAVO_SIM_CONTROL_H
 
+#include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -105,6 +107,57 @@ RAVO_SIM_API bool readIomux(const std::string& iomuxPath, std::vector<uint32_t>&
 
 // Number of open handles of all families (leak checks in tests).
 RAVO_SIM_API unsigned openHandles();
+
+// Transaction log: what the buses and pins of the machine saw, in order,
+// like the decoded view of a logic analyser. It is on from the start and
+// keeps the last `transactionLogCapacity()` entries (a ring; older entries
+// are dropped and counted).
+struct Transaction {
+  enum Kind : uint8_t {
+    I2cWrite,        // ravo_iic_write, ravo_siic_write
+    I2cRead,         // ravo_iic_read, ravo_siic_read
+    I2cResetIrq,     // ravo_siic_reset_irq
+    PinChange,       // pins of a GPIO engine changed level
+    Interrupt,       // a pending request fired
+    InterruptHeld,   // a request's level is met but the pin's condition is latched
+    ConditionReset,  // ravo_gpio_reset_interrupt_condition
+  };
+  uint64_t seq = 0;  // 1, 2, ... since the machine was created
+  std::chrono::steady_clock::time_point time;
+  Kind kind = I2cWrite;
+  std::string device;  // port path (I2C) or GPIO engine path
+  // I2C: device address, offset phase, the bytes written or read, the
+  // result (0 or errno) and the modelled bus time of the transfer.
+  unsigned address = 0;
+  bool hasOffset = false;
+  uint32_t offset = 0;
+  unsigned offsetWidth = 0;
+  std::vector<uint8_t> data;
+  int result = 0;
+  uint64_t busNs = 0;
+  // GPIO (pin n = bit 0x80000000 >> n). PinChange: the pins that changed
+  // and the levels of all pins after. Interrupt, InterruptHeld: the pins
+  // whose level the request met and the levels. ConditionReset: the pins
+  // reset and the latched conditions before the reset.
+  uint32_t mask = 0;
+  uint32_t levels = 0;
+};
+RAVO_SIM_API void setTransactionLog(bool on);
+RAVO_SIM_API bool transactionLogOn();
+// Changing the capacity clears the log. At least 1.
+RAVO_SIM_API void setTransactionLogCapacity(size_t entries);
+RAVO_SIM_API size_t transactionLogCapacity();
+// The entries of devices matching `devicePattern` (fnmatch pattern over
+// device paths, "" or "*" for all) and, for I2C, of the device address
+// (-1 for any), oldest first.
+RAVO_SIM_API std::vector<Transaction> readTransactionLog(const std::string& devicePattern = "*", int address = -1);
+RAVO_SIM_API void clearTransactionLog();
+// Entries dropped from the full ring since the last clear.
+RAVO_SIM_API uint64_t droppedTransactions();
+// One line per transaction; times in seconds after `since`.
+RAVO_SIM_API std::string formatTransaction(const Transaction& t, std::chrono::steady_clock::time_point since);
+// The whole list, times after its first entry, one line each.
+RAVO_SIM_API std::string formatTransactionLog(const std::vector<Transaction>& log);
 
 }  // namespace ravosim
 

@@ -1,6 +1,7 @@
 // The control interface of the simulated machine (ravo_sim_control.h).
 #include <fnmatch.h>
 
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <sstream>
@@ -304,6 +305,130 @@ bool readIomux(const std::string& iomuxPath, std::vector<uint32_t>& entries, int
 unsigned openHandles() {
   Locked l;
   return static_cast<unsigned>(l.m.handles.size());
+}
+
+void setTransactionLog(bool on) {
+  Locked l;
+  // Pin changes are logged against the levels when the log went on.
+  if (on && !l.m.logOn) l.m.snapshotPins();
+  l.m.logOn = on;
+}
+
+bool transactionLogOn() {
+  Locked l;
+  return l.m.logOn;
+}
+
+void setTransactionLogCapacity(size_t entries) {
+  Locked l;
+  l.m.logCapacity = entries ? entries : 1;
+  l.m.logRing.clear();
+  l.m.logRing.shrink_to_fit();
+  l.m.logNext = 0;
+  l.m.logDropped = 0;
+}
+
+size_t transactionLogCapacity() {
+  Locked l;
+  return l.m.logCapacity;
+}
+
+std::vector<Transaction> readTransactionLog(const std::string& devicePattern, int address) {
+  Locked l;
+  const bool anyDevice = devicePattern.empty() || devicePattern == "*";
+  std::vector<Transaction> out;
+  const size_t n = l.m.logRing.size();
+  out.reserve(n);
+  for (size_t i = 0; i < n; ++i) {
+    const Transaction& t = l.m.logRing[(l.m.logNext + i) % n];
+    if (!anyDevice && fnmatch(devicePattern.c_str(), t.device.c_str(), 0) != 0) continue;
+    const bool i2c = t.kind == Transaction::I2cWrite || t.kind == Transaction::I2cRead ||
+                     t.kind == Transaction::I2cResetIrq;
+    if (address >= 0 && (!i2c || t.address != static_cast<unsigned>(address))) continue;
+    out.push_back(t);
+  }
+  return out;
+}
+
+void clearTransactionLog() {
+  Locked l;
+  l.m.logRing.clear();
+  l.m.logNext = 0;
+  l.m.logDropped = 0;
+}
+
+uint64_t droppedTransactions() {
+  Locked l;
+  return l.m.logDropped;
+}
+
+namespace {
+
+// "0:1 3:0" for the pins of the mask with their levels.
+std::string pinList(uint32_t mask, uint32_t levels, bool withLevels) {
+  std::string s;
+  for (unsigned pin = 0; pin < 32; ++pin) {
+    const uint32_t bit = 0x80000000u >> pin;
+    if (!(mask & bit)) continue;
+    if (!s.empty()) s += ' ';
+    s += std::to_string(pin);
+    if (withLevels) s += (levels & bit) ? ":1" : ":0";
+  }
+  return s;
+}
+
+}  // namespace
+
+std::string formatTransaction(const Transaction& t, std::chrono::steady_clock::time_point since) {
+  const double secs = std::chrono::duration<double>(t.time - since).count();
+  char head[48];
+  std::snprintf(head, sizeof head, "%12.6f  ", secs);
+  std::string s = head;
+  switch (t.kind) {
+    case Transaction::I2cWrite:
+    case Transaction::I2cRead:
+    case Transaction::I2cResetIrq: {
+      s += t.kind == Transaction::I2cWrite ? "I2C W   " : t.kind == Transaction::I2cRead ? "I2C R   " : "I2C IRQ ";
+      s += t.device + " " + hex(t.address);
+      if (t.hasOffset) {
+        char off[24];
+        std::snprintf(off, sizeof off, " @0x%0*X", static_cast<int>(2 * t.offsetWidth), t.offset);
+        s += off;
+      }
+      s += ":";
+      for (uint8_t b : t.data) {
+        char byte[4];
+        std::snprintf(byte, sizeof byte, " %02X", b);
+        s += byte;
+      }
+      char tail[64];
+      std::snprintf(tail, sizeof tail, "  %s  bus %.1f us", t.result ? errnoName(t.result).c_str() : "ok",
+                    static_cast<double>(t.busNs) / 1000.0);
+      s += tail;
+      break;
+    }
+    case Transaction::PinChange:
+      s += "PIN     " + t.device + " " + pinList(t.mask, t.levels, true);
+      break;
+    case Transaction::Interrupt:
+      s += "IRQ     " + t.device + " fired " + pinList(t.mask, t.levels, true);
+      break;
+    case Transaction::InterruptHeld:
+      s += "IRQ     " + t.device + " held " + pinList(t.mask, t.levels, true) + " (condition latched)";
+      break;
+    case Transaction::ConditionReset:
+      s += "IRQ     " + t.device + " reset condition " + pinList(t.mask, 0, false);
+      if (t.mask & t.levels) s += " (latched " + pinList(t.mask & t.levels, 0, false) + ")";
+      break;
+  }
+  return s;
+}
+
+std::string formatTransactionLog(const std::vector<Transaction>& log) {
+  std::string s;
+  if (log.empty()) return s;
+  for (const Transaction& t : log) s += formatTransaction(t, log.front().time) + "\n";
+  return s;
 }
 
 }  // namespace ravosim

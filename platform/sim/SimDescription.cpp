@@ -347,6 +347,12 @@ bool parseErrno(Parser& p, const pugi::xml_node& n, int& err) {
 
 }  // namespace
 
+std::string errnoName(int err) {
+  for (const ErrnoName& e : kErrnoNames)
+    if (e.value == err) return e.name;
+  return "errno " + std::to_string(err);
+}
+
 bool parseDescription(const std::string& text, Model& out, unsigned& line, std::string& message) {
   Parser p(text);
   pugi::xml_document doc;

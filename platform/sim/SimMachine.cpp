@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <chrono>
 #include <cstring>
 #include <fstream>
 #include <new>
@@ -152,6 +153,7 @@ Machine::Machine() {
   }
   powerOnDevices();
   loadPersistent();
+  snapshotPins();
 }
 
 Machine& Machine::get() {
@@ -248,7 +250,59 @@ void Machine::complete(ravo_aio_cb* cb, int status, int second) {
   cb->ctx->cv.notify_all();
 }
 
+Transaction* Machine::logEntry(Transaction::Kind kind, const std::string& device) {
+  if (!logOn) return nullptr;
+  Transaction* t;
+  if (logRing.size() < logCapacity) {
+    logRing.emplace_back();
+    t = &logRing.back();
+  } else {
+    t = &logRing[logNext];
+    logNext = (logNext + 1) % logRing.size();
+    ++logDropped;
+  }
+  t->seq = ++logSeq;
+  t->time = std::chrono::steady_clock::now();
+  t->kind = kind;
+  t->device = device;
+  t->address = 0;
+  t->hasOffset = false;
+  t->offset = 0;
+  t->offsetWidth = 0;
+  t->data.clear();
+  t->result = 0;
+  t->busNs = 0;
+  t->mask = 0;
+  t->levels = 0;
+  return t;
+}
+
+void Machine::logPinChanges() {
+  if (!logOn) return;
+  for (auto& [key, cfam] : model.cfams) {
+    if (!cfam.present) continue;
+    for (auto& [num, e] : cfam.engines) {
+      if (e.family != Family::Gpio) continue;
+      const uint32_t levels = gpioLevels(e);
+      const uint32_t changed = levels ^ e.gpio.loggedLevels;
+      if (!changed) continue;
+      e.gpio.loggedLevels = levels;
+      if (Transaction* t = logEntry(Transaction::PinChange, devicePath(Family::Gpio, cfam.link, cfam.cascade, num))) {
+        t->mask = changed;
+        t->levels = levels;
+      }
+    }
+  }
+}
+
+void Machine::snapshotPins() {
+  for (auto& [key, cfam] : model.cfams)
+    for (auto& [num, e] : cfam.engines)
+      if (e.family == Family::Gpio) e.gpio.loggedLevels = gpioLevels(e);
+}
+
 void Machine::recheckRequests() {
+  logPinChanges();
   for (ravo_aio_ctx* ctx : contexts) {
     for (auto it = ctx->pending.begin(); it != ctx->pending.end();) {
       ravo_aio_cb* cb = *it;
@@ -264,8 +318,12 @@ void Machine::recheckRequests() {
       if (hit) {
         e->gpio.condition |= hit;
         it = ctx->pending.erase(it);
-        complete(cb, RAVO_AIO_STATUS_DONE,
-                 static_cast<int>(levels & (cb->event.high_mask | cb->event.low_mask)));
+        const uint32_t watched = cb->event.high_mask | cb->event.low_mask;
+        if (Transaction* t = logEntry(Transaction::Interrupt, cb->path)) {
+          t->mask = hit;
+          t->levels = levels & watched;
+        }
+        complete(cb, RAVO_AIO_STATUS_DONE, static_cast<int>(levels & watched));
       } else {
         ++it;
       }
@@ -313,6 +371,7 @@ void Machine::install(Model&& m, bool keepHandles) {
   model = std::move(m);
   powerOnDevices();
   loadPersistent();
+  snapshotPins();
 }
 
 void Machine::powerOnDevices() {

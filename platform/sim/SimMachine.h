@@ -21,6 +21,7 @@
 
 #include "SimI2cDevice.h"
 #include "ravo.h"
+#include "ravo_sim_control.h"
 
 namespace ravosim {
 namespace detail {
@@ -52,6 +53,8 @@ struct GpioState {
   uint32_t blinkMask = 0;
   uint32_t blinkRate = 0;
   uint32_t condition = 0;
+  // Levels the transaction log saw last (pin changes are logged against it).
+  uint32_t loggedLevels = 0;
   uint32_t config[kConfigRegs] = {};
   uint32_t configReset[kConfigRegs] = {};
   void powerOn();
@@ -128,6 +131,9 @@ struct Model {
   std::vector<Delay> delays;
 };
 
+// "ENXIO", or "errno <n>" for a number without a name here.
+std::string errnoName(int err);
+
 // Parses a machine description. On failure returns false with the line
 // (0 when the text is not XML at all) and message set.
 bool parseDescription(const std::string& text, Model& out, unsigned& line, std::string& message);
@@ -180,6 +186,8 @@ struct ravo_aio_cb {
   std::string path;
   ravo_gpio_event_t event{};
   State state = Idle;
+  // The log has recorded that a latched condition holds this request back.
+  bool heldLogged = false;
   int status = RAVO_AIO_STATUS_IDLE;
   int second = 0;
   ravo_aio_ctx* ctx = nullptr;
@@ -216,6 +224,23 @@ class Machine {
   std::map<std::string, FfdcStore> ffdc;
   uint32_t ffdcSeq = 0;
   std::map<std::string, unsigned> injected;
+
+  // The transaction log, a ring of `logCapacity` entries (see
+  // ravo_sim_control.h). Entries are reused in place once the ring is full.
+  bool logOn = true;
+  size_t logCapacity = 8192;
+  std::vector<Transaction> logRing;
+  size_t logNext = 0;  // where the next entry goes once the ring is full
+  uint64_t logSeq = 0;
+  uint64_t logDropped = 0;
+  // A new entry of the kind for the device, time-stamped now; null while the
+  // log is off. The caller fills in the rest before releasing the lock.
+  Transaction* logEntry(Transaction::Kind kind, const std::string& device);
+  // Logs a PinChange for every GPIO engine whose levels differ from what the
+  // log saw last.
+  void logPinChanges();
+  // Takes the current levels as seen, without logging (a new machine).
+  void snapshotPins();
 
   // All of the following run with mu held.
   Cfam* findCfam(unsigned link, unsigned cascade);
@@ -281,6 +306,9 @@ class Call {
   std::unique_lock<std::mutex> lock;
   const char* op;
   std::string path;
+
+  // The errno of the failure so far (0 while none).
+  int error() const { return m_err; }
 
   // Checks the handle (EBADF) and takes its path.
   bool handle(ravo_struct* h, Family f);
