@@ -64,6 +64,9 @@ void BM_DioInterruptLatency(benchmark::State& state) {
     while (waiter.fired() == seen) {
     }
     ++seen;
+    // The condition latched when the request fired; the pin fires again
+    // only after it is reset.
+    edalDioResetInterruptCondition(h, 0x80000000u, msg);
     const double d = std::chrono::duration<double, std::micro>(
                          Clock::time_point(Clock::duration(waiter.stamp().load(std::memory_order_relaxed))) - t0)
                          .count();

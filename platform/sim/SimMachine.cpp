@@ -314,11 +314,21 @@ void Machine::recheckRequests() {
         continue;
       }
       const uint32_t levels = gpioLevels(*e);
-      const uint32_t hit = (levels & cb->event.high_mask) | (~levels & cb->event.low_mask);
+      const uint32_t met = (levels & cb->event.high_mask) | (~levels & cb->event.low_mask);
+      // A pin whose condition is latched holds its requests back until the
+      // condition is reset.
+      const uint32_t hit = met & ~e->gpio.condition;
+      const uint32_t watched = cb->event.high_mask | cb->event.low_mask;
+      if (met && !hit && !cb->heldLogged) {
+        cb->heldLogged = true;
+        if (Transaction* t = logEntry(Transaction::InterruptHeld, cb->path)) {
+          t->mask = met;
+          t->levels = levels & watched;
+        }
+      }
       if (hit) {
         e->gpio.condition |= hit;
         it = ctx->pending.erase(it);
-        const uint32_t watched = cb->event.high_mask | cb->event.low_mask;
         if (Transaction* t = logEntry(Transaction::Interrupt, cb->path)) {
           t->mask = hit;
           t->levels = levels & watched;

@@ -159,6 +159,8 @@ RAVO_API int ravo_gpio_reset_interrupt_condition(ravo_struct* h, uint32_t mask) 
     t->levels = e->gpio.condition;
   }
   e->gpio.condition &= ~mask;
+  // A request held back by the condition fires now if its level is met.
+  c.m.recheckRequests();
   return 0;
 }
 
