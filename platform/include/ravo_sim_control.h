@@ -7,7 +7,8 @@
 //
 // The machine comes from the description file named by RAVO_SIM_MACHINE
 // (loaded on first use; without it the machine is empty). Persistent state
-// (scratchpad contents, cold-start states, I/O multiplexer entries and state)
+// (scratchpad contents, cold-start states, I/O multiplexer entries and state,
+// kept per card)
 // lives in the directory named by RAVO_SIM_STATE_DIR, default
 // /tmp/ravo-sim-state-<uid>. See platform/sim/README.md.
 #ifndef RAVO_SIM_CONTROL_H
@@ -72,6 +73,26 @@ RAVO_SIM_API unsigned injectedFailures(const std::string& op = "*");
 RAVO_SIM_API bool removeCfam(unsigned link, unsigned cascade);
 RAVO_SIM_API bool insertCfam(unsigned link, unsigned cascade);
 RAVO_SIM_API bool cfamPresent(unsigned link, unsigned cascade);
+// Cards. A CFAM sits on a card with a type and a serial number (the
+// description's <cfam type=".." serial="..">); its scratchpad and I/O
+// multiplexer contents belong to the card and go where the card goes. A
+// card without a serial (a blank card, or a CFAM soldered onto the
+// machine) keeps them by place.
+struct CardIdentity {
+  std::string type;
+  std::string serial;  // "" = a blank card
+};
+// Puts another card into the CFAM's place and plugs it: the old card is
+// pulled (as removeCfam), the new one arrives with its own state (empty for
+// a card never seen and for a blank card) and its volatile parts at
+// power-on. A card that sits in another place is moved: that place is left
+// empty and unplugged. False for an unknown CFAM or a type or serial that
+// is not 1 to 64 letters, digits, '.', '_' or '-' (not starting with '.').
+RAVO_SIM_API bool swapCard(unsigned link, unsigned cascade, const CardIdentity& card);
+RAVO_SIM_API bool cardIdentity(unsigned link, unsigned cascade, CardIdentity& card);
+// The folder that holds the state of the card in that place ("" for an
+// unknown CFAM).
+RAVO_SIM_API std::string cardStateFolder(unsigned link, unsigned cascade);
 RAVO_SIM_API bool removeI2cDevice(const std::string& portPath, unsigned address);
 RAVO_SIM_API bool insertI2cDevice(const std::string& portPath, unsigned address);
 

@@ -144,24 +144,33 @@ unsigned injectedFailures(const std::string& op) {
 
 namespace {
 
+// Pulls the card out: calls on its engines fail, its pending requests end.
+void pull(Machine& m, Cfam& c) {
+  if (!c.present) return;
+  c.present = false;
+  m.completeGone([&](ravo_aio_cb* cb) { return cb->dev && cb->dev->link == c.link && cb->dev->cascade == c.cascade; });
+}
+
+// Plugs the card in, its volatile parts at their power-on state.
+void plug(Cfam& c) {
+  if (c.present) return;
+  c.present = true;
+  ++c.epoch;
+  for (auto& [num, e] : c.engines) {
+    if (e.family == Family::Gpio) e.gpio.powerOn();
+    if (e.family == Family::Iic)
+      for (I2cPort& p : e.i2c.ports)
+        for (auto& [addr, slot] : p.devices) slot.device->reset();
+  }
+}
+
 bool setCfamPresent(unsigned link, unsigned cascade, bool present) {
   Locked l;
   Cfam* c = l.m.findCfam(link, cascade);
   if (!c) return false;
   if (c->present == present) return true;
-  c->present = present;
-  if (!present) {
-    l.m.completeGone([&](ravo_aio_cb* cb) { return cb->dev && cb->dev->link == link && cb->dev->cascade == cascade; });
-  } else {
-    ++c->epoch;
-    // A card that comes back starts from its power-on state (volatile parts).
-    for (auto& [num, e] : c->engines) {
-      if (e.family == Family::Gpio) e.gpio.powerOn();
-      if (e.family == Family::Iic)
-        for (I2cPort& p : e.i2c.ports)
-          for (auto& [addr, slot] : p.devices) slot.device->reset();
-    }
-  }
+  if (present) plug(*c);
+  else pull(l.m, *c);
   // Pins wired to the CFAM's presence (or to its pins) change.
   l.m.recheckRequests();
   return true;
@@ -185,6 +194,49 @@ bool cfamPresent(unsigned link, unsigned cascade) {
   Locked l;
   Cfam* c = l.m.findCfam(link, cascade);
   return c && c->present;
+}
+
+bool swapCard(unsigned link, unsigned cascade, const CardIdentity& card) {
+  if (!card.serial.empty() && (!validCardText(card.type) || !validCardText(card.serial))) return false;
+  if (card.serial.empty() && !card.type.empty() && !validCardText(card.type)) return false;
+  Locked l;
+  Cfam* c = l.m.findCfam(link, cascade);
+  if (!c) return false;
+  pull(l.m, *c);
+  if (!card.serial.empty()) {
+    // A card that sits in another place is moved from there: that place is
+    // left empty (pulled, no card).
+    for (auto& [key, other] : l.m.model.cfams) {
+      if (&other == c || other.cardType != card.type || other.serial != card.serial) continue;
+      pull(l.m, other);
+      other.cardType.clear();
+      other.serial.clear();
+      l.m.wipeCardState(other);
+    }
+  }
+  c->cardType = card.type;
+  c->serial = card.serial;
+  // A blank card keeps its state by place: the one plugged now is empty.
+  if (card.serial.empty()) l.m.wipeCardState(*c);
+  l.m.loadCardState(*c);
+  plug(*c);
+  l.m.recheckRequests();
+  return true;
+}
+
+bool cardIdentity(unsigned link, unsigned cascade, CardIdentity& card) {
+  Locked l;
+  Cfam* c = l.m.findCfam(link, cascade);
+  if (!c) return false;
+  card.type = c->cardType;
+  card.serial = c->serial;
+  return true;
+}
+
+std::string cardStateFolder(unsigned link, unsigned cascade) {
+  Locked l;
+  Cfam* c = l.m.findCfam(link, cascade);
+  return c ? l.m.stateFolder(*c) : std::string();
 }
 
 bool removeI2cDevice(const std::string& portPath, unsigned address) {

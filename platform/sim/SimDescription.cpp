@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <cstdio>
 #include <cstring>
 #include <initializer_list>
 
@@ -249,7 +250,7 @@ bool noChildren(Parser& p, const pugi::xml_node& n) {
 }
 
 bool parseCfam(Parser& p, const pugi::xml_node& n, Model& m) {
-  if (!p.allowOnly(n, {"link", "cascade", "present", "slot", "name"})) return false;
+  if (!p.allowOnly(n, {"link", "cascade", "present", "slot", "name", "type", "serial"})) return false;
   Cfam cfam;
   uint32_t link, cascade, slot;
   if (!p.number(n, "link", link, 63, true) || !p.number(n, "cascade", cascade, 3, true) ||
@@ -258,6 +259,25 @@ bool parseCfam(Parser& p, const pugi::xml_node& n, Model& m) {
   cfam.link = link;
   cfam.cascade = cascade;
   cfam.present = cfam.initialPresent;
+  for (const char* attr : {"type", "serial"}) {
+    pugi::xml_attribute a = n.attribute(attr);
+    if (a && !validCardText(a.value()))
+      return p.fail(n, std::string("attribute '") + attr + "' of <cfam> must be 1 to 64 letters, digits, '.', '_' or '-'" +
+                           " not starting with '.': '" + a.value() + "'");
+  }
+  cfam.cardType = n.attribute("type").value();
+  cfam.serial = n.attribute("serial").value();
+  if (!cfam.serial.empty() && cfam.cardType.empty())
+    return p.fail(n, "a card with a serial number needs its type as well");
+  if (!cfam.serial.empty()) {
+    for (const auto& [key, other] : m.cfams)
+      if (other.cardType == cfam.cardType && other.serial == cfam.serial) {
+        char place[16];
+        std::snprintf(place, sizeof place, "L%02uC%u", other.link, other.cascade);
+        return p.fail(n, "card " + cfam.cardType + " " + cfam.serial + " is already in " + place + " (line " +
+                             std::to_string(other.line) + ")");
+      }
+  }
   cfam.line = p.lineOf(n.offset_debug());
   if (m.cfams.count({link, cascade}))
     return p.fail(n, "CFAM L" + std::to_string(link) + "C" + std::to_string(cascade) + " is described twice");

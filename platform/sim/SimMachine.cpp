@@ -5,11 +5,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <chrono>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <new>
 #include <sstream>
@@ -405,52 +407,95 @@ void Machine::powerOnDevices() {
   }
 }
 
-std::string Machine::stateFile(const char* kind, unsigned link, unsigned cascade, unsigned engine) const {
-  char buf[64];
-  std::snprintf(buf, sizeof buf, "/%s-L%02uC%uE%02u.bin", kind, link, cascade, engine);
+bool validCardText(const std::string& s) {
+  if (s.empty() || s.size() > 64 || s[0] == '.') return false;
+  for (char ch : s)
+    if (!std::isalnum(static_cast<unsigned char>(ch)) && ch != '.' && ch != '_' && ch != '-') return false;
+  return true;
+}
+
+std::string Machine::stateFolder(const Cfam& c) const {
+  if (!c.serial.empty()) return stateDir + "/cards/" + c.cardType + "/" + c.serial;
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "/slots/L%02uC%u", c.link, c.cascade);
   return stateDir + buf;
 }
 
-void Machine::loadPersistent() {
-  for (auto& [key, cfam] : model.cfams) {
-    for (auto& [num, e] : cfam.engines) {
-      std::string data;
-      if (e.family == Family::Scp) {
-        ScpState& s = e.scp;
-        s.bytes.assign(s.size, 0);
-        s.cold = true;
-        if (readFile(stateFile("scp", cfam.link, cfam.cascade, num), data) && data.size() == 12u + s.size &&
-            word(data, 0) == kScpMagic && word(data, 4) == s.size) {
-          s.cold = word(data, 8) != 0;
-          std::memcpy(s.bytes.data(), data.data() + 12, s.size);
-        }
-      } else if (e.family == Family::Iomux) {
-        IomuxState& s = e.iomux;
-        s.entries.assign(s.size, 0);
-        s.state = RAVO_IOMUX_STATE_WRITABLE;
-        if (readFile(stateFile("iomux", cfam.link, cfam.cascade, num), data) && data.size() == 12u + 4u * s.size &&
-            word(data, 0) == kIomuxMagic && word(data, 4) == s.size) {
-          s.state = static_cast<int>(word(data, 8));
-          std::memcpy(s.entries.data(), data.data() + 12, 4u * s.size);
-        }
+std::string Machine::stateFile(const Cfam& c, const char* kind, unsigned engine) const {
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "/%s-E%02u.bin", kind, engine);
+  return stateFolder(c) + buf;
+}
+
+std::string Machine::oldStateFile(const Cfam& c, const char* kind, unsigned engine) const {
+  char buf[64];
+  std::snprintf(buf, sizeof buf, "/%s-L%02uC%uE%02u.bin", kind, c.link, c.cascade, engine);
+  return stateDir + buf;
+}
+
+void Machine::loadCardState(Cfam& cfam) {
+  for (auto& [num, e] : cfam.engines) {
+    if (e.family != Family::Scp && e.family != Family::Iomux) continue;
+    const char* kind = e.family == Family::Scp ? "scp" : "iomux";
+    const std::string file = stateFile(cfam, kind, num);
+    // A file of an earlier version, kept by place, goes over once to the
+    // card that is in that place now, unless the card has its own.
+    const std::string old = oldStateFile(cfam, kind, num);
+    if (access(file.c_str(), F_OK) != 0 && access(old.c_str(), F_OK) == 0 && makeDirs(stateFolder(cfam)))
+      std::rename(old.c_str(), file.c_str());
+    std::string data;
+    if (e.family == Family::Scp) {
+      ScpState& s = e.scp;
+      s.bytes.assign(s.size, 0);
+      s.cold = true;
+      if (readFile(file, data) && data.size() == 12u + s.size && word(data, 0) == kScpMagic &&
+          word(data, 4) == s.size) {
+        s.cold = word(data, 8) != 0;
+        std::memcpy(s.bytes.data(), data.data() + 12, s.size);
+      }
+    } else {
+      IomuxState& s = e.iomux;
+      s.entries.assign(s.size, 0);
+      s.state = RAVO_IOMUX_STATE_WRITABLE;
+      if (readFile(file, data) && data.size() == 12u + 4u * s.size && word(data, 0) == kIomuxMagic &&
+          word(data, 4) == s.size) {
+        s.state = static_cast<int>(word(data, 8));
+        std::memcpy(s.entries.data(), data.data() + 12, 4u * s.size);
       }
     }
   }
 }
 
+void Machine::loadPersistent() {
+  for (auto& [key, cfam] : model.cfams) loadCardState(cfam);
+}
+
+void Machine::wipeCardState(Cfam& cfam) {
+  for (auto& [num, e] : cfam.engines) {
+    if (e.family == Family::Scp) {
+      unlink(stateFile(cfam, "scp", num).c_str());
+      e.scp.bytes.assign(e.scp.size, 0);
+      e.scp.cold = true;
+    } else if (e.family == Family::Iomux) {
+      unlink(stateFile(cfam, "iomux", num).c_str());
+      e.iomux.entries.assign(e.iomux.size, 0);
+      e.iomux.state = RAVO_IOMUX_STATE_WRITABLE;
+    }
+  }
+}
+
 void Machine::wipePersistent() {
+  // Every card's state, also of cards that are not in the machine now, and
+  // the files of earlier versions.
+  std::error_code ignored;
+  std::filesystem::remove_all(stateDir + "/cards", ignored);
+  std::filesystem::remove_all(stateDir + "/slots", ignored);
   for (auto& [key, cfam] : model.cfams) {
     for (auto& [num, e] : cfam.engines) {
-      if (e.family == Family::Scp) {
-        unlink(stateFile("scp", cfam.link, cfam.cascade, num).c_str());
-        e.scp.bytes.assign(e.scp.size, 0);
-        e.scp.cold = true;
-      } else if (e.family == Family::Iomux) {
-        unlink(stateFile("iomux", cfam.link, cfam.cascade, num).c_str());
-        e.iomux.entries.assign(e.iomux.size, 0);
-        e.iomux.state = RAVO_IOMUX_STATE_WRITABLE;
-      }
+      if (e.family == Family::Scp) unlink(oldStateFile(cfam, "scp", num).c_str());
+      if (e.family == Family::Iomux) unlink(oldStateFile(cfam, "iomux", num).c_str());
     }
+    wipeCardState(cfam);
   }
 }
 
@@ -474,8 +519,11 @@ bool writeAll(int fd, const void* data, size_t len, off_t at) {
 }  // namespace
 
 void Machine::persistScp(const Engine& e, unsigned link, unsigned cascade, uint32_t offset, uint32_t len) {
-  if (!makeDirs(stateDir)) return warnOnce(stateDir + ": " + errnoText(errno));
-  const std::string file = stateFile("scp", link, cascade, e.number);
+  const Cfam* cfam = findCfam(link, cascade);
+  if (!cfam) return;
+  const std::string folder = stateFolder(*cfam);
+  if (!makeDirs(folder)) return warnOnce(folder + ": " + errnoText(errno));
+  const std::string file = stateFile(*cfam, "scp", e.number);
   int fd = open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
   if (fd < 0) return warnOnce(file + ": " + errnoText(errno));
   const uint32_t header[3] = {kScpMagic, e.scp.size, e.scp.cold ? 1u : 0u};
@@ -492,8 +540,11 @@ void Machine::persistScp(const Engine& e, unsigned link, unsigned cascade, uint3
 }
 
 void Machine::persistIomux(const Engine& e, unsigned link, unsigned cascade) {
-  if (!makeDirs(stateDir)) return warnOnce(stateDir + ": " + errnoText(errno));
-  const std::string file = stateFile("iomux", link, cascade, e.number);
+  const Cfam* cfam = findCfam(link, cascade);
+  if (!cfam) return;
+  const std::string folder = stateFolder(*cfam);
+  if (!makeDirs(folder)) return warnOnce(folder + ": " + errnoText(errno));
+  const std::string file = stateFile(*cfam, "iomux", e.number);
   int fd = open(file.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
   if (fd < 0) return warnOnce(file + ": " + errnoText(errno));
   const uint32_t header[3] = {kIomuxMagic, e.iomux.size, static_cast<uint32_t>(e.iomux.state)};

@@ -103,6 +103,11 @@ struct Engine {
 struct Cfam {
   unsigned link = 0, cascade = 0;
   unsigned line = 0;
+  // The card that carries the CFAM: its type and serial number. A card
+  // without a serial (a blank card, or a CFAM soldered onto the machine)
+  // keeps its state by place instead.
+  std::string cardType;
+  std::string serial;
   bool present = true;
   bool initialPresent = true;
   // Counts insertions: a handle opened before a removal stays dead after
@@ -282,16 +287,32 @@ class Machine {
   // Power-on state of every device of the model.
   void powerOnDevices();
 
-  // Persistent state.
+  // Persistent state: scratchpad and I/O multiplexer contents, kept per
+  // card (README.md, "Persistent state").
   void loadPersistent();
+  // Removes every state file and zeroes the contents (cold start).
   void wipePersistent();
+  // The scratchpad and I/O multiplexer contents of the card as its state
+  // folder holds them (zeros and cold start without files).
+  void loadCardState(Cfam& c);
+  // Removes the state files of the card's folder and zeroes its contents.
+  void wipeCardState(Cfam& c);
   void persistScp(const Engine& e, unsigned link, unsigned cascade, uint32_t offset, uint32_t len);
   void persistIomux(const Engine& e, unsigned link, unsigned cascade);
+  // "cards/<type>/<serial>" or "slots/L<link>C<cascade>" below the state
+  // directory.
+  std::string stateFolder(const Cfam& c) const;
 
  private:
   Machine();
-  std::string stateFile(const char* kind, unsigned link, unsigned cascade, unsigned engine) const;
+  std::string stateFile(const Cfam& c, const char* kind, unsigned engine) const;
+  // Where an earlier version kept the file: by place, in the state directory.
+  std::string oldStateFile(const Cfam& c, const char* kind, unsigned engine) const;
 };
+
+// Type and serial of a card: letters, digits, '.', '_' and '-', not
+// starting with a '.' (they name folders of the state directory).
+bool validCardText(const std::string& s);
 
 // One ravo call: holds the machine lock, knows the call's name and device
 // path, and sets errno when it ends in failure.
