@@ -55,6 +55,29 @@ RAVO_SIM_API void resetMachine();
 RAVO_SIM_API void setStateDir(const std::string& dir);
 RAVO_SIM_API std::string stateDir();
 
+// Power cuts. Arms a cut of the machine's power after the `writes`-th
+// ravo_scp_write from now (1 = the next one) on a scratchpad whose path
+// matches `scpPattern` (fnmatch, "" or "*" for any). With `tearAfterBytes`
+// < 0 that write completes and succeeds; otherwise only its first
+// `tearAfterBytes` bytes reach the memory (and the state folder) and the
+// call fails with EIO. Once the power is cut, every call that would change
+// persistent state (ravo_scp_write, ravo_scp_reset_coldstart_state,
+// ravo_iomux_write, _validate, _invalidate) fails with EIO until
+// restartMachine(). `writes` 0 disarms a cut that has not happened yet.
+RAVO_SIM_API void cutPowerAfterScratchpadWrites(unsigned writes, int tearAfterBytes = -1,
+                                                const std::string& scpPattern = "*");
+RAVO_SIM_API bool powerIsCut();
+// ravo_scp_write calls that reached a memory so far (also a torn one):
+// tells a test how many cut points an operation has.
+RAVO_SIM_API uint64_t scratchpadWrites();
+// The machine as a new process sees it after a power cycle: the power is
+// back (a pending cut is disarmed), every open handle goes stale (ENODEV;
+// close still releases it), pending requests complete with ENODEV, GPIO
+// and I2C devices are at power-on (driven pins released), and scratchpad
+// and I/O multiplexer contents are reloaded from the state folder. Cards,
+// their presence, faults and delays stay as they are.
+RAVO_SIM_API void restartMachine();
+
 // Fault injection: the next `count` calls of `op` on a device whose path
 // matches `devicePattern` (fnmatch pattern, "" or "*" for any) fail with
 // `err`. count 0 means every call until clearFaults. Faults are checked in

@@ -100,6 +100,28 @@ void resetMachine() {
   l.m.injected.clear();
 }
 
+void cutPowerAfterScratchpadWrites(unsigned writes, int tearAfterBytes, const std::string& scpPattern) {
+  Locked l;
+  l.m.cutAfter = writes;
+  l.m.cutTear = tearAfterBytes;
+  l.m.cutPattern = scpPattern;
+}
+
+bool powerIsCut() {
+  Locked l;
+  return l.m.powerCut;
+}
+
+uint64_t scratchpadWrites() {
+  Locked l;
+  return l.m.scpWrites;
+}
+
+void restartMachine() {
+  Locked l;
+  l.m.restart();
+}
+
 void setStateDir(const std::string& dir) {
   Locked l;
   l.m.stateDir = dir;

@@ -414,6 +414,24 @@ bool validCardText(const std::string& s) {
   return true;
 }
 
+void Machine::restart() {
+  ++generation;
+  completeGone([](ravo_aio_cb*) { return true; });
+  powerCut = false;
+  cutAfter = 0;
+  cutTear = -1;
+  for (auto& [key, cfam] : model.cfams) {
+    for (auto& [num, e] : cfam.engines) {
+      if (e.family == Family::Gpio) e.gpio.powerOn();
+      if (e.family == Family::Iic)
+        for (I2cPort& p : e.i2c.ports)
+          for (auto& [addr, slot] : p.devices) slot.device->reset();
+    }
+  }
+  loadPersistent();
+  snapshotPins();
+}
+
 std::string Machine::stateFolder(const Cfam& c) const {
   if (!c.serial.empty()) return stateDir + "/cards/" + c.cardType + "/" + c.serial;
   char buf[32];
@@ -573,6 +591,12 @@ bool Call::injectedFault() {
   int err = 0;
   if (!m.takeFault(op, path, err)) return false;
   fail(err, "injected fault");
+  return true;
+}
+
+bool Machine::failWithoutPower(Call& c) {
+  if (!powerCut) return false;
+  c.fail(EIO, "the power is cut");
   return true;
 }
 

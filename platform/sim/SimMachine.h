@@ -210,6 +210,8 @@ struct ravo_aio_ctx {
 namespace ravosim {
 namespace detail {
 
+class Call;
+
 class Machine {
  public:
   // The machine, created and loaded from RAVO_SIM_MACHINE on first use.
@@ -229,6 +231,15 @@ class Machine {
   std::map<std::string, FfdcStore> ffdc;
   uint32_t ffdcSeq = 0;
   std::map<std::string, unsigned> injected;
+
+  // Power cut (cutPowerAfterScratchpadWrites): writes left until the cut
+  // (0: none armed), the tear of the last one (-1: none), the devices that
+  // count, and whether the power is off now.
+  unsigned cutAfter = 0;
+  int cutTear = -1;
+  std::string cutPattern;
+  bool powerCut = false;
+  uint64_t scpWrites = 0;  // ravo_scp_write calls that reached a memory
 
   // The transaction log, a ring of `logCapacity` entries (see
   // ravo_sim_control.h). Entries are reused in place once the ring is full.
@@ -286,6 +297,11 @@ class Machine {
   void install(Model&& m, bool keepHandles = false);
   // Power-on state of every device of the model.
   void powerOnDevices();
+  // As a new process after a power cycle sees the machine (restartMachine).
+  void restart();
+  // A call that would change persistent state while the power is cut fails
+  // with EIO (true); false otherwise.
+  bool failWithoutPower(Call& c);
 
   // Persistent state: scratchpad and I/O multiplexer contents, kept per
   // card (README.md, "Persistent state").
