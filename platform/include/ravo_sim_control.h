@@ -119,10 +119,15 @@ RAVO_SIM_API std::string cardStateFolder(unsigned link, unsigned cascade);
 RAVO_SIM_API bool removeI2cDevice(const std::string& portPath, unsigned address);
 RAVO_SIM_API bool insertI2cDevice(const std::string& portPath, unsigned address);
 
-// GPIO. Drives the external level of an input (what the pin is wired to);
-// pending requests watching it complete. Pin numbering as in the ravo calls
-// (pin 0 = bit 31 of masks).
+// GPIO. Pin numbering as in the ravo calls (pin 0 = bit 31 of masks).
+// setInputLevel replaces what the pin is wired to by a fixed level, for good
+// (until the next power-on), and ends a drivePin of it. drivePin drives the
+// pin from outside over its wiring (an output of the engine itself still
+// wins); releasePin gives it back to its wiring. Pending requests watching
+// a pin that changes fire.
 RAVO_SIM_API bool setInputLevel(const std::string& gpioPath, unsigned pin, bool high);
+RAVO_SIM_API bool drivePin(const std::string& gpioPath, unsigned pin, bool high);
+RAVO_SIM_API bool releasePin(const std::string& gpioPath, unsigned pin);
 // Pin levels as ravo_gpio_read_input_pins would read them / output latches.
 RAVO_SIM_API bool readPinLevels(const std::string& gpioPath, uint32_t& levels);
 RAVO_SIM_API bool readOutputLatches(const std::string& gpioPath, uint32_t& latches);
@@ -145,8 +150,13 @@ RAVO_SIM_API bool pokeI2cRegister(const std::string& portPath, unsigned address,
 // ravo_siic_reset_irq calls that reached it.
 RAVO_SIM_API bool i2cIrqResets(const std::string& portPath, unsigned address, unsigned& count);
 
-// Scratchpad and I/O multiplexer contents, directly.
+// Scratchpad and I/O multiplexer contents, directly. writeScratchpad and
+// setColdStart change the card's memory as a programmer on the bench would:
+// stored in the state folder at once, no faults, no power cut, no log.
 RAVO_SIM_API bool readScratchpad(const std::string& scpPath, uint32_t offset, void* data, uint32_t len);
+RAVO_SIM_API bool writeScratchpad(const std::string& scpPath, uint32_t offset, const void* data, uint32_t len);
+RAVO_SIM_API bool setColdStart(const std::string& scpPath, bool cold);
+RAVO_SIM_API bool coldStart(const std::string& scpPath, bool& cold);
 RAVO_SIM_API bool readIomux(const std::string& iomuxPath, std::vector<uint32_t>& entries, int& state);
 
 // Number of open handles of all families (leak checks in tests).

@@ -38,9 +38,12 @@ LoadResult load(const std::string& text, const std::string& name, const std::str
   return r;
 }
 
-Engine* engineAt(Machine& m, Family f, const std::string& path, unsigned& port) {
+Engine* engineAt(Machine& m, Family f, const std::string& path, unsigned& port, unsigned* linkOut = nullptr,
+                 unsigned* cascadeOut = nullptr) {
   unsigned link, cascade, engine;
   if (!parseDevicePath(f, path, link, cascade, engine, port)) return nullptr;
+  if (linkOut) *linkOut = link;
+  if (cascadeOut) *cascadeOut = cascade;
   Engine* e = m.findEngine(link, cascade, engine);
   return e && e->family == f ? e : nullptr;
 }
@@ -276,6 +279,29 @@ bool setInputLevel(const std::string& gpioPath, unsigned pin, bool high) {
   const uint32_t bit = 0x80000000u >> pin;
   e->gpio.wires[pin] = PinWire();
   e->gpio.external = high ? (e->gpio.external | bit) : (e->gpio.external & ~bit);
+  e->gpio.driveMask &= ~bit;
+  l.m.recheckRequests();
+  return true;
+}
+
+bool drivePin(const std::string& gpioPath, unsigned pin, bool high) {
+  if (pin >= 32) return false;
+  Locked l;
+  Engine* e = gpioAt(l.m, gpioPath);
+  if (!e) return false;
+  const uint32_t bit = 0x80000000u >> pin;
+  e->gpio.driveMask |= bit;
+  e->gpio.driveLevels = high ? (e->gpio.driveLevels | bit) : (e->gpio.driveLevels & ~bit);
+  l.m.recheckRequests();
+  return true;
+}
+
+bool releasePin(const std::string& gpioPath, unsigned pin) {
+  if (pin >= 32) return false;
+  Locked l;
+  Engine* e = gpioAt(l.m, gpioPath);
+  if (!e) return false;
+  e->gpio.driveMask &= ~(0x80000000u >> pin);
   l.m.recheckRequests();
   return true;
 }
@@ -363,6 +389,46 @@ bool readScratchpad(const std::string& scpPath, uint32_t offset, void* data, uin
   Engine* e = engineAt(l.m, Family::Scp, scpPath, port);
   if (!e || port != ~0u || static_cast<uint64_t>(offset) + len > e->scp.size) return false;
   std::memcpy(data, e->scp.bytes.data() + offset, len);
+  return true;
+}
+
+namespace {
+
+// The scratchpad engine of the path and its place.
+Engine* scratchpadAt(Machine& m, const std::string& scpPath, unsigned& link, unsigned& cascade) {
+  unsigned port;
+  Engine* e = engineAt(m, Family::Scp, scpPath, port, &link, &cascade);
+  return port == ~0u ? e : nullptr;
+}
+
+}  // namespace
+
+bool writeScratchpad(const std::string& scpPath, uint32_t offset, const void* data, uint32_t len) {
+  Locked l;
+  unsigned link, cascade;
+  Engine* e = scratchpadAt(l.m, scpPath, link, cascade);
+  if (!e || static_cast<uint64_t>(offset) + len > e->scp.size || (len && !data)) return false;
+  if (len) std::memcpy(e->scp.bytes.data() + offset, data, len);
+  l.m.persistScp(*e, link, cascade, offset, len);
+  return true;
+}
+
+bool setColdStart(const std::string& scpPath, bool cold) {
+  Locked l;
+  unsigned link, cascade;
+  Engine* e = scratchpadAt(l.m, scpPath, link, cascade);
+  if (!e) return false;
+  e->scp.cold = cold;
+  l.m.persistScp(*e, link, cascade, 0, 0);
+  return true;
+}
+
+bool coldStart(const std::string& scpPath, bool& cold) {
+  Locked l;
+  unsigned link, cascade;
+  Engine* e = scratchpadAt(l.m, scpPath, link, cascade);
+  if (!e) return false;
+  cold = e->scp.cold;
   return true;
 }
 

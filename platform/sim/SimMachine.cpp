@@ -128,6 +128,8 @@ void GpioState::powerOn() {
   blinkMask = 0;
   blinkRate = 0;
   condition = 0;
+  driveMask = 0;
+  driveLevels = 0;
   for (unsigned i = 0; i < kConfigRegs; ++i) config[i] = configReset[i];
 }
 
@@ -217,7 +219,9 @@ uint32_t Machine::gpioLevels(const Engine& e, unsigned depth) {
         level = false;
         break;
     }
-    if (!driven) {
+    if (!driven && (g.driveMask & bit)) {
+      level = (g.driveLevels & bit) != 0;
+    } else if (!driven) {
       const PinWire& w = g.wires[pin];
       switch (w.kind) {
         case PinWire::Level:

@@ -53,6 +53,10 @@ struct GpioState {
   uint32_t blinkMask = 0;
   uint32_t blinkRate = 0;
   uint32_t condition = 0;
+  // Pins driven from outside through the control interface (drivePin):
+  // they show driveLevels instead of what they are wired to.
+  uint32_t driveMask = 0;
+  uint32_t driveLevels = 0;
   // Levels the transaction log saw last (pin changes are logged against it).
   uint32_t loggedLevels = 0;
   uint32_t config[kConfigRegs] = {};

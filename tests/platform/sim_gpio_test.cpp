@@ -87,6 +87,55 @@ TEST_F(SimGpio, PinWireFollowsTheOutputOfAnotherEngine) {
   EXPECT_EQ(ravo_gpio_close(src), 0);
 }
 
+// A driven pin shows the driven level over its wiring, whatever the wiring
+// does meanwhile; released, it follows its wiring again.
+TEST_F(SimGpio, DrivenPinOverridesItsWiringUntilReleased) {
+  ravo_struct* src = ravo_gpio_open("/dev/gpio/L00C0E09", O_RDWR);
+  ASSERT_NE(src, nullptr);
+  ASSERT_EQ(ravo_gpio_set_mode(src, pin(5), RAVO_GPIO_MODE_OUTPUT_PUSHPULL), 0);
+  struct Case {
+    const char* what;
+    unsigned n;
+    bool drive;
+    void (*rewire)(ravo_struct* src);  // changes what the pin is wired to
+    bool wiredAfter;                   // the wiring's level after that
+  };
+  const Case cases[] = {
+      {"presence wire", 1, false, [](ravo_struct*) { ravosim::removeCfam(1, 0); }, false},
+      {"inverted presence wire", 0, true, [](ravo_struct*) { ravosim::removeCfam(1, 0); }, true},
+      {"pin wire", 2, false, [](ravo_struct* s) { ravo_gpio_write_output_pins(s, pin(5), pin(5)); }, true},
+      {"fixed level", 3, false, [](ravo_struct*) {}, true},
+      {"unwired", 29, false, [](ravo_struct*) {}, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ravosim::insertCfam(1, 0);
+    ASSERT_EQ(ravo_gpio_write_output_pins(src, pin(5), 0), 0);
+    ASSERT_TRUE(ravosim::drivePin("/dev/gpio/L00C0E08", c.n, c.drive));
+    EXPECT_EQ((levels(m_h) & pin(c.n)) != 0, c.drive);
+    c.rewire(src);
+    EXPECT_EQ((levels(m_h) & pin(c.n)) != 0, c.drive);
+    ASSERT_TRUE(ravosim::releasePin("/dev/gpio/L00C0E08", c.n));
+    EXPECT_EQ((levels(m_h) & pin(c.n)) != 0, c.wiredAfter);
+  }
+  ravosim::insertCfam(1, 0);
+  // The engine's own output wins over a drive from outside.
+  ASSERT_TRUE(ravosim::drivePin("/dev/gpio/L00C0E08", 6, false));
+  ASSERT_EQ(ravo_gpio_set_mode(m_h, pin(6), RAVO_GPIO_MODE_OUTPUT_PUSHPULL), 0);
+  ASSERT_EQ(ravo_gpio_write_output_pins(m_h, pin(6), pin(6)), 0);
+  EXPECT_TRUE(levels(m_h) & pin(6));
+  // setInputLevel ends a drive for good; power-on ends every drive.
+  ASSERT_TRUE(ravosim::drivePin("/dev/gpio/L00C0E08", 3, false));
+  ASSERT_TRUE(ravosim::setInputLevel("/dev/gpio/L00C0E08", 3, true));
+  EXPECT_TRUE(levels(m_h) & pin(3));
+  ASSERT_TRUE(ravosim::drivePin("/dev/gpio/L00C0E08", 1, false));
+  ravosim::resetMachine();
+  EXPECT_TRUE(levels(m_h) & pin(1));
+  EXPECT_FALSE(ravosim::drivePin("/dev/gpio/L00C0E08", 32, true));
+  EXPECT_FALSE(ravosim::releasePin("/dev/gpio/L00C0E07", 1));
+  EXPECT_EQ(ravo_gpio_close(src), 0);
+}
+
 TEST_F(SimGpio, OutputModesDriveThePinFromTheLatch) {
   struct Case {
     int mode;

@@ -238,6 +238,12 @@ TEST_F(SimLog, DrivenWrittenAndReadFromSeveralThreads) {
     for (unsigned i = 0; i < 400; ++i) ravosim::setInputLevel(kGpio8, 10 + i % 4, (i & 4) != 0);
   });
   threads.emplace_back([&] {
+    for (unsigned i = 0; i < 400; ++i) {
+      ravosim::drivePin(kGpio9, 5, (i & 1) != 0);  // E08 pin 2 follows through its wire
+      if (i % 3 == 0) ravosim::releasePin(kGpio9, 5);
+    }
+  });
+  threads.emplace_back([&] {
     ravo_struct* h = ravo_iic_open(kPort, O_RDWR | O_SYNC);
     uint8_t b = 0;
     for (unsigned i = 0; i < 400 && h; ++i) {
@@ -256,8 +262,9 @@ TEST_F(SimLog, DrivenWrittenAndReadFromSeveralThreads) {
   });
   threads[0].join();
   threads[1].join();
-  stop = true;
   threads[2].join();
+  stop = true;
+  threads[3].join();
   EXPECT_EQ(ravosim::readTransactionLog().size(), 256u);
   EXPECT_GT(ravosim::droppedTransactions(), 0u);
 }
