@@ -4,15 +4,21 @@
 //   next to a raw eventfd wake-up between two threads;
 // - an I2C register write and read: CPU time per transfer and the bus time
 //   the transfer would take on the wire at the configured speed.
+// Both with the simulator's transaction log off (log:0) and on (log:1); a
+// run with the log on reports `x_log_off`, its figure (CPU time of the
+// thread per transfer, p50 latency) over the same figure without the log in
+// this run.
 #include <benchmark/benchmark.h>
 
 #include <sys/eventfd.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <map>
 #include <string>
 #include <thread>
 #include <vector>
@@ -42,10 +48,39 @@ void loadMachine() { benchsupport::loadMachine(kMachine, "edal-bench"); }
 
 using benchsupport::reportPercentiles;
 
+double threadCpuNs() {
+  timespec ts{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+  return static_cast<double>(ts.tv_sec) * 1e9 + static_cast<double>(ts.tv_nsec);
+}
+
+// Switches the simulator's transaction log for one benchmark run.
+class LogSwitch {
+ public:
+  explicit LogSwitch(bool on) { ravosim::setTransactionLog(on); }
+  ~LogSwitch() { ravosim::setTransactionLog(true); }
+  LogSwitch(const LogSwitch&) = delete;
+  LogSwitch& operator=(const LogSwitch&) = delete;
+};
+
+// The figure of a run without the log is kept under `key`; a run with the
+// log reports its own figure over that one.
+void reportLogRatio(benchmark::State& state, const std::string& key, bool log, double figure) {
+  static std::map<std::string, double> withoutLog;
+  if (!log) {
+    withoutLog[key] = figure;
+    return;
+  }
+  auto it = withoutLog.find(key);
+  if (it != withoutLog.end() && it->second > 0) state.counters["x_log_off"] = figure / it->second;
+}
+
 // One interrupt per iteration: arm pin 0 for high, drive it high, the
 // interrupt thread returns from the wait and stamps the time.
 void BM_DioInterruptLatency(benchmark::State& state) {
   loadMachine();
+  const bool log = state.range(0) != 0;
+  LogSwitch logSwitch(log);
   std::string msg;
   EdalHandle* h = nullptr;
   if (edalDioOpen(EdalInfo(0, 0, 8), h, msg) != 0) {
@@ -75,8 +110,15 @@ void BM_DioInterruptLatency(benchmark::State& state) {
   }
   edalDioClose(h, msg);
   reportPercentiles(state, us);
+  if (!us.empty()) reportLogRatio(state, "irq", log, us[us.size() / 2]);
 }
-BENCHMARK(BM_DioInterruptLatency)->UseManualTime()->Iterations(2000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_DioInterruptLatency)
+    ->ArgName("log")
+    ->Arg(0)
+    ->Arg(1)
+    ->UseManualTime()
+    ->Iterations(2000)
+    ->Unit(benchmark::kMicrosecond);
 
 // The floor: one thread blocked in read() on an eventfd, woken by a write.
 void BM_EventfdWake(benchmark::State& state) {
@@ -133,6 +175,8 @@ i2c::i2cInfo_s registerAccess(unsigned speedHz) {
 
 void i2cBench(benchmark::State& state, bool write) {
   loadMachine();
+  const bool log = state.range(1) != 0;
+  LogSwitch logSwitch(log);
   std::string msg;
   EdalHandle* h = nullptr;
   edalI2cOpen(EdalInfo(0, 0, 5), h, msg);
@@ -141,6 +185,9 @@ void i2cBench(benchmark::State& state, bool write) {
   // Opens the port outside the measurement.
   edalI2cWrite(h, info, 0x10, &byte, 1, msg);
   ravosim::resetBusTime();
+  // CPU time of this thread: the transfer runs in it from end to end, and
+  // the figure does not move with what other processes do.
+  const double cpuStart = threadCpuNs();
   for (auto _ : state) {
     unsigned rc = 0;
     if (write) {
@@ -155,6 +202,9 @@ void i2cBench(benchmark::State& state, bool write) {
     }
     benchmark::DoNotOptimize(byte);
   }
+  const double nsPerOp = (threadCpuNs() - cpuStart) /
+                         static_cast<double>(std::max<benchmark::IterationCount>(state.iterations(), 1));
+  reportLogRatio(state, std::string(write ? "write" : "read") + std::to_string(state.range(0)), log, nsPerOp);
   const double busUs = static_cast<double>(ravosim::busTimeNs(kPort)) / 1000.0;
   state.counters["bus_us_per_op"] = busUs / static_cast<double>(state.iterations());
   edalI2cClose(h, msg);
@@ -162,8 +212,9 @@ void i2cBench(benchmark::State& state, bool write) {
 
 void BM_I2cRegisterWrite(benchmark::State& state) { i2cBench(state, true); }
 void BM_I2cRegisterRead(benchmark::State& state) { i2cBench(state, false); }
-BENCHMARK(BM_I2cRegisterWrite)->Arg(100)->Arg(400)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_I2cRegisterRead)->Arg(100)->Arg(400)->Unit(benchmark::kMicrosecond);
+// Speed in kHz, transaction log off / on.
+BENCHMARK(BM_I2cRegisterWrite)->ArgNames({"kHz", "log"})->ArgsProduct({{100, 400}, {0, 1}})->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_I2cRegisterRead)->ArgNames({"kHz", "log"})->ArgsProduct({{100, 400}, {0, 1}})->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 
