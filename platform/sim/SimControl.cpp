@@ -462,10 +462,8 @@ bool transactionLogOn() {
 void setTransactionLogCapacity(size_t entries) {
   Locked l;
   l.m.logCapacity = entries ? entries : 1;
-  l.m.logRing.clear();
+  l.m.clearLog();
   l.m.logRing.shrink_to_fit();
-  l.m.logNext = 0;
-  l.m.logDropped = 0;
 }
 
 size_t transactionLogCapacity() {
@@ -492,9 +490,7 @@ std::vector<Transaction> readTransactionLog(const std::string& devicePattern, in
 
 void clearTransactionLog() {
   Locked l;
-  l.m.logRing.clear();
-  l.m.logNext = 0;
-  l.m.logDropped = 0;
+  l.m.clearLog();
 }
 
 uint64_t droppedTransactions() {

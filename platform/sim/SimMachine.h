@@ -259,6 +259,12 @@ class Machine {
   // Logs a PinChange for every GPIO engine whose levels differ from what the
   // log saw last.
   void logPinChanges();
+  // Empties the ring and the dropped count.
+  void clearLog() {
+    logRing.clear();
+    logNext = 0;
+    logDropped = 0;
+  }
   // Takes the current levels as seen, without logging (a new machine).
   void snapshotPins();
 
