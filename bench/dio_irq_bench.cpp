@@ -68,6 +68,9 @@ void measure(benchmark::State& state, EdalHandle* h, Fired fired, std::atomic<in
     while (fired() == seen) {
     }
     ++seen;
+    // The condition latched when the request fired; the pin fires again
+    // only after it is reset.
+    edalDioResetInterruptCondition(h, 0x80000000u, msg);
     const double d = std::chrono::duration<double, std::micro>(
                          Clock::time_point(Clock::duration(stamp.load(std::memory_order_relaxed))) - t0)
                          .count();

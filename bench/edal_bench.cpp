@@ -7,15 +7,21 @@
 // - an I2C register write and read: CPU time per transfer and the bus time
 //   the transfer would take on the wire at the configured speed, on a
 //   register file and on a chip model with a write behaviour and an output.
+// With the simulator's transaction log off (log:0) and on (log:1); a run
+// with the log on reports `x_log_off`, its figure (CPU time of the thread
+// per transfer, p50 latency) over the same figure without the log in this
+// run.
 #include <benchmark/benchmark.h>
 
 #include <sys/eventfd.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <map>
 #include <string>
 #include <thread>
 #include <vector>
@@ -79,12 +85,42 @@ void loadMachine() {
 
 using benchsupport::reportPercentiles;
 
+double threadCpuNs() {
+  timespec ts{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+  return static_cast<double>(ts.tv_sec) * 1e9 + static_cast<double>(ts.tv_nsec);
+}
+
+// Switches the simulator's transaction log for one benchmark run.
+class LogSwitch {
+ public:
+  explicit LogSwitch(bool on) { ravosim::setTransactionLog(on); }
+  ~LogSwitch() { ravosim::setTransactionLog(true); }
+  LogSwitch(const LogSwitch&) = delete;
+  LogSwitch& operator=(const LogSwitch&) = delete;
+};
+
+// The figure of a run without the log is kept under `key`; a run with the
+// log reports its own figure over that one.
+void reportLogRatio(benchmark::State& state, const std::string& key, bool log, double figure) {
+  static std::map<std::string, double> withoutLog;
+  if (!log) {
+    withoutLog[key] = figure;
+    return;
+  }
+  auto it = withoutLog.find(key);
+  if (it != withoutLog.end() && it->second > 0) state.counters["x_log_off"] = figure / it->second;
+}
+
 // One interrupt per iteration: `quiet` takes the line to its idle level,
 // the pin of `mask` is armed for `polarity`, `trigger` makes the line
 // active; the interrupt thread returns from the wait and stamps the time.
 template <class Quiet, class Trigger>
-void interruptLatency(benchmark::State& state, uint32_t mask, uint32_t polarity, Quiet quiet, Trigger trigger) {
+void interruptLatency(benchmark::State& state, const char* key, uint32_t mask, uint32_t polarity, Quiet quiet,
+                      Trigger trigger) {
   loadMachine();
+  const bool log = state.range(0) != 0;
+  LogSwitch logSwitch(log);
   std::string msg;
   EdalHandle* h = nullptr;
   if (edalDioOpen(EdalInfo(0, 0, 8), h, msg) != 0) {
@@ -103,6 +139,9 @@ void interruptLatency(benchmark::State& state, uint32_t mask, uint32_t polarity,
     while (waiter.fired() == seen) {
     }
     ++seen;
+    // The condition latched when the request fired; the pin fires again
+    // only after it is reset.
+    edalDioResetInterruptCondition(h, mask, msg);
     const double d = std::chrono::duration<double, std::micro>(
                          Clock::time_point(Clock::duration(waiter.stamp().load(std::memory_order_relaxed))) - t0)
                          .count();
@@ -112,24 +151,25 @@ void interruptLatency(benchmark::State& state, uint32_t mask, uint32_t polarity,
   quiet();
   edalDioClose(h, msg);
   reportPercentiles(state, us);
+  if (!us.empty()) reportLogRatio(state, key, log, us[us.size() / 2]);
 }
 
 // Pin 0 driven high by the machine.
 void BM_DioInterruptLatency(benchmark::State& state) {
   interruptLatency(
-      state, 0x80000000u, 0x80000000u, [] { ravosim::setInputLevel(kGpio, 0, false); },
+      state, "irq", 0x80000000u, 0x80000000u, [] { ravosim::setInputLevel(kGpio, 0, false); },
       [] { ravosim::setInputLevel(kGpio, 0, true); });
 }
-BENCHMARK(BM_DioInterruptLatency)->UseManualTime()->Iterations(2000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_DioInterruptLatency)->ArgName("log")->Arg(0)->Arg(1)->UseManualTime()->Iterations(2000)->Unit(benchmark::kMicrosecond);
 
 // From a device output: the oscillator fails, the chip pulls its alert low
 // and pin 1, wired to the alert and armed for low, fires.
 void BM_DeviceOutputInterruptLatency(benchmark::State& state) {
   interruptLatency(
-      state, 0x40000000u, 0, [] { ravosim::restoreOscillator("bench-osc"); },
+      state, "device-irq", 0x40000000u, 0, [] { ravosim::restoreOscillator("bench-osc"); },
       [] { ravosim::failOscillator("bench-osc"); });
 }
-BENCHMARK(BM_DeviceOutputInterruptLatency)->UseManualTime()->Iterations(2000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_DeviceOutputInterruptLatency)->ArgName("log")->Arg(0)->Arg(1)->UseManualTime()->Iterations(2000)->Unit(benchmark::kMicrosecond);
 
 // The floor: one thread blocked in read() on an eventfd, woken by a write.
 void BM_EventfdWake(benchmark::State& state) {
@@ -188,6 +228,8 @@ i2c::i2cInfo_s registerAccess(unsigned speedHz, unsigned address) {
 // 0x10 has a write behaviour and drives the alert output.
 void i2cBench(benchmark::State& state, bool write, unsigned address = 0xA0) {
   loadMachine();
+  const bool log = state.range(1) != 0;
+  LogSwitch logSwitch(log);
   std::string msg;
   EdalHandle* h = nullptr;
   edalI2cOpen(EdalInfo(0, 0, 5), h, msg);
@@ -196,6 +238,9 @@ void i2cBench(benchmark::State& state, bool write, unsigned address = 0xA0) {
   // Opens the port outside the measurement.
   edalI2cWrite(h, info, 0x10, &byte, 1, msg);
   ravosim::resetBusTime();
+  // CPU time of this thread: the transfer runs in it from end to end, and
+  // the figure does not move with what other processes do.
+  const double cpuStart = threadCpuNs();
   for (auto _ : state) {
     unsigned rc = 0;
     if (write) {
@@ -210,6 +255,11 @@ void i2cBench(benchmark::State& state, bool write, unsigned address = 0xA0) {
     }
     benchmark::DoNotOptimize(byte);
   }
+  const double nsPerOp = (threadCpuNs() - cpuStart) /
+                         static_cast<double>(std::max<benchmark::IterationCount>(state.iterations(), 1));
+  reportLogRatio(state,
+                 std::string(write ? "write" : "read") + std::to_string(state.range(0)) + "@" + std::to_string(address),
+                 log, nsPerOp);
   const double busUs = static_cast<double>(ravosim::busTimeNs(kPort)) / 1000.0;
   state.counters["bus_us_per_op"] = busUs / static_cast<double>(state.iterations());
   edalI2cClose(h, msg);
@@ -219,10 +269,11 @@ void BM_I2cRegisterWrite(benchmark::State& state) { i2cBench(state, true); }
 void BM_I2cRegisterRead(benchmark::State& state) { i2cBench(state, false); }
 void BM_I2cModelWrite(benchmark::State& state) { i2cBench(state, true, 0x60); }
 void BM_I2cModelRead(benchmark::State& state) { i2cBench(state, false, 0x60); }
-BENCHMARK(BM_I2cRegisterWrite)->Arg(100)->Arg(400)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_I2cRegisterRead)->Arg(100)->Arg(400)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_I2cModelWrite)->Arg(400)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_I2cModelRead)->Arg(400)->Unit(benchmark::kMicrosecond);
+// Speed in kHz, transaction log off / on.
+BENCHMARK(BM_I2cRegisterWrite)->ArgNames({"kHz", "log"})->ArgsProduct({{100, 400}, {0, 1}})->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_I2cRegisterRead)->ArgNames({"kHz", "log"})->ArgsProduct({{100, 400}, {0, 1}})->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_I2cModelWrite)->ArgNames({"kHz", "log"})->ArgsProduct({{400}, {0, 1}})->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_I2cModelRead)->ArgNames({"kHz", "log"})->ArgsProduct({{400}, {0, 1}})->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

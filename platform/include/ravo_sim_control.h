@@ -7,12 +7,15 @@
 //
 // The machine comes from the description file named by RAVO_SIM_MACHINE
 // (loaded on first use; without it the machine is empty). Persistent state
-// (scratchpad contents, cold-start states, I/O multiplexer entries and state)
+// (scratchpad contents, cold-start states, I/O multiplexer entries and state,
+// kept per card)
 // lives in the directory named by RAVO_SIM_STATE_DIR, default
 // /tmp/ravo-sim-state-<uid>. See platform/sim/README.md.
 #ifndef RAVO_SIM_CONTROL_H
 #define RAVO_SIM_CONTROL_H
 
+#include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -56,6 +59,29 @@ RAVO_SIM_API void resetMachine();
 RAVO_SIM_API void setStateDir(const std::string& dir);
 RAVO_SIM_API std::string stateDir();
 
+// Power cuts. Arms a cut of the machine's power after the `writes`-th
+// ravo_scp_write from now (1 = the next one) on a scratchpad whose path
+// matches `scpPattern` (fnmatch, "" or "*" for any). With `tearAfterBytes`
+// < 0 that write completes and succeeds; otherwise only its first
+// `tearAfterBytes` bytes reach the memory (and the state folder) and the
+// call fails with EIO. Once the power is cut, every call that would change
+// persistent state (ravo_scp_write, ravo_scp_reset_coldstart_state,
+// ravo_iomux_write, _validate, _invalidate) fails with EIO until
+// restartMachine(). `writes` 0 disarms a cut that has not happened yet.
+RAVO_SIM_API void cutPowerAfterScratchpadWrites(unsigned writes, int tearAfterBytes = -1,
+                                                const std::string& scpPattern = "*");
+RAVO_SIM_API bool powerIsCut();
+// ravo_scp_write calls that reached a memory so far (also a torn one):
+// tells a test how many cut points an operation has.
+RAVO_SIM_API uint64_t scratchpadWrites();
+// The machine as a new process sees it after a power cycle: the power is
+// back (a pending cut is disarmed), every open handle goes stale (ENODEV;
+// close still releases it), pending requests complete with ENODEV, GPIO
+// and I2C devices are at power-on (driven pins released), and scratchpad
+// and I/O multiplexer contents are reloaded from the state folder. Cards,
+// their presence, faults and delays stay as they are.
+RAVO_SIM_API void restartMachine();
+
 // Fault injection: the next `count` calls of `op` on a device whose path
 // matches `devicePattern` (fnmatch pattern, "" or "*" for any) fail with
 // `err`. count 0 means every call until clearFaults. Faults are checked in
@@ -74,13 +100,38 @@ RAVO_SIM_API unsigned injectedFailures(const std::string& op = "*");
 RAVO_SIM_API bool removeCfam(unsigned link, unsigned cascade);
 RAVO_SIM_API bool insertCfam(unsigned link, unsigned cascade);
 RAVO_SIM_API bool cfamPresent(unsigned link, unsigned cascade);
+// Cards. A CFAM sits on a card with a type and a serial number (the
+// description's <cfam type=".." serial="..">); its scratchpad and I/O
+// multiplexer contents belong to the card and go where the card goes. A
+// card without a serial (a blank card, or a CFAM soldered onto the
+// machine) keeps them by place.
+struct CardIdentity {
+  std::string type;
+  std::string serial;  // "" = a blank card
+};
+// Puts another card into the CFAM's place and plugs it: the old card is
+// pulled (as removeCfam), the new one arrives with its own state (empty for
+// a card never seen and for a blank card) and its volatile parts at
+// power-on. A card that sits in another place is moved: that place is left
+// empty and unplugged. False for an unknown CFAM or a type or serial that
+// is not 1 to 64 letters, digits, '.', '_' or '-' (not starting with '.').
+RAVO_SIM_API bool swapCard(unsigned link, unsigned cascade, const CardIdentity& card);
+RAVO_SIM_API bool cardIdentity(unsigned link, unsigned cascade, CardIdentity& card);
+// The folder that holds the state of the card in that place ("" for an
+// unknown CFAM).
+RAVO_SIM_API std::string cardStateFolder(unsigned link, unsigned cascade);
 RAVO_SIM_API bool removeI2cDevice(const std::string& portPath, unsigned address);
 RAVO_SIM_API bool insertI2cDevice(const std::string& portPath, unsigned address);
 
-// GPIO. Drives the external level of an input (what the pin is wired to);
-// pending requests watching it complete. Pin numbering as in the ravo calls
-// (pin 0 = bit 31 of masks).
+// GPIO. Pin numbering as in the ravo calls (pin 0 = bit 31 of masks).
+// setInputLevel replaces what the pin is wired to by a fixed level, for good
+// (until the next power-on), and ends a drivePin of it. drivePin drives the
+// pin from outside over its wiring (an output of the engine itself still
+// wins); releasePin gives it back to its wiring. Pending requests watching
+// a pin that changes fire.
 RAVO_SIM_API bool setInputLevel(const std::string& gpioPath, unsigned pin, bool high);
+RAVO_SIM_API bool drivePin(const std::string& gpioPath, unsigned pin, bool high);
+RAVO_SIM_API bool releasePin(const std::string& gpioPath, unsigned pin);
 // Pin levels as ravo_gpio_read_input_pins would read them / output latches.
 RAVO_SIM_API bool readPinLevels(const std::string& gpioPath, uint32_t& levels);
 RAVO_SIM_API bool readOutputLatches(const std::string& gpioPath, uint32_t& latches);
@@ -141,12 +192,68 @@ RAVO_SIM_API bool forceDeviceOutput(const std::string& portPath, unsigned addres
                                     bool level);
 RAVO_SIM_API bool releaseDeviceOutput(const std::string& portPath, unsigned address, const std::string& output);
 
-// Scratchpad and I/O multiplexer contents, directly.
+// Scratchpad and I/O multiplexer contents, directly. writeScratchpad and
+// setColdStart change the card's memory as a programmer on the bench would:
+// stored in the state folder at once, no faults, no power cut, no log.
 RAVO_SIM_API bool readScratchpad(const std::string& scpPath, uint32_t offset, void* data, uint32_t len);
+RAVO_SIM_API bool writeScratchpad(const std::string& scpPath, uint32_t offset, const void* data, uint32_t len);
+RAVO_SIM_API bool setColdStart(const std::string& scpPath, bool cold);
+RAVO_SIM_API bool coldStart(const std::string& scpPath, bool& cold);
 RAVO_SIM_API bool readIomux(const std::string& iomuxPath, std::vector<uint32_t>& entries, int& state);
 
 // Number of open handles of all families (leak checks in tests).
 RAVO_SIM_API unsigned openHandles();
+
+// Transaction log: what the buses and pins of the machine saw, in order,
+// like the decoded view of a logic analyser. It is on from the start and
+// keeps the last `transactionLogCapacity()` entries (a ring; older entries
+// are dropped and counted).
+struct Transaction {
+  enum Kind : uint8_t {
+    I2cWrite,        // ravo_iic_write, ravo_siic_write
+    I2cRead,         // ravo_iic_read, ravo_siic_read
+    I2cResetIrq,     // ravo_siic_reset_irq
+    PinChange,       // pins of a GPIO engine changed level
+    Interrupt,       // a pending request fired
+    InterruptHeld,   // a request's level is met but the pin's condition is latched
+    ConditionReset,  // ravo_gpio_reset_interrupt_condition
+  };
+  uint64_t seq = 0;  // 1, 2, ... since the machine was created
+  std::chrono::steady_clock::time_point time;
+  Kind kind = I2cWrite;
+  std::string device;  // port path (I2C) or GPIO engine path
+  // I2C: device address, offset phase, the bytes written or read, the
+  // result (0 or errno) and the modelled bus time of the transfer.
+  unsigned address = 0;
+  bool hasOffset = false;
+  uint32_t offset = 0;
+  unsigned offsetWidth = 0;
+  std::vector<uint8_t> data;
+  int result = 0;
+  uint64_t busNs = 0;
+  // GPIO (pin n = bit 0x80000000 >> n). PinChange: the pins that changed
+  // and the levels of all pins after. Interrupt, InterruptHeld: the pins
+  // whose level the request met and the levels. ConditionReset: the pins
+  // reset and the latched conditions before the reset.
+  uint32_t mask = 0;
+  uint32_t levels = 0;
+};
+RAVO_SIM_API void setTransactionLog(bool on);
+RAVO_SIM_API bool transactionLogOn();
+// Changing the capacity clears the log. At least 1.
+RAVO_SIM_API void setTransactionLogCapacity(size_t entries);
+RAVO_SIM_API size_t transactionLogCapacity();
+// The entries of devices matching `devicePattern` (fnmatch pattern over
+// device paths, "" or "*" for all) and, for I2C, of the device address
+// (-1 for any), oldest first.
+RAVO_SIM_API std::vector<Transaction> readTransactionLog(const std::string& devicePattern = "*", int address = -1);
+RAVO_SIM_API void clearTransactionLog();
+// Entries dropped from the full ring since the last clear.
+RAVO_SIM_API uint64_t droppedTransactions();
+// One line per transaction; times in seconds after `since`.
+RAVO_SIM_API std::string formatTransaction(const Transaction& t, std::chrono::steady_clock::time_point since);
+// The whole list, times after its first entry, one line each.
+RAVO_SIM_API std::string formatTransactionLog(const std::vector<Transaction>& log);
 
 }  // namespace ravosim
 

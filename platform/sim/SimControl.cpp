@@ -1,6 +1,7 @@
 // The control interface of the simulated machine (ravo_sim_control.h).
 #include <fnmatch.h>
 
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <sstream>
@@ -37,9 +38,12 @@ LoadResult load(const std::string& text, const std::string& name, const std::str
   return r;
 }
 
-Engine* engineAt(Machine& m, Family f, const std::string& path, unsigned& port) {
+Engine* engineAt(Machine& m, Family f, const std::string& path, unsigned& port, unsigned* linkOut = nullptr,
+                 unsigned* cascadeOut = nullptr) {
   unsigned link, cascade, engine;
   if (!parseDevicePath(f, path, link, cascade, engine, port)) return nullptr;
+  if (linkOut) *linkOut = link;
+  if (cascadeOut) *cascadeOut = cascade;
   Engine* e = m.findEngine(link, cascade, engine);
   return e && e->family == f ? e : nullptr;
 }
@@ -99,6 +103,28 @@ void resetMachine() {
   l.m.injected.clear();
 }
 
+void cutPowerAfterScratchpadWrites(unsigned writes, int tearAfterBytes, const std::string& scpPattern) {
+  Locked l;
+  l.m.cutAfter = writes;
+  l.m.cutTear = tearAfterBytes;
+  l.m.cutPattern = scpPattern;
+}
+
+bool powerIsCut() {
+  Locked l;
+  return l.m.powerCut;
+}
+
+uint64_t scratchpadWrites() {
+  Locked l;
+  return l.m.scpWrites;
+}
+
+void restartMachine() {
+  Locked l;
+  l.m.restart();
+}
+
 void setStateDir(const std::string& dir) {
   Locked l;
   l.m.stateDir = dir;
@@ -143,24 +169,33 @@ unsigned injectedFailures(const std::string& op) {
 
 namespace {
 
+// Pulls the card out: calls on its engines fail, its pending requests end.
+void pull(Machine& m, Cfam& c) {
+  if (!c.present) return;
+  c.present = false;
+  m.completeGone([&](ravo_aio_cb* cb) { return cb->dev && cb->dev->link == c.link && cb->dev->cascade == c.cascade; });
+}
+
+// Plugs the card in, its volatile parts at their power-on state.
+void plug(Cfam& c) {
+  if (c.present) return;
+  c.present = true;
+  ++c.epoch;
+  for (auto& [num, e] : c.engines) {
+    if (e.family == Family::Gpio) e.gpio.powerOn();
+    if (e.family == Family::Iic)
+      for (I2cPort& p : e.i2c.ports)
+        for (auto& [addr, slot] : p.devices) slot.device->reset();
+  }
+}
+
 bool setCfamPresent(unsigned link, unsigned cascade, bool present) {
   Locked l;
   Cfam* c = l.m.findCfam(link, cascade);
   if (!c) return false;
   if (c->present == present) return true;
-  c->present = present;
-  if (!present) {
-    l.m.completeGone([&](ravo_aio_cb* cb) { return cb->dev && cb->dev->link == link && cb->dev->cascade == cascade; });
-  } else {
-    ++c->epoch;
-    // A card that comes back starts from its power-on state (volatile parts).
-    for (auto& [num, e] : c->engines) {
-      if (e.family == Family::Gpio) e.gpio.powerOn();
-      if (e.family == Family::Iic)
-        for (I2cPort& p : e.i2c.ports)
-          for (auto& [addr, slot] : p.devices) slot.device->reset();
-    }
-  }
+  if (present) plug(*c);
+  else pull(l.m, *c);
   // Pins wired to the CFAM's presence (or to its pins) change.
   l.m.recheckRequests();
   return true;
@@ -188,6 +223,49 @@ bool cfamPresent(unsigned link, unsigned cascade) {
   return c && c->present;
 }
 
+bool swapCard(unsigned link, unsigned cascade, const CardIdentity& card) {
+  if (!card.serial.empty() && (!validCardText(card.type) || !validCardText(card.serial))) return false;
+  if (card.serial.empty() && !card.type.empty() && !validCardText(card.type)) return false;
+  Locked l;
+  Cfam* c = l.m.findCfam(link, cascade);
+  if (!c) return false;
+  pull(l.m, *c);
+  if (!card.serial.empty()) {
+    // A card that sits in another place is moved from there: that place is
+    // left empty (pulled, no card).
+    for (auto& [key, other] : l.m.model.cfams) {
+      if (&other == c || other.cardType != card.type || other.serial != card.serial) continue;
+      pull(l.m, other);
+      other.cardType.clear();
+      other.serial.clear();
+      l.m.wipeCardState(other);
+    }
+  }
+  c->cardType = card.type;
+  c->serial = card.serial;
+  // A blank card keeps its state by place: the one plugged now is empty.
+  if (card.serial.empty()) l.m.wipeCardState(*c);
+  l.m.loadCardState(*c);
+  plug(*c);
+  l.m.recheckRequests();
+  return true;
+}
+
+bool cardIdentity(unsigned link, unsigned cascade, CardIdentity& card) {
+  Locked l;
+  Cfam* c = l.m.findCfam(link, cascade);
+  if (!c) return false;
+  card.type = c->cardType;
+  card.serial = c->serial;
+  return true;
+}
+
+std::string cardStateFolder(unsigned link, unsigned cascade) {
+  Locked l;
+  Cfam* c = l.m.findCfam(link, cascade);
+  return c ? l.m.stateFolder(*c) : std::string();
+}
+
 bool removeI2cDevice(const std::string& portPath, unsigned address) {
   return setDevicePresent(portPath, address, false);
 }
@@ -203,6 +281,29 @@ bool setInputLevel(const std::string& gpioPath, unsigned pin, bool high) {
   const uint32_t bit = 0x80000000u >> pin;
   e->gpio.wires[pin] = PinWire();
   e->gpio.external = high ? (e->gpio.external | bit) : (e->gpio.external & ~bit);
+  e->gpio.driveMask &= ~bit;
+  l.m.recheckRequests();
+  return true;
+}
+
+bool drivePin(const std::string& gpioPath, unsigned pin, bool high) {
+  if (pin >= 32) return false;
+  Locked l;
+  Engine* e = gpioAt(l.m, gpioPath);
+  if (!e) return false;
+  const uint32_t bit = 0x80000000u >> pin;
+  e->gpio.driveMask |= bit;
+  e->gpio.driveLevels = high ? (e->gpio.driveLevels | bit) : (e->gpio.driveLevels & ~bit);
+  l.m.recheckRequests();
+  return true;
+}
+
+bool releasePin(const std::string& gpioPath, unsigned pin) {
+  if (pin >= 32) return false;
+  Locked l;
+  Engine* e = gpioAt(l.m, gpioPath);
+  if (!e) return false;
+  e->gpio.driveMask &= ~(0x80000000u >> pin);
   l.m.recheckRequests();
   return true;
 }
@@ -425,6 +526,46 @@ bool readScratchpad(const std::string& scpPath, uint32_t offset, void* data, uin
   return true;
 }
 
+namespace {
+
+// The scratchpad engine of the path and its place.
+Engine* scratchpadAt(Machine& m, const std::string& scpPath, unsigned& link, unsigned& cascade) {
+  unsigned port;
+  Engine* e = engineAt(m, Family::Scp, scpPath, port, &link, &cascade);
+  return port == ~0u ? e : nullptr;
+}
+
+}  // namespace
+
+bool writeScratchpad(const std::string& scpPath, uint32_t offset, const void* data, uint32_t len) {
+  Locked l;
+  unsigned link, cascade;
+  Engine* e = scratchpadAt(l.m, scpPath, link, cascade);
+  if (!e || static_cast<uint64_t>(offset) + len > e->scp.size || (len && !data)) return false;
+  if (len) std::memcpy(e->scp.bytes.data() + offset, data, len);
+  l.m.persistScp(*e, link, cascade, offset, len);
+  return true;
+}
+
+bool setColdStart(const std::string& scpPath, bool cold) {
+  Locked l;
+  unsigned link, cascade;
+  Engine* e = scratchpadAt(l.m, scpPath, link, cascade);
+  if (!e) return false;
+  e->scp.cold = cold;
+  l.m.persistScp(*e, link, cascade, 0, 0);
+  return true;
+}
+
+bool coldStart(const std::string& scpPath, bool& cold) {
+  Locked l;
+  unsigned link, cascade;
+  Engine* e = scratchpadAt(l.m, scpPath, link, cascade);
+  if (!e) return false;
+  cold = e->scp.cold;
+  return true;
+}
+
 bool readIomux(const std::string& iomuxPath, std::vector<uint32_t>& entries, int& state) {
   Locked l;
   unsigned port;
@@ -438,6 +579,126 @@ bool readIomux(const std::string& iomuxPath, std::vector<uint32_t>& entries, int
 unsigned openHandles() {
   Locked l;
   return static_cast<unsigned>(l.m.handles.size());
+}
+
+void setTransactionLog(bool on) {
+  Locked l;
+  // Pin changes are logged against the levels when the log went on.
+  if (on && !l.m.logOn) l.m.snapshotPins();
+  l.m.logOn = on;
+}
+
+bool transactionLogOn() {
+  Locked l;
+  return l.m.logOn;
+}
+
+void setTransactionLogCapacity(size_t entries) {
+  Locked l;
+  l.m.logCapacity = entries ? entries : 1;
+  l.m.clearLog();
+  l.m.logRing.shrink_to_fit();
+}
+
+size_t transactionLogCapacity() {
+  Locked l;
+  return l.m.logCapacity;
+}
+
+std::vector<Transaction> readTransactionLog(const std::string& devicePattern, int address) {
+  Locked l;
+  const bool anyDevice = devicePattern.empty() || devicePattern == "*";
+  std::vector<Transaction> out;
+  const size_t n = l.m.logRing.size();
+  out.reserve(n);
+  for (size_t i = 0; i < n; ++i) {
+    const Transaction& t = l.m.logRing[(l.m.logNext + i) % n];
+    if (!anyDevice && fnmatch(devicePattern.c_str(), t.device.c_str(), 0) != 0) continue;
+    const bool i2c = t.kind == Transaction::I2cWrite || t.kind == Transaction::I2cRead ||
+                     t.kind == Transaction::I2cResetIrq;
+    if (address >= 0 && (!i2c || t.address != static_cast<unsigned>(address))) continue;
+    out.push_back(t);
+  }
+  return out;
+}
+
+void clearTransactionLog() {
+  Locked l;
+  l.m.clearLog();
+}
+
+uint64_t droppedTransactions() {
+  Locked l;
+  return l.m.logDropped;
+}
+
+namespace {
+
+// "0:1 3:0" for the pins of the mask with their levels.
+std::string pinList(uint32_t mask, uint32_t levels, bool withLevels) {
+  std::string s;
+  for (unsigned pin = 0; pin < 32; ++pin) {
+    const uint32_t bit = 0x80000000u >> pin;
+    if (!(mask & bit)) continue;
+    if (!s.empty()) s += ' ';
+    s += std::to_string(pin);
+    if (withLevels) s += (levels & bit) ? ":1" : ":0";
+  }
+  return s;
+}
+
+}  // namespace
+
+std::string formatTransaction(const Transaction& t, std::chrono::steady_clock::time_point since) {
+  const double secs = std::chrono::duration<double>(t.time - since).count();
+  char head[48];
+  std::snprintf(head, sizeof head, "%12.6f  ", secs);
+  std::string s = head;
+  switch (t.kind) {
+    case Transaction::I2cWrite:
+    case Transaction::I2cRead:
+    case Transaction::I2cResetIrq: {
+      s += t.kind == Transaction::I2cWrite ? "I2C W   " : t.kind == Transaction::I2cRead ? "I2C R   " : "I2C IRQ ";
+      s += t.device + " " + hex(t.address);
+      if (t.hasOffset) {
+        char off[24];
+        std::snprintf(off, sizeof off, " @0x%0*X", static_cast<int>(2 * t.offsetWidth), t.offset);
+        s += off;
+      }
+      s += ":";
+      for (uint8_t b : t.data) {
+        char byte[4];
+        std::snprintf(byte, sizeof byte, " %02X", b);
+        s += byte;
+      }
+      char tail[64];
+      std::snprintf(tail, sizeof tail, "  %s  bus %.1f us", t.result ? errnoName(t.result).c_str() : "ok",
+                    static_cast<double>(t.busNs) / 1000.0);
+      s += tail;
+      break;
+    }
+    case Transaction::PinChange:
+      s += "PIN     " + t.device + " " + pinList(t.mask, t.levels, true);
+      break;
+    case Transaction::Interrupt:
+      s += "IRQ     " + t.device + " fired " + pinList(t.mask, t.levels, true);
+      break;
+    case Transaction::InterruptHeld:
+      s += "IRQ     " + t.device + " held " + pinList(t.mask, t.levels, true) + " (condition latched)";
+      break;
+    case Transaction::ConditionReset:
+      s += "IRQ     " + t.device + " reset condition " + pinList(t.mask, 0, false);
+      if (t.mask & t.levels) s += " (latched " + pinList(t.mask & t.levels, 0, false) + ")";
+      break;
+  }
+  return s;
+}
+
+std::string formatTransactionLog(const std::vector<Transaction>& log) {
+  std::string s;
+  if (log.empty()) return s;
+  for (const Transaction& t : log) s += formatTransaction(t, log.front().time) + "\n";
+  return s;
 }
 
 }  // namespace ravosim

@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstdio>
 #include <cstring>
 #include <initializer_list>
 #include <set>
@@ -375,7 +376,7 @@ bool noChildren(Parser& p, const pugi::xml_node& n) {
 }
 
 bool parseCfam(Parser& p, const pugi::xml_node& n, Model& m) {
-  if (!p.allowOnly(n, {"link", "cascade", "present", "slot", "name"})) return false;
+  if (!p.allowOnly(n, {"link", "cascade", "present", "slot", "name", "type", "serial"})) return false;
   Cfam cfam;
   uint32_t link, cascade, slot;
   if (!p.number(n, "link", link, 63, true) || !p.number(n, "cascade", cascade, 3, true) ||
@@ -384,6 +385,25 @@ bool parseCfam(Parser& p, const pugi::xml_node& n, Model& m) {
   cfam.link = link;
   cfam.cascade = cascade;
   cfam.present = cfam.initialPresent;
+  for (const char* attr : {"type", "serial"}) {
+    pugi::xml_attribute a = n.attribute(attr);
+    if (a && !validCardText(a.value()))
+      return p.fail(n, std::string("attribute '") + attr + "' of <cfam> must be 1 to 64 letters, digits, '.', '_' or '-'" +
+                           " not starting with '.': '" + a.value() + "'");
+  }
+  cfam.cardType = n.attribute("type").value();
+  cfam.serial = n.attribute("serial").value();
+  if (!cfam.serial.empty() && cfam.cardType.empty())
+    return p.fail(n, "a card with a serial number needs its type as well");
+  if (!cfam.serial.empty()) {
+    for (const auto& [key, other] : m.cfams)
+      if (other.cardType == cfam.cardType && other.serial == cfam.serial) {
+        char place[16];
+        std::snprintf(place, sizeof place, "L%02uC%u", other.link, other.cascade);
+        return p.fail(n, "card " + cfam.cardType + " " + cfam.serial + " is already in " + place + " (line " +
+                             std::to_string(other.line) + ")");
+      }
+  }
   cfam.line = p.lineOf(n.offset_debug());
   if (m.cfams.count({link, cascade}))
     return p.fail(n, "CFAM L" + std::to_string(link) + "C" + std::to_string(cascade) + " is described twice");
@@ -596,6 +616,12 @@ void resolveWiring(Parser& p, Model& m) {
 }
 
 }  // namespace
+
+std::string errnoName(int err) {
+  for (const ErrnoName& e : kErrnoNames)
+    if (e.value == err) return e.name;
+  return "errno " + std::to_string(err);
+}
 
 bool parseDescription(const std::string& text, Model& out, unsigned& line, std::string& message) {
   Parser p(text);

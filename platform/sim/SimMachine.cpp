@@ -5,10 +5,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <chrono>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <new>
 #include <sstream>
@@ -125,6 +128,8 @@ void GpioState::powerOn() {
   blinkMask = 0;
   blinkRate = 0;
   condition = 0;
+  driveMask = 0;
+  driveLevels = 0;
   for (unsigned i = 0; i < kConfigRegs; ++i) config[i] = configReset[i];
 }
 
@@ -152,6 +157,7 @@ Machine::Machine() {
   }
   powerOnDevices();
   loadPersistent();
+  snapshotPins();
 }
 
 Machine& Machine::get() {
@@ -213,7 +219,9 @@ uint32_t Machine::gpioLevels(const Engine& e, unsigned depth) {
         level = false;
         break;
     }
-    if (!driven) {
+    if (!driven && (g.driveMask & bit)) {
+      level = (g.driveLevels & bit) != 0;
+    } else if (!driven) {
       const PinWire& w = g.wires[pin];
       level = w.kind == PinWire::Level ? (g.external & bit) != 0 : wireLevel(w, depth);
     }
@@ -333,8 +341,60 @@ void Machine::complete(ravo_aio_cb* cb, int status, int second) {
   cb->ctx->cv.notify_all();
 }
 
+Transaction* Machine::logEntry(Transaction::Kind kind, const std::string& device) {
+  if (!logOn) return nullptr;
+  Transaction* t;
+  if (logRing.size() < logCapacity) {
+    logRing.emplace_back();
+    t = &logRing.back();
+  } else {
+    t = &logRing[logNext];
+    logNext = (logNext + 1) % logRing.size();
+    ++logDropped;
+  }
+  t->seq = ++logSeq;
+  t->time = std::chrono::steady_clock::now();
+  t->kind = kind;
+  t->device = device;
+  t->address = 0;
+  t->hasOffset = false;
+  t->offset = 0;
+  t->offsetWidth = 0;
+  t->data.clear();
+  t->result = 0;
+  t->busNs = 0;
+  t->mask = 0;
+  t->levels = 0;
+  return t;
+}
+
+void Machine::logPinChanges() {
+  if (!logOn) return;
+  for (auto& [key, cfam] : model.cfams) {
+    if (!cfam.present) continue;
+    for (auto& [num, e] : cfam.engines) {
+      if (e.family != Family::Gpio) continue;
+      const uint32_t levels = gpioLevels(e);
+      const uint32_t changed = levels ^ e.gpio.loggedLevels;
+      if (!changed) continue;
+      e.gpio.loggedLevels = levels;
+      if (Transaction* t = logEntry(Transaction::PinChange, devicePath(Family::Gpio, cfam.link, cfam.cascade, num))) {
+        t->mask = changed;
+        t->levels = levels;
+      }
+    }
+  }
+}
+
+void Machine::snapshotPins() {
+  for (auto& [key, cfam] : model.cfams)
+    for (auto& [num, e] : cfam.engines)
+      if (e.family == Family::Gpio) e.gpio.loggedLevels = gpioLevels(e);
+}
+
 void Machine::recheckRequests() {
   propagateSignals();
+  logPinChanges();
   for (ravo_aio_ctx* ctx : contexts) {
     for (auto it = ctx->pending.begin(); it != ctx->pending.end();) {
       ravo_aio_cb* cb = *it;
@@ -346,12 +406,26 @@ void Machine::recheckRequests() {
         continue;
       }
       const uint32_t levels = gpioLevels(*e);
-      const uint32_t hit = (levels & cb->event.high_mask) | (~levels & cb->event.low_mask);
+      const uint32_t met = (levels & cb->event.high_mask) | (~levels & cb->event.low_mask);
+      // A pin whose condition is latched holds its requests back until the
+      // condition is reset.
+      const uint32_t hit = met & ~e->gpio.condition;
+      const uint32_t watched = cb->event.high_mask | cb->event.low_mask;
+      if (met && !hit && !cb->heldLogged) {
+        cb->heldLogged = true;
+        if (Transaction* t = logEntry(Transaction::InterruptHeld, cb->path)) {
+          t->mask = met;
+          t->levels = levels & watched;
+        }
+      }
       if (hit) {
         e->gpio.condition |= hit;
         it = ctx->pending.erase(it);
-        complete(cb, RAVO_AIO_STATUS_DONE,
-                 static_cast<int>(levels & (cb->event.high_mask | cb->event.low_mask)));
+        if (Transaction* t = logEntry(Transaction::Interrupt, cb->path)) {
+          t->mask = hit;
+          t->levels = levels & watched;
+        }
+        complete(cb, RAVO_AIO_STATUS_DONE, static_cast<int>(levels & watched));
       } else {
         ++it;
       }
@@ -399,6 +473,7 @@ void Machine::install(Model&& m, bool keepHandles) {
   model = std::move(m);
   powerOnDevices();
   loadPersistent();
+  snapshotPins();
 }
 
 void Machine::powerOnDevices() {
@@ -437,52 +512,123 @@ void Machine::powerOnDevices() {
   propagateSignals();
 }
 
-std::string Machine::stateFile(const char* kind, unsigned link, unsigned cascade, unsigned engine) const {
-  char buf[64];
-  std::snprintf(buf, sizeof buf, "/%s-L%02uC%uE%02u.bin", kind, link, cascade, engine);
+bool validCardText(const std::string& s) {
+  if (s.empty() || s.size() > 64 || s[0] == '.') return false;
+  for (char ch : s)
+    if (!std::isalnum(static_cast<unsigned char>(ch)) && ch != '.' && ch != '_' && ch != '-') return false;
+  return true;
+}
+
+void Machine::restart() {
+  ++generation;
+  completeGone([](ravo_aio_cb*) { return true; });
+  powerCut = false;
+  cutAfter = 0;
+  cutTear = -1;
+  // Devices come back at their power-on state; wired ones take it once
+  // their inputs have their levels again (propagateSignals).
+  propagating = true;
+  for (auto& [key, cfam] : model.cfams) {
+    for (auto& [num, e] : cfam.engines) {
+      if (e.family == Family::Gpio) e.gpio.powerOn();
+      if (e.family == Family::Iic)
+        for (I2cPort& p : e.i2c.ports)
+          for (auto& [addr, slot] : p.devices) {
+            if (slot.device->inputCount() > 0 || slot.supply >= 0)
+              slot.device->setPowered(false);
+            else
+              slot.device->reset();
+          }
+    }
+  }
+  propagating = false;
+  propagateSignals();
+  loadPersistent();
+  snapshotPins();
+}
+
+std::string Machine::stateFolder(const Cfam& c) const {
+  if (!c.serial.empty()) return stateDir + "/cards/" + c.cardType + "/" + c.serial;
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "/slots/L%02uC%u", c.link, c.cascade);
   return stateDir + buf;
 }
 
-void Machine::loadPersistent() {
-  for (auto& [key, cfam] : model.cfams) {
-    for (auto& [num, e] : cfam.engines) {
-      std::string data;
-      if (e.family == Family::Scp) {
-        ScpState& s = e.scp;
-        s.bytes.assign(s.size, 0);
-        s.cold = true;
-        if (readFile(stateFile("scp", cfam.link, cfam.cascade, num), data) && data.size() == 12u + s.size &&
-            word(data, 0) == kScpMagic && word(data, 4) == s.size) {
-          s.cold = word(data, 8) != 0;
-          std::memcpy(s.bytes.data(), data.data() + 12, s.size);
-        }
-      } else if (e.family == Family::Iomux) {
-        IomuxState& s = e.iomux;
-        s.entries.assign(s.size, 0);
-        s.state = RAVO_IOMUX_STATE_WRITABLE;
-        if (readFile(stateFile("iomux", cfam.link, cfam.cascade, num), data) && data.size() == 12u + 4u * s.size &&
-            word(data, 0) == kIomuxMagic && word(data, 4) == s.size) {
-          s.state = static_cast<int>(word(data, 8));
-          std::memcpy(s.entries.data(), data.data() + 12, 4u * s.size);
-        }
+std::string Machine::stateFile(const Cfam& c, const char* kind, unsigned engine) const {
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "/%s-E%02u.bin", kind, engine);
+  return stateFolder(c) + buf;
+}
+
+std::string Machine::oldStateFile(const Cfam& c, const char* kind, unsigned engine) const {
+  char buf[64];
+  std::snprintf(buf, sizeof buf, "/%s-L%02uC%uE%02u.bin", kind, c.link, c.cascade, engine);
+  return stateDir + buf;
+}
+
+void Machine::loadCardState(Cfam& cfam) {
+  for (auto& [num, e] : cfam.engines) {
+    if (e.family != Family::Scp && e.family != Family::Iomux) continue;
+    const char* kind = e.family == Family::Scp ? "scp" : "iomux";
+    const std::string file = stateFile(cfam, kind, num);
+    // A file of an earlier version, kept by place, goes over once to the
+    // card that is in that place now, unless the card has its own.
+    const std::string old = oldStateFile(cfam, kind, num);
+    if (access(file.c_str(), F_OK) != 0 && access(old.c_str(), F_OK) == 0 && makeDirs(stateFolder(cfam)))
+      std::rename(old.c_str(), file.c_str());
+    std::string data;
+    if (e.family == Family::Scp) {
+      ScpState& s = e.scp;
+      s.bytes.assign(s.size, 0);
+      s.cold = true;
+      if (readFile(file, data) && data.size() == 12u + s.size && word(data, 0) == kScpMagic &&
+          word(data, 4) == s.size) {
+        s.cold = word(data, 8) != 0;
+        std::memcpy(s.bytes.data(), data.data() + 12, s.size);
+      }
+    } else {
+      IomuxState& s = e.iomux;
+      s.entries.assign(s.size, 0);
+      s.state = RAVO_IOMUX_STATE_WRITABLE;
+      if (readFile(file, data) && data.size() == 12u + 4u * s.size && word(data, 0) == kIomuxMagic &&
+          word(data, 4) == s.size) {
+        s.state = static_cast<int>(word(data, 8));
+        std::memcpy(s.entries.data(), data.data() + 12, 4u * s.size);
       }
     }
   }
 }
 
+void Machine::loadPersistent() {
+  for (auto& [key, cfam] : model.cfams) loadCardState(cfam);
+}
+
+void Machine::wipeCardState(Cfam& cfam) {
+  for (auto& [num, e] : cfam.engines) {
+    if (e.family == Family::Scp) {
+      unlink(stateFile(cfam, "scp", num).c_str());
+      e.scp.bytes.assign(e.scp.size, 0);
+      e.scp.cold = true;
+    } else if (e.family == Family::Iomux) {
+      unlink(stateFile(cfam, "iomux", num).c_str());
+      e.iomux.entries.assign(e.iomux.size, 0);
+      e.iomux.state = RAVO_IOMUX_STATE_WRITABLE;
+    }
+  }
+}
+
 void Machine::wipePersistent() {
+  // Every card's state, also of cards that are not in the machine now, and
+  // the files of earlier versions.
+  std::error_code ignored;
+  std::filesystem::remove_all(stateDir + "/cards", ignored);
+  std::filesystem::remove_all(stateDir + "/slots", ignored);
   for (auto& [key, cfam] : model.cfams) {
     for (auto& [num, e] : cfam.engines) {
-      if (e.family == Family::Scp) {
-        unlink(stateFile("scp", cfam.link, cfam.cascade, num).c_str());
-        e.scp.bytes.assign(e.scp.size, 0);
-        e.scp.cold = true;
-      } else if (e.family == Family::Iomux) {
-        unlink(stateFile("iomux", cfam.link, cfam.cascade, num).c_str());
-        e.iomux.entries.assign(e.iomux.size, 0);
-        e.iomux.state = RAVO_IOMUX_STATE_WRITABLE;
-      }
+      if (e.family == Family::Scp) unlink(oldStateFile(cfam, "scp", num).c_str());
+      if (e.family == Family::Iomux) unlink(oldStateFile(cfam, "iomux", num).c_str());
     }
+    wipeCardState(cfam);
   }
 }
 
@@ -506,8 +652,11 @@ bool writeAll(int fd, const void* data, size_t len, off_t at) {
 }  // namespace
 
 void Machine::persistScp(const Engine& e, unsigned link, unsigned cascade, uint32_t offset, uint32_t len) {
-  if (!makeDirs(stateDir)) return warnOnce(stateDir + ": " + errnoText(errno));
-  const std::string file = stateFile("scp", link, cascade, e.number);
+  const Cfam* cfam = findCfam(link, cascade);
+  if (!cfam) return;
+  const std::string folder = stateFolder(*cfam);
+  if (!makeDirs(folder)) return warnOnce(folder + ": " + errnoText(errno));
+  const std::string file = stateFile(*cfam, "scp", e.number);
   int fd = open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
   if (fd < 0) return warnOnce(file + ": " + errnoText(errno));
   const uint32_t header[3] = {kScpMagic, e.scp.size, e.scp.cold ? 1u : 0u};
@@ -524,8 +673,11 @@ void Machine::persistScp(const Engine& e, unsigned link, unsigned cascade, uint3
 }
 
 void Machine::persistIomux(const Engine& e, unsigned link, unsigned cascade) {
-  if (!makeDirs(stateDir)) return warnOnce(stateDir + ": " + errnoText(errno));
-  const std::string file = stateFile("iomux", link, cascade, e.number);
+  const Cfam* cfam = findCfam(link, cascade);
+  if (!cfam) return;
+  const std::string folder = stateFolder(*cfam);
+  if (!makeDirs(folder)) return warnOnce(folder + ": " + errnoText(errno));
+  const std::string file = stateFile(*cfam, "iomux", e.number);
   int fd = open(file.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
   if (fd < 0) return warnOnce(file + ": " + errnoText(errno));
   const uint32_t header[3] = {kIomuxMagic, e.iomux.size, static_cast<uint32_t>(e.iomux.state)};
@@ -554,6 +706,12 @@ bool Call::injectedFault() {
   int err = 0;
   if (!m.takeFault(op, path, err)) return false;
   fail(err, "injected fault");
+  return true;
+}
+
+bool Machine::failWithoutPower(Call& c) {
+  if (!powerCut) return false;
+  c.fail(EIO, "the power is cut");
   return true;
 }
 

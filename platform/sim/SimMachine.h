@@ -21,6 +21,7 @@
 
 #include "SimDeviceModel.h"
 #include "ravo.h"
+#include "ravo_sim_control.h"
 
 namespace ravosim {
 namespace detail {
@@ -58,6 +59,12 @@ struct GpioState {
   uint32_t blinkMask = 0;
   uint32_t blinkRate = 0;
   uint32_t condition = 0;
+  // Pins driven from outside through the control interface (drivePin):
+  // they show driveLevels instead of what they are wired to.
+  uint32_t driveMask = 0;
+  uint32_t driveLevels = 0;
+  // Levels the transaction log saw last (pin changes are logged against it).
+  uint32_t loggedLevels = 0;
   uint32_t config[kConfigRegs] = {};
   uint32_t configReset[kConfigRegs] = {};
   void powerOn();
@@ -146,6 +153,11 @@ struct Supply {
 struct Cfam {
   unsigned link = 0, cascade = 0;
   unsigned line = 0;
+  // The card that carries the CFAM: its type and serial number. A card
+  // without a serial (a blank card, or a CFAM soldered onto the machine)
+  // keeps its state by place instead.
+  std::string cardType;
+  std::string serial;
   bool present = true;
   bool initialPresent = true;
   // Counts insertions: a handle opened before a removal stays dead after
@@ -175,6 +187,9 @@ struct Model {
   std::vector<Delay> delays;
   std::vector<Supply> supplies;
 };
+
+// "ENXIO", or "errno <n>" for a number without a name here.
+std::string errnoName(int err);
 
 // Parses a machine description. On failure returns false with the line
 // (0 when the text is not XML at all) and message set.
@@ -228,6 +243,8 @@ struct ravo_aio_cb {
   std::string path;
   ravo_gpio_event_t event{};
   State state = Idle;
+  // The log has recorded that a latched condition holds this request back.
+  bool heldLogged = false;
   int status = RAVO_AIO_STATUS_IDLE;
   int second = 0;
   ravo_aio_ctx* ctx = nullptr;
@@ -244,6 +261,8 @@ struct ravo_aio_ctx {
 
 namespace ravosim {
 namespace detail {
+
+class Call;
 
 class Machine {
  public:
@@ -272,6 +291,38 @@ class Machine {
   };
   std::vector<WiredDevice> wiredDevices;
   bool propagating = false;
+
+  // Power cut (cutPowerAfterScratchpadWrites): writes left until the cut
+  // (0: none armed), the tear of the last one (-1: none), the devices that
+  // count, and whether the power is off now.
+  unsigned cutAfter = 0;
+  int cutTear = -1;
+  std::string cutPattern;
+  bool powerCut = false;
+  uint64_t scpWrites = 0;  // ravo_scp_write calls that reached a memory
+
+  // The transaction log, a ring of `logCapacity` entries (see
+  // ravo_sim_control.h). Entries are reused in place once the ring is full.
+  bool logOn = true;
+  size_t logCapacity = 8192;
+  std::vector<Transaction> logRing;
+  size_t logNext = 0;  // where the next entry goes once the ring is full
+  uint64_t logSeq = 0;
+  uint64_t logDropped = 0;
+  // A new entry of the kind for the device, time-stamped now; null while the
+  // log is off. The caller fills in the rest before releasing the lock.
+  Transaction* logEntry(Transaction::Kind kind, const std::string& device);
+  // Logs a PinChange for every GPIO engine whose levels differ from what the
+  // log saw last.
+  void logPinChanges();
+  // Empties the ring and the dropped count.
+  void clearLog() {
+    logRing.clear();
+    logNext = 0;
+    logDropped = 0;
+  }
+  // Takes the current levels as seen, without logging (a new machine).
+  void snapshotPins();
 
   // All of the following run with mu held.
   Cfam* findCfam(unsigned link, unsigned cascade);
@@ -326,17 +377,38 @@ class Machine {
   void install(Model&& m, bool keepHandles = false);
   // Power-on state of every device of the model.
   void powerOnDevices();
+  // As a new process after a power cycle sees the machine (restartMachine).
+  void restart();
+  // A call that would change persistent state while the power is cut fails
+  // with EIO (true); false otherwise.
+  bool failWithoutPower(Call& c);
 
-  // Persistent state.
+  // Persistent state: scratchpad and I/O multiplexer contents, kept per
+  // card (README.md, "Persistent state").
   void loadPersistent();
+  // Removes every state file and zeroes the contents (cold start).
   void wipePersistent();
+  // The scratchpad and I/O multiplexer contents of the card as its state
+  // folder holds them (zeros and cold start without files).
+  void loadCardState(Cfam& c);
+  // Removes the state files of the card's folder and zeroes its contents.
+  void wipeCardState(Cfam& c);
   void persistScp(const Engine& e, unsigned link, unsigned cascade, uint32_t offset, uint32_t len);
   void persistIomux(const Engine& e, unsigned link, unsigned cascade);
+  // "cards/<type>/<serial>" or "slots/L<link>C<cascade>" below the state
+  // directory.
+  std::string stateFolder(const Cfam& c) const;
 
  private:
   Machine();
-  std::string stateFile(const char* kind, unsigned link, unsigned cascade, unsigned engine) const;
+  std::string stateFile(const Cfam& c, const char* kind, unsigned engine) const;
+  // Where an earlier version kept the file: by place, in the state directory.
+  std::string oldStateFile(const Cfam& c, const char* kind, unsigned engine) const;
 };
+
+// Type and serial of a card: letters, digits, '.', '_' and '-', not
+// starting with a '.' (they name folders of the state directory).
+bool validCardText(const std::string& s);
 
 // One ravo call: holds the machine lock, knows the call's name and device
 // path, and sets errno when it ends in failure.
@@ -351,6 +423,9 @@ class Call {
   std::unique_lock<std::mutex> lock;
   const char* op;
   std::string path;
+
+  // The errno of the failure so far (0 while none).
+  int error() const { return m_err; }
 
   // Checks the handle (EBADF) and takes its path.
   bool handle(ravo_struct* h, Family f);

@@ -82,6 +82,7 @@ RAVO_API int ravo_aio_ctx_submit(ravo_aio_ctx* ctx, unsigned int n, ravo_aio_cb*
     cb->state = ravo_aio_cb::Pending;
     cb->status = RAVO_AIO_STATUS_PENDING;
     cb->second = 0;
+    cb->heldLogged = false;
     cb->ctx = ctx;
     ctx->pending.insert(cb);
   }

@@ -5,6 +5,7 @@
 #include "SimMachine.h"
 
 using namespace ravosim::detail;
+using ravosim::Transaction;
 
 namespace {
 
@@ -163,7 +164,13 @@ RAVO_API int ravo_gpio_reset_interrupt_condition(ravo_struct* h, uint32_t mask) 
   Call c("ravo_gpio_reset_interrupt_condition");
   Engine* e = c.begin(h, F);
   if (!e) return -1;
+  if (Transaction* t = c.m.logEntry(Transaction::ConditionReset, c.path)) {
+    t->mask = mask;
+    t->levels = e->gpio.condition;
+  }
   e->gpio.condition &= ~mask;
+  // A request held back by the condition fires now if its level is met.
+  c.m.recheckRequests();
   return 0;
 }
 

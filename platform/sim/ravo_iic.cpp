@@ -8,6 +8,7 @@
 #include "SimMachine.h"
 
 using namespace ravosim::detail;
+using ravosim::Transaction;
 
 namespace {
 
@@ -26,8 +27,30 @@ struct Transfer {
   bool resetIrq = false;
 };
 
-// One transfer on the handle's port. Returns the byte count or -1.
+ssize_t transferOnBus(Call& c, ravo_struct* h, const Transfer& t, uint8_t* data, size_t len, uint64_t& bus);
+
+// One transfer on the handle's port, recorded in the transaction log once
+// the device answered (or the call failed). Returns the byte count or -1.
 ssize_t transfer(Call& c, ravo_struct* h, const Transfer& t, uint8_t* data, size_t len) {
+  uint64_t bus = 0;
+  const ssize_t n = transferOnBus(c, h, t, data, len, bus);
+  const Transaction::Kind kind =
+      t.resetIrq ? Transaction::I2cResetIrq : (t.read ? Transaction::I2cRead : Transaction::I2cWrite);
+  if (Transaction* r = c.m.logEntry(kind, c.path)) {
+    r->address = t.address;
+    r->hasOffset = t.width > 0 && !(t.read && t.special);
+    r->offset = t.offset;
+    r->offsetWidth = r->hasOffset ? t.width : 0;
+    // A read that failed delivered nothing; a write shows what was offered.
+    if (data && len && (!t.read || n >= 0)) r->data.assign(data, data + len);
+    r->result = n < 0 ? c.error() : 0;
+    r->busNs = bus;
+  }
+  return n;
+}
+
+// The transfer itself; `bus` receives its modelled bus time.
+ssize_t transferOnBus(Call& c, ravo_struct* h, const Transfer& t, uint8_t* data, size_t len, uint64_t& bus) {
   Engine* e = c.begin(h, F);
   if (!e) return -1;
   if (len > 0 && !data) return c.fail(EINVAL, "no buffer");
@@ -52,22 +75,26 @@ ssize_t transfer(Call& c, ravo_struct* h, const Transfer& t, uint8_t* data, size
   const bool hasOffset = t.width > 0 && !(t.read && t.special);
   const uint32_t offsetBytes = hasOffset ? t.width : 0;
   ++port.transfers;
+  auto onBus = [&](uint64_t ns) {
+    port.busNs += ns;
+    bus += ns;
+  };
   if (dev == port.devices.end() || !dev->second.present || !dev->second.device->acknowledges()) {
-    port.busNs += busNs(1, params.speedKHz);
+    onBus(busNs(1, params.speedKHz));
     return c.fail(ENXIO, "no device answers at address " + hex(t.address));
   }
   I2cDevice& d = *dev->second.device;
   bool ok = true;
   if (t.read) {
     // A read with an offset phase addresses the device twice (repeated start).
-    port.busNs += busNs((hasOffset ? 2u + offsetBytes : 1u) + len, params.speedKHz);
+    onBus(busNs((hasOffset ? 2u + offsetBytes : 1u) + len, params.speedKHz));
     ok = d.read(hasOffset, t.offset, t.special, data, len);
   } else {
     const size_t burst = params.writeSplit ? params.writeSplit : (len ? len : 1);
     size_t done = 0;
     do {
       const size_t n = std::min(burst, len - done);
-      port.busNs += busNs(1u + offsetBytes + n, params.speedKHz);
+      onBus(busNs(1u + offsetBytes + n, params.speedKHz));
       ok = d.write(hasOffset, t.offset + static_cast<uint32_t>(done), data + done, n);
       done += n;
       if (done < len) ++port.transfers;

@@ -54,6 +54,7 @@ RAVO_API int ravo_iomux_write(ravo_struct* h, const ravo_iomux_entry_t* entries,
   Engine* e = c.begin(h, F);
   if (!e) return -1;
   if ((count && !entries) || !errors || flags != 0) return c.fail(EINVAL, "bad arguments");
+  if (c.m.failWithoutPower(c)) return -1;
   IomuxState& s = e->iomux;
   if (s.state != RAVO_IOMUX_STATE_WRITABLE) return c.fail(EPERM, "the multiplexer is validated");
   if (h->position + count > s.size)
@@ -93,6 +94,7 @@ RAVO_API int ravo_iomux_validate(ravo_struct* h) {
   Call c("ravo_iomux_validate");
   Engine* e = c.begin(h, F);
   if (!e) return -1;
+  if (c.m.failWithoutPower(c)) return -1;
   e->iomux.state = RAVO_IOMUX_STATE_VALIDATED;
   c.m.persistIomux(*e, h->link, h->cascade);
   return 0;
@@ -102,6 +104,7 @@ RAVO_API int ravo_iomux_invalidate(ravo_struct* h) {
   Call c("ravo_iomux_invalidate");
   Engine* e = c.begin(h, F);
   if (!e) return -1;
+  if (c.m.failWithoutPower(c)) return -1;
   e->iomux.state = RAVO_IOMUX_STATE_WRITABLE;
   c.m.persistIomux(*e, h->link, h->cascade);
   return 0;

@@ -1,5 +1,6 @@
 // libravo_scratchpad over the simulated machine.
 #include <fcntl.h>
+#include <fnmatch.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -62,9 +63,24 @@ RAVO_API ssize_t ravo_scp_write(ravo_struct* h, const void* buf, size_t len) {
   if ((h->flags & O_ACCMODE) == O_RDONLY) return c.fail(EBADF, "the device is open for reading only");
   if (len && !buf) return c.fail(EINVAL, "no buffer");
   if (!inRange(c, h, e->scp, len)) return -1;
+  if (c.m.failWithoutPower(c)) return -1;
+  // An armed power cut counts the writes to matching memories; the last one
+  // may be torn: only its first bytes reach the memory.
+  size_t landed = len;
+  Machine& m = c.m;
+  if (m.cutAfter > 0 && (m.cutPattern.empty() || m.cutPattern == "*" ||
+                         fnmatch(m.cutPattern.c_str(), c.path.c_str(), 0) == 0)) {
+    if (--m.cutAfter == 0) {
+      m.powerCut = true;
+      if (m.cutTear >= 0 && static_cast<size_t>(m.cutTear) < len) landed = static_cast<size_t>(m.cutTear);
+    }
+  }
   const auto offset = static_cast<uint32_t>(h->position);
-  if (len) std::memcpy(e->scp.bytes.data() + offset, buf, len);
-  c.m.persistScp(*e, h->link, h->cascade, offset, static_cast<uint32_t>(len));
+  if (landed) std::memcpy(e->scp.bytes.data() + offset, buf, landed);
+  m.persistScp(*e, h->link, h->cascade, offset, static_cast<uint32_t>(landed));
+  ++m.scpWrites;
+  if (landed < len)
+    return c.fail(EIO, "the power was cut after " + std::to_string(landed) + " of " + std::to_string(len) + " bytes");
   h->position += static_cast<int64_t>(len);
   return static_cast<ssize_t>(len);
 }
@@ -91,6 +107,7 @@ RAVO_API int ravo_scp_reset_coldstart_state(ravo_struct* h) {
   Call c("ravo_scp_reset_coldstart_state");
   Engine* e = c.begin(h, F);
   if (!e) return -1;
+  if (c.m.failWithoutPower(c)) return -1;
   e->scp.cold = false;
   c.m.persistScp(*e, h->link, h->cascade, 0, 0);
   return 0;

@@ -94,12 +94,23 @@ TEST_F(DioSignalIrq, ArmedSignalGetsItsEventOnceUntilArmedAgain) {
   ASSERT_TRUE(waitFor([&] { return listener.ids().size() == 1; }));
   EXPECT_EQ(offId, listener.ids()[0]);
   // Fired once: going high and low again sends nothing; armed for on, the
-  // next event is the on event.
+  // next event is the on event, but only once the receiver has reset the
+  // pin's interrupt condition: until then the machine holds it back.
   ASSERT_TRUE(ravosim::setInputLevel(kBaseGpio, 0, true));
   ASSERT_TRUE(ravosim::setInputLevel(kBaseGpio, 0, false));
+  ravosim::clearTransactionLog();
   ASSERT_EQ(0u, present->enableIrq(dioState::DIO_STATE_ON).getRc());
   ASSERT_TRUE(ravosim::setInputLevel(kBaseGpio, 0, true));
+  EXPECT_EQ(1u, listener.ids().size());
+  std::vector<ravosim::Transaction> log = ravosim::readTransactionLog(kBaseGpio);
+  ASSERT_EQ(2u, log.size()) << ravosim::formatTransactionLog(log);
+  EXPECT_EQ(ravosim::Transaction::InterruptHeld, log[1].kind);
+  ASSERT_EQ(0u, present->resetIrqCondition().getRc());
   ASSERT_TRUE(waitFor([&] { return listener.ids().size() >= 2; }));
+  log = ravosim::readTransactionLog(kBaseGpio);
+  ASSERT_EQ(4u, log.size()) << ravosim::formatTransactionLog(log);
+  EXPECT_EQ(ravosim::Transaction::ConditionReset, log[2].kind);
+  EXPECT_EQ(ravosim::Transaction::Interrupt, log[3].kind);
   EXPECT_EQ((std::vector<unsigned int>{offId, onId}), listener.ids());
   // Delivered on the priority-0 dispatcher, not the caller's thread.
   EXPECT_EQ((std::vector<bool>{true, true}), listener.onPriority0());

@@ -147,6 +147,7 @@ class EdalIrq : public ::testing::Test {
     std::string msg;
     ASSERT_EQ(0u, edalDioEnableInterrupt(other, bit(31), 0xFFFFFFFFu, kSentinel, msg)) << msg;
     EXPECT_EQ(kSentinel, waiter.w.nextId());
+    ASSERT_EQ(0u, edalDioResetInterruptCondition(other, bit(31), msg)) << msg;
   }
 
   EdalHandle* h = nullptr;
@@ -169,8 +170,18 @@ TEST_F(EdalIrq, PinFiresOnceAtItsLevel) {
   ASSERT_TRUE(ravosim::setInputLevel(kPath, 0, false));
   ASSERT_TRUE(ravosim::setInputLevel(kPath, 0, true));
   expectSentinelNext();
+  // Armed again, the pin's latched condition holds the request back until
+  // it is reset; then the request fires at once (the level is still met).
+  ravosim::clearTransactionLog();
   ASSERT_EQ(0u, edalDioEnableInterrupt(h, bit(0), bit(0), 0x93030000u, msg)) << msg;
+  EXPECT_EQ(1u, ravosim::pendingRequests(kPath));
+  ASSERT_EQ(0u, edalDioResetInterruptCondition(h, bit(0), msg)) << msg;
   EXPECT_EQ(0x93030000u, waiter.w.nextId());
+  const std::vector<ravosim::Transaction> log = ravosim::readTransactionLog(kPath);
+  ASSERT_EQ(3u, log.size()) << ravosim::formatTransactionLog(log);
+  EXPECT_EQ(ravosim::Transaction::InterruptHeld, log[0].kind);
+  EXPECT_EQ(ravosim::Transaction::ConditionReset, log[1].kind);
+  EXPECT_EQ(ravosim::Transaction::Interrupt, log[2].kind);
 }
 
 TEST_F(EdalIrq, LowLevelPolarityAndPinsAlreadyAtTheirLevel) {
@@ -408,7 +419,7 @@ TEST_F(EdalIrq, WaitFailureIsReported) {
   bool sawInterrupt = false;
   for (int i = 0; i < 2; ++i) {
     Waiter::Result r{};
-    ASSERT_TRUE(waiter.w.next(r));
+    ASSERT_TRUE(waiter.w.next(r)) << ravosim::formatTransactionLog(ravosim::readTransactionLog(kOtherPath)) << ravosim::pendingRequests(kOtherPath);
     if (r.rc == 0) {
       EXPECT_EQ(0x9300001Fu, r.irqId);
       sawInterrupt = true;
@@ -493,6 +504,12 @@ TEST_F(EdalIrq, ConcurrentEnableDisableAndDelivery) {
           ++failures;
           ADD_FAILURE() << std::hex << rc << " " << msg;
         }
+        // Whether or not it fired, the next arming starts unlatched.
+        rc = edalDioResetInterruptCondition(h, bit(pin), msg);
+        if (rc != 0) {
+          ++failures;
+          ADD_FAILURE() << std::hex << rc << " " << msg;
+        }
       }
     });
   }
@@ -505,12 +522,13 @@ TEST_F(EdalIrq, ConcurrentEnableDisableAndDelivery) {
   unsigned fired = 0;
   for (;;) {
     Waiter::Result r{};
-    ASSERT_TRUE(waiter.w.next(r));
+    ASSERT_TRUE(waiter.w.next(r)) << ravosim::formatTransactionLog(ravosim::readTransactionLog(kOtherPath)) << ravosim::pendingRequests(kOtherPath);
     ASSERT_EQ(0u, r.rc) << r.msg;
     if (r.irqId == kSentinel) break;
     EXPECT_EQ(0x93000010u, r.irqId & 0xFFFFFFFCu);
     ++fired;
   }
+  ASSERT_EQ(0u, edalDioResetInterruptCondition(other, bit(31), msg)) << msg;
   EXPECT_LE(fired, kThreads * kRounds);
 }
 

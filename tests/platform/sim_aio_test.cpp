@@ -257,6 +257,7 @@ TEST_F(SimAio, DeliveryUnderConcurrentEnableAndDisable) {
   constexpr int kRounds = 300;
   struct Key {
     int owner;
+    unsigned pin;
   };
   std::mutex mu;
   std::map<ravo_aio_cb*, Key*> live;  // submitted and not yet ended
@@ -284,6 +285,9 @@ TEST_F(SimAio, DeliveryUnderConcurrentEnableAndDisable) {
         std::lock_guard<std::mutex> g(mu);
         ASSERT_EQ(live.erase(cb), 1u);
       }
+      // The condition latched when the request fired: reset it so that the
+      // pin's next request can fire.
+      EXPECT_EQ(ravo_gpio_reset_interrupt_condition(m_h, pin(key->pin)), 0);
       delete key;
       EXPECT_EQ(ravo_aiocb_delete(cb, RAVO_AIOCB_DELETE_FREE), 0);
       ++completed;
@@ -304,7 +308,7 @@ TEST_F(SimAio, DeliveryUnderConcurrentEnableAndDisable) {
         const unsigned p = static_cast<unsigned>(t * 4 + r % 4);
         ravo_gpio_event_t ev;
         ASSERT_EQ(ravo_gpio_event_init(&ev, r % 2 ? pin(p) : 0, r % 2 ? 0 : pin(p)), 0);
-        auto* key = new Key{t};
+        auto* key = new Key{t, p};
         ravo_aio_cb* cb = ravo_aiocb_init(key, m_h, 0, &ev, sizeof ev);
         ASSERT_NE(cb, nullptr);
         {

@@ -262,6 +262,16 @@ TEST_F(SimDescription, ErrorsNameFileAndLine) {
       {"fault count", "<machine>\n<fault op=\"ravo_iic_read\" errno=\"EIO\" count=\"0\"/></machine>", 2,
        "at least 1"},
       {"boolean", "<machine>\n<cfam link=\"1\" cascade=\"0\" present=\"maybe\"/></machine>", 2, "yes or no"},
+      {"serial without type", "<machine>\n<cfam link=\"1\" cascade=\"0\" serial=\"A1\"/></machine>", 2,
+       "needs its type"},
+      {"serial is a path", "<machine>\n<cfam link=\"1\" cascade=\"0\" type=\"osc\" serial=\"../x\"/></machine>",
+       2, "attribute 'serial' of <cfam> must be"},
+      {"type starts with a dot", "<machine>\n<cfam link=\"1\" cascade=\"0\" type=\".osc\"/></machine>", 2,
+       "attribute 'type' of <cfam> must be"},
+      {"card in two places",
+       "<machine>\n<cfam link=\"1\" cascade=\"0\" type=\"osc\" serial=\"A1\"/>\n"
+       "<cfam link=\"2\" cascade=\"0\" type=\"osc\" serial=\"A1\"/></machine>",
+       3, "card osc A1 is already in L01C0 (line 2)"},
   };
   ASSERT_TRUE(ravosim::loadMachineText("<machine><cfam link=\"7\" cascade=\"0\"/></machine>", "good.xml").ok);
   for (const Case& c : cases) {

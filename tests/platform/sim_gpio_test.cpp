@@ -87,6 +87,55 @@ TEST_F(SimGpio, PinWireFollowsTheOutputOfAnotherEngine) {
   EXPECT_EQ(ravo_gpio_close(src), 0);
 }
 
+// A driven pin shows the driven level over its wiring, whatever the wiring
+// does meanwhile; released, it follows its wiring again.
+TEST_F(SimGpio, DrivenPinOverridesItsWiringUntilReleased) {
+  ravo_struct* src = ravo_gpio_open("/dev/gpio/L00C0E09", O_RDWR);
+  ASSERT_NE(src, nullptr);
+  ASSERT_EQ(ravo_gpio_set_mode(src, pin(5), RAVO_GPIO_MODE_OUTPUT_PUSHPULL), 0);
+  struct Case {
+    const char* what;
+    unsigned n;
+    bool drive;
+    void (*rewire)(ravo_struct* src);  // changes what the pin is wired to
+    bool wiredAfter;                   // the wiring's level after that
+  };
+  const Case cases[] = {
+      {"presence wire", 1, false, [](ravo_struct*) { ravosim::removeCfam(1, 0); }, false},
+      {"inverted presence wire", 0, true, [](ravo_struct*) { ravosim::removeCfam(1, 0); }, true},
+      {"pin wire", 2, false, [](ravo_struct* s) { ravo_gpio_write_output_pins(s, pin(5), pin(5)); }, true},
+      {"fixed level", 3, false, [](ravo_struct*) {}, true},
+      {"unwired", 29, false, [](ravo_struct*) {}, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ravosim::insertCfam(1, 0);
+    ASSERT_EQ(ravo_gpio_write_output_pins(src, pin(5), 0), 0);
+    ASSERT_TRUE(ravosim::drivePin("/dev/gpio/L00C0E08", c.n, c.drive));
+    EXPECT_EQ((levels(m_h) & pin(c.n)) != 0, c.drive);
+    c.rewire(src);
+    EXPECT_EQ((levels(m_h) & pin(c.n)) != 0, c.drive);
+    ASSERT_TRUE(ravosim::releasePin("/dev/gpio/L00C0E08", c.n));
+    EXPECT_EQ((levels(m_h) & pin(c.n)) != 0, c.wiredAfter);
+  }
+  ravosim::insertCfam(1, 0);
+  // The engine's own output wins over a drive from outside.
+  ASSERT_TRUE(ravosim::drivePin("/dev/gpio/L00C0E08", 6, false));
+  ASSERT_EQ(ravo_gpio_set_mode(m_h, pin(6), RAVO_GPIO_MODE_OUTPUT_PUSHPULL), 0);
+  ASSERT_EQ(ravo_gpio_write_output_pins(m_h, pin(6), pin(6)), 0);
+  EXPECT_TRUE(levels(m_h) & pin(6));
+  // setInputLevel ends a drive for good; power-on ends every drive.
+  ASSERT_TRUE(ravosim::drivePin("/dev/gpio/L00C0E08", 3, false));
+  ASSERT_TRUE(ravosim::setInputLevel("/dev/gpio/L00C0E08", 3, true));
+  EXPECT_TRUE(levels(m_h) & pin(3));
+  ASSERT_TRUE(ravosim::drivePin("/dev/gpio/L00C0E08", 1, false));
+  ravosim::resetMachine();
+  EXPECT_TRUE(levels(m_h) & pin(1));
+  EXPECT_FALSE(ravosim::drivePin("/dev/gpio/L00C0E08", 32, true));
+  EXPECT_FALSE(ravosim::releasePin("/dev/gpio/L00C0E07", 1));
+  EXPECT_EQ(ravo_gpio_close(src), 0);
+}
+
 TEST_F(SimGpio, OutputModesDriveThePinFromTheLatch) {
   struct Case {
     int mode;
@@ -315,6 +364,129 @@ TEST_F(SimGpio, InterruptConditionLatchesAndResets) {
   ASSERT_EQ(ravo_aio_ctx_wait(ctx, 1, 1, nullptr, &n, &done), 0);
   EXPECT_EQ(ravo_aiocb_delete(done, RAVO_AIOCB_DELETE_FREE), 0);
   EXPECT_EQ(ravo_aio_ctx_destroy(ctx), 0);
+}
+
+// A fired request latches its pin's interrupt condition: later requests on
+// that pin, for either level, stay pending until the condition is reset,
+// and then fire at once when their level is met. Firmware that forgets the
+// reset waits for good.
+class SimGpioLatch : public SimGpio {
+ protected:
+  void SetUp() override {
+    SimGpio::SetUp();
+    m_ctx = ravo_aio_ctx_create(8);
+    ASSERT_NE(m_ctx, nullptr);
+  }
+  void TearDown() override {
+    // Ends what is still pending (ENODEV) and hands back what completed.
+    ASSERT_EQ(ravo_gpio_close(m_h), 0);
+    m_h = nullptr;
+    while (ravo_aio_cb* cb = completed()) ravo_aiocb_delete(cb, RAVO_AIOCB_DELETE_FREE);
+    EXPECT_EQ(ravo_aio_ctx_destroy(m_ctx), 0);
+    SimGpio::TearDown();
+  }
+  ravo_aio_cb* arm(uint32_t high, uint32_t low) {
+    ravo_gpio_event_t ev;
+    EXPECT_EQ(ravo_gpio_event_init(&ev, high, low), 0);
+    ravo_aio_cb* cb = ravo_aiocb_init(nullptr, m_h, 0, &ev, sizeof ev);
+    EXPECT_NE(cb, nullptr);
+    EXPECT_EQ(ravo_aio_ctx_submit(m_ctx, 1, &cb), 1);
+    return cb;
+  }
+  // The next completed request, or null when none completed.
+  ravo_aio_cb* completed() {
+    const timespec none{0, 0};
+    unsigned n = 0;
+    ravo_aio_cb* cb = nullptr;
+    if (ravo_aio_ctx_wait(m_ctx, 1, 1, &none, &n, &cb) != 0) return nullptr;
+    return n == 1 ? cb : nullptr;
+  }
+  // True when exactly `cb` completed (and frees it).
+  bool firedOnly(ravo_aio_cb* cb) {
+    ravo_aio_cb* got = completed();
+    if (got) {
+      EXPECT_EQ(ravo_aiocb_delete(got, RAVO_AIOCB_DELETE_FREE), 0);
+    }
+    return got == cb && completed() == nullptr;
+  }
+  uint32_t condition() {
+    ravo_gpio_dump_t dump{};
+    dump.words[0] = 1;
+    EXPECT_EQ(ravo_gpio_dump_register(m_h, &dump), 0);
+    return dump.words[5];
+  }
+  ravo_aio_ctx* m_ctx = nullptr;
+};
+
+TEST_F(SimGpioLatch, ReArmedPinWaitsForTheReset) {
+  // Pin 10 is unwired (low); each case fires a first request for high.
+  struct Case {
+    const char* name;
+    bool secondHigh;      // the second request's level
+    bool resetFirst;      // condition reset before the second request
+    bool levelAfterArm;   // the pin's level once the second request is armed
+  };
+  const Case cases[] = {
+      {"same level, no reset", true, false, true},
+      {"opposite level, no reset", false, false, false},
+      {"same level, reset first", true, true, true},
+      {"opposite level, reset first", false, true, false},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.name);
+    ravosim::resetMachine();
+    ASSERT_TRUE(ravosim::setInputLevel("/dev/gpio/L00C0E08", 10, false));
+    ravo_aio_cb* first = arm(pin(10), 0);
+    ASSERT_TRUE(ravosim::setInputLevel("/dev/gpio/L00C0E08", 10, true));
+    ASSERT_TRUE(firedOnly(first));
+    EXPECT_EQ(condition() & pin(10), pin(10));
+    if (k.resetFirst) {
+      ASSERT_EQ(ravo_gpio_reset_interrupt_condition(m_h, pin(10)), 0);
+    }
+    ravo_aio_cb* second = k.secondHigh ? arm(pin(10), 0) : arm(0, pin(10));
+    ASSERT_TRUE(ravosim::setInputLevel("/dev/gpio/L00C0E08", 10, k.levelAfterArm));
+    if (k.resetFirst) {
+      EXPECT_TRUE(firedOnly(second));
+      continue;
+    }
+    EXPECT_EQ(completed(), nullptr);
+    EXPECT_EQ(ravosim::pendingRequests("/dev/gpio/L00C0E08"), 1u);
+    // Resetting another pin changes nothing; resetting this one fires it.
+    ASSERT_EQ(ravo_gpio_reset_interrupt_condition(m_h, pin(11)), 0);
+    EXPECT_EQ(completed(), nullptr);
+    ASSERT_EQ(ravo_gpio_reset_interrupt_condition(m_h, pin(10)), 0);
+    EXPECT_TRUE(firedOnly(second));
+  }
+}
+
+TEST_F(SimGpioLatch, OnlyTheLatchedPinsOfARequestAreHeld) {
+  ravo_aio_cb* first = arm(pin(12), 0);
+  ASSERT_TRUE(ravosim::setInputLevel("/dev/gpio/L00C0E08", 12, true));
+  ASSERT_TRUE(firedOnly(first));
+  // Watching pins 12 (latched, level met) and 13: fires when 13 goes high.
+  ravo_aio_cb* both = arm(pin(12) | pin(13), 0);
+  EXPECT_EQ(completed(), nullptr);
+  ASSERT_TRUE(ravosim::setInputLevel("/dev/gpio/L00C0E08", 13, true));
+  ravo_aio_cb* got = completed();
+  ASSERT_EQ(got, both);
+  int levels = 0;
+  EXPECT_EQ(ravo_aiocb_status(got, &levels), RAVO_AIO_STATUS_DONE);
+  EXPECT_EQ(static_cast<uint32_t>(levels), pin(12) | pin(13));
+  EXPECT_EQ(ravo_aiocb_delete(got, RAVO_AIOCB_DELETE_FREE), 0);
+  EXPECT_EQ(condition() & (pin(12) | pin(13)), pin(12) | pin(13));
+}
+
+TEST_F(SimGpioLatch, PowerOnClearsTheLatch) {
+  ravo_aio_cb* first = arm(pin(3), 0);  // pin 3 is high: fires at once
+  ASSERT_TRUE(firedOnly(first));
+  ASSERT_TRUE(ravosim::removeCfam(0, 0));
+  ASSERT_TRUE(ravosim::insertCfam(0, 0));
+  ASSERT_EQ(ravo_gpio_close(m_h), 0);
+  m_h = ravo_gpio_open("/dev/gpio/L00C0E08", O_RDWR);
+  ASSERT_NE(m_h, nullptr);
+  EXPECT_EQ(condition(), 0u);
+  ravo_aio_cb* again = arm(pin(3), 0);
+  EXPECT_TRUE(firedOnly(again));
 }
 
 }  // namespace

@@ -92,6 +92,32 @@ TEST_F(SimMemory, ColdStartStateUntilReset) {
   EXPECT_EQ(ravo_scp_close(h), 0);
 }
 
+// Contents and cold-start state set through the control interface are what
+// the ravo calls see, and what a restarted process finds.
+TEST_F(SimMemory, ControlWritesAreStoredLikeTheCardsOwn) {
+  const uint8_t bytes[3] = {7, 8, 9};
+  ASSERT_TRUE(ravosim::writeScratchpad(kScp, 253, bytes, 3));
+  ASSERT_TRUE(ravosim::setColdStart(kScp, false));
+  EXPECT_FALSE(ravosim::writeScratchpad(kScp, 254, bytes, 3));  // past the end
+  EXPECT_FALSE(ravosim::writeScratchpad("/dev/scp/L00C0E05", 0, bytes, 1));
+  EXPECT_FALSE(ravosim::setColdStart("/dev/iomux/L00C0E04", true));
+  ravosim::setStateDir(m_dir);  // reloaded from the folder
+  ravo_struct* h = ravo_scp_open(kScp, O_RDWR);
+  ASSERT_NE(h, nullptr);
+  int cold = -1;
+  ASSERT_EQ(ravo_scp_read_coldstart_state(h, &cold), 0);
+  EXPECT_EQ(cold, 0);
+  uint8_t back[3] = {};
+  ASSERT_EQ(ravo_scp_seek(h, 253, SEEK_SET), 253);
+  ASSERT_EQ(ravo_scp_read(h, back, 3), 3);
+  EXPECT_EQ(std::memcmp(back, bytes, 3), 0);
+  EXPECT_EQ(ravo_scp_close(h), 0);
+  ASSERT_TRUE(ravosim::setColdStart(kScp, true));
+  bool isCold = false;
+  ASSERT_TRUE(ravosim::coldStart(kScp, isCold));
+  EXPECT_TRUE(isCold);
+}
+
 // A child process writes the scratchpad and the multiplexer and ends; this
 // process then loads the state directory afresh, as a restarted service
 // processor would, and finds the same bytes and states.
