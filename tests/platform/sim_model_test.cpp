@@ -612,6 +612,9 @@ TEST_F(SimModel, ConcurrentTransfersSignalsAndRequests) {
       timespec tick{0, 2000000};
       if (ravo_aio_ctx_wait(ctx, 1, 1, &tick, &n, &cb) == 0 && n == 1) {
         ravo_aiocb_delete(cb, RAVO_AIOCB_DELETE_FREE);
+        // The pin's condition latched: reset it, as the receiver of an
+        // interrupt must, so that the next request can fire.
+        ravo_gpio_reset_interrupt_condition(g, pin(3));
         ++fired;
       }
     }
