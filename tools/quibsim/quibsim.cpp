@@ -222,7 +222,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "quibsim: the time scale must be a number greater than 0 and at most 1\n");
         return 2;
       }
-      // The library reads it at its first delay; a restart below keeps it.
+      // The library reads it at its first delay, after this.
       setenv(TimeScale::kVariable, argv[i], 1);
     } else if (std::strcmp(arg, "--no-progress") == 0) {
       progress = false;
