@@ -14,6 +14,7 @@
 #include "kav/hwaccess/edalIomux.h"
 #include "kav/hwaccess/edalScpd.h"
 #include "ravo_sim_control.h"
+#include "tests/support/SimMachine.h"
 
 namespace {
 
@@ -51,10 +52,7 @@ class Machine : public ::testing::Test {
   static void TearDownTestSuite() { std::system(("rm -rf " + stateDir).c_str()); }
 
   void SetUp() override {
-    ravosim::setStateDir(stateDir);
-    ravosim::LoadResult r = ravosim::loadMachineText(kMachine, "edal-storage");
-    ASSERT_TRUE(r.ok) << r.message;
-    ravosim::resetMachine();
+    ASSERT_TRUE(testsupport::freshSimMachine(stateDir, kMachine, "edal-storage"));
     handlesBefore = ravosim::openHandles();
   }
   void TearDown() override {

@@ -16,6 +16,7 @@
 
 #include "ravo.h"
 #include "ravo_sim_control.h"
+#include "tests/support/SimMachine.h"
 
 namespace {
 
@@ -34,10 +35,7 @@ class SimAio : public ::testing::Test {
     char tmpl[] = "/tmp/ravo-sim-aio-XXXXXX";
     ASSERT_NE(mkdtemp(tmpl), nullptr);
     m_dir = tmpl;
-    ravosim::setStateDir(m_dir);
-    ravosim::LoadResult r = ravosim::loadMachineText(kMachine, "aio.xml");
-    ASSERT_TRUE(r.ok) << r.message;
-    ravosim::resetMachine();
+    ASSERT_TRUE(testsupport::freshSimMachine(m_dir, kMachine, "aio.xml"));
     m_ctx = ravo_aio_ctx_create(8);
     ASSERT_NE(m_ctx, nullptr);
     m_h = ravo_gpio_open(kBase, O_RDWR);

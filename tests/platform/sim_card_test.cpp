@@ -16,6 +16,7 @@
 #include "ravo.h"
 #include "ravo_sim_control.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/SimMachine.h"
 
 namespace {
 
@@ -40,10 +41,7 @@ class SimCard : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_FALSE(m_dir.path().empty());
-    ravosim::setStateDir(m_dir.path());
-    ravosim::LoadResult r = ravosim::loadMachineText(kMachine, "cards.xml");
-    ASSERT_TRUE(r.ok) << r.message;
-    ravosim::resetMachine();
+    ASSERT_TRUE(testsupport::freshSimMachine(m_dir.path(), kMachine, "cards.xml"));
   }
   void TearDown() override { EXPECT_EQ(ravosim::openHandles(), 0u); }
 

@@ -14,6 +14,7 @@
 
 #include "ravo.h"
 #include "ravo_sim_control.h"
+#include "tests/support/SimMachine.h"
 
 namespace {
 
@@ -80,10 +81,7 @@ class SimFault : public ::testing::Test {
     char tmpl[] = "/tmp/ravo-sim-fault-XXXXXX";
     ASSERT_NE(mkdtemp(tmpl), nullptr);
     m_dir = tmpl;
-    ravosim::setStateDir(m_dir);
-    ravosim::LoadResult r = ravosim::loadMachineText(kMachine, "fault.xml");
-    ASSERT_TRUE(r.ok) << r.message;
-    ravosim::resetMachine();
+    ASSERT_TRUE(testsupport::freshSimMachine(m_dir, kMachine, "fault.xml"));
     m_h.gpio = ravo_gpio_open(kGpio, O_RDWR);
     m_h.iic = ravo_iic_open(kPort, O_RDWR);
     m_h.scp = ravo_scp_open(kScp, O_RDWR);

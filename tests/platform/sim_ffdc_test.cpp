@@ -12,6 +12,7 @@
 
 #include "ravo.h"
 #include "ravo_sim_control.h"
+#include "tests/support/SimMachine.h"
 
 namespace {
 
@@ -50,10 +51,7 @@ class SimFfdc : public ::testing::Test {
     char tmpl[] = "/tmp/ravo-sim-ffdc-XXXXXX";
     ASSERT_NE(mkdtemp(tmpl), nullptr);
     m_dir = tmpl;
-    ravosim::setStateDir(m_dir);
-    ravosim::LoadResult r = ravosim::loadMachineText(kMachine, "ffdc.xml");
-    ASSERT_TRUE(r.ok) << r.message;
-    ravosim::resetMachine();
+    ASSERT_TRUE(testsupport::freshSimMachine(m_dir, kMachine, "ffdc.xml"));
   }
   void TearDown() override {
     ravosim::clearFaults();

@@ -10,6 +10,7 @@
 
 #include "ravo.h"
 #include "ravo_sim_control.h"
+#include "tests/support/SimMachine.h"
 
 namespace {
 
@@ -37,10 +38,7 @@ class SimGpio : public ::testing::Test {
     char tmpl[] = "/tmp/ravo-sim-gpio-XXXXXX";
     ASSERT_NE(mkdtemp(tmpl), nullptr);
     m_dir = tmpl;
-    ravosim::setStateDir(m_dir);
-    ravosim::LoadResult r = ravosim::loadMachineText(kMachine, "gpio-test.xml");
-    ASSERT_TRUE(r.ok) << r.message;
-    ravosim::resetMachine();
+    ASSERT_TRUE(testsupport::freshSimMachine(m_dir, kMachine, "gpio-test.xml"));
     m_h = ravo_gpio_open("/dev/gpio/L00C0E08", O_RDWR);
     ASSERT_NE(m_h, nullptr);
   }

@@ -11,6 +11,7 @@
 
 #include "ravo.h"
 #include "ravo_sim_control.h"
+#include "tests/support/SimMachine.h"
 
 namespace {
 
@@ -36,10 +37,7 @@ class SimI2c : public ::testing::Test {
     char tmpl[] = "/tmp/ravo-sim-i2c-XXXXXX";
     ASSERT_NE(mkdtemp(tmpl), nullptr);
     m_dir = tmpl;
-    ravosim::setStateDir(m_dir);
-    ravosim::LoadResult r = ravosim::loadMachineText(kMachine, "i2c.xml");
-    ASSERT_TRUE(r.ok) << r.message;
-    ravosim::resetMachine();
+    ASSERT_TRUE(testsupport::freshSimMachine(m_dir, kMachine, "i2c.xml"));
     m_h = ravo_iic_open(kPort, O_RDWR | O_SYNC);
     ASSERT_NE(m_h, nullptr);
     ASSERT_EQ(ravo_iic_reset(m_h, RAVO_IIC_RESET_FULL), 0);

@@ -16,6 +16,7 @@
 #include "ravo.h"
 #include "ravo_sim_control.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/SimMachine.h"
 
 namespace {
 
@@ -46,10 +47,7 @@ class SimLog : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_FALSE(m_dir.path().empty());
-    ravosim::setStateDir(m_dir.path());
-    ravosim::LoadResult r = ravosim::loadMachineText(kMachine, "log-test.xml");
-    ASSERT_TRUE(r.ok) << r.message;
-    ravosim::resetMachine();
+    ASSERT_TRUE(testsupport::freshSimMachine(m_dir.path(), kMachine, "log-test.xml"));
     ravosim::setTransactionLog(true);
     ravosim::setTransactionLogCapacity(8192);
     m_iic = ravo_iic_open(kPort, O_RDWR | O_SYNC);

@@ -13,6 +13,7 @@
 
 #include "ravo.h"
 #include "ravo_sim_control.h"
+#include "tests/support/SimMachine.h"
 
 namespace {
 
@@ -32,10 +33,7 @@ class SimMemory : public ::testing::Test {
     char tmpl[] = "/tmp/ravo-sim-mem-XXXXXX";
     ASSERT_NE(mkdtemp(tmpl), nullptr);
     m_dir = tmpl;
-    ravosim::setStateDir(m_dir);
-    ravosim::LoadResult r = ravosim::loadMachineText(kMachine, "mem.xml");
-    ASSERT_TRUE(r.ok) << r.message;
-    ravosim::resetMachine();
+    ASSERT_TRUE(testsupport::freshSimMachine(m_dir, kMachine, "mem.xml"));
   }
   void TearDown() override {
     EXPECT_EQ(ravosim::openHandles(), 0u);

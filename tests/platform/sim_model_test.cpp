@@ -20,6 +20,7 @@
 #include "platform/sim/SimDeviceModel.h"
 #include "ravo.h"
 #include "ravo_sim_control.h"
+#include "tests/support/SimMachine.h"
 
 namespace {
 
@@ -155,10 +156,7 @@ class SimModel : public ::testing::Test {
     char tmpl[] = "/tmp/ravo-sim-model-XXXXXX";
     ASSERT_NE(mkdtemp(tmpl), nullptr);
     m_dir = tmpl;
-    ravosim::setStateDir(m_dir);
-    ravosim::LoadResult r = ravosim::loadMachineText(kMachine, "model-test.xml");
-    ASSERT_TRUE(r.ok) << r.message;
-    ravosim::resetMachine();
+    ASSERT_TRUE(testsupport::freshSimMachine(m_dir, kMachine, "model-test.xml"));
     m_i2c = ravo_iic_open(kPort, O_RDWR | O_SYNC);
     ASSERT_NE(m_i2c, nullptr);
     m_file = ravo_iic_open(kFilePort, O_RDWR | O_SYNC);

@@ -14,6 +14,7 @@
 #include "ravo.h"
 #include "ravo_sim_control.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/SimMachine.h"
 
 namespace {
 
@@ -35,10 +36,7 @@ class SimPower : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_FALSE(m_dir.path().empty());
-    ravosim::setStateDir(m_dir.path());
-    ravosim::LoadResult r = ravosim::loadMachineText(kMachine, "power.xml");
-    ASSERT_TRUE(r.ok) << r.message;
-    ravosim::resetMachine();
+    ASSERT_TRUE(testsupport::freshSimMachine(m_dir.path(), kMachine, "power.xml"));
     ravosim::restartMachine();
   }
   void TearDown() override {
