@@ -625,11 +625,15 @@ TEST_F(SimModel, ConcurrentTransfersSignalsAndRequests) {
     std::this_thread::yield();
   }
   for (std::thread& t : threads) t.join();
-  // The last requests complete once the alert settles one way or the other.
+  // The last requests complete as the alert toggles: a latched condition
+  // holds the requests of the pin until the waiter has reset it, so each
+  // level lets the next request through.
   ravosim::restoreSupply("vdd");
-  ravosim::forceDeviceOutput(kPort, 0x40, "alert", false);
+  for (int spin = 0; spin < 1000 && fired.load() < 100; ++spin) {
+    ravosim::forceDeviceOutput(kPort, 0x40, "alert", (spin & 1) != 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
   ravosim::forceDeviceOutput(kPort, 0x40, "alert", true);
-  for (int spin = 0; spin < 500 && fired.load() < 100; ++spin) std::this_thread::sleep_for(std::chrono::milliseconds(2));
   stop = true;
   waiter.join();
   EXPECT_EQ(fired.load(), 100u);
