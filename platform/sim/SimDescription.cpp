@@ -237,26 +237,26 @@ class DeviceArgs : public ModelArgs {
     for (pugi::xml_node r : m_d.children("register")) {
       if (!m_p.allowOnly(r, {"name", "offset", "width", "reset", "readonly", "w1c", "sc", "reserved", "count"}))
         return false;
-      Register spec;
+      Register def;
       uint32_t width, count;
-      spec.name = r.attribute("name").value();
-      if (!m_p.number(r, "offset", spec.offset, 0xFFFFFFFFu, true) || !m_p.number(r, "width", width, 4, false, 1))
+      def.name = r.attribute("name").value();
+      if (!m_p.number(r, "offset", def.offset, 0xFFFFFFFFu, true) || !m_p.number(r, "width", width, 4, false, 1))
         return false;
       if (width == 0) return m_p.fail(r, "a register needs a width of 1 to 4 bytes");
       const uint32_t max = width == 4 ? 0xFFFFFFFFu : (1u << (8 * width)) - 1;
-      if (!m_p.number(r, "reset", spec.reset, max, false) || !m_p.number(r, "readonly", spec.readOnly, max, false) ||
-          !m_p.number(r, "w1c", spec.writeOneToClear, max, false) ||
-          !m_p.number(r, "sc", spec.selfClearing, max, false) || !m_p.number(r, "reserved", spec.reserved, max, false) ||
+      if (!m_p.number(r, "reset", def.reset, max, false) || !m_p.number(r, "readonly", def.readOnly, max, false) ||
+          !m_p.number(r, "w1c", def.writeOneToClear, max, false) ||
+          !m_p.number(r, "sc", def.selfClearing, max, false) || !m_p.number(r, "reserved", def.reserved, max, false) ||
           !m_p.number(r, "count", count, 0xFFFFu, false, 1))
         return false;
       if (count == 0) return m_p.fail(r, "a register range needs a count of at least 1");
-      spec.width = width;
-      const uint32_t first = spec.offset;
+      def.width = width;
+      const uint32_t first = def.offset;
       for (uint32_t i = 0; i < count; ++i) {
-        spec.offset = first + i * width;
+        def.offset = first + i * width;
         std::string error;
         if (static_cast<uint64_t>(first) + static_cast<uint64_t>(i) * width > 0xFFFFFFFFu ||
-            !model.addRegister(spec, error))
+            !model.addRegister(def, error))
           return m_p.fail(r, error.empty() ? "register range beyond the address space" : error);
       }
     }

@@ -74,13 +74,13 @@ bool DeviceModel::addRegister(const Register& r, std::string& error) {
   }
   for (uint32_t o = r.offset; o < r.offset + r.width; ++o) {
     if (m_at[o] >= 0) {
-      error = describe(r) + " overlaps " + describe(m_regs[static_cast<size_t>(m_at[o])].spec);
+      error = describe(r) + " overlaps " + describe(m_regs[static_cast<size_t>(m_at[o])].def);
       return false;
     }
   }
   const int index = static_cast<int>(m_regs.size());
   Slot s;
-  s.spec = r;
+  s.def = r;
   s.value = r.reset;
   m_regs.push_back(std::move(s));
   for (uint32_t o = r.offset; o < r.offset + r.width; ++o) m_at[o] = index;
@@ -144,7 +144,7 @@ uint32_t DeviceModel::reg(uint32_t offset) const {
 
 void DeviceModel::setReg(uint32_t offset, uint32_t value) {
   Slot* s = slotAt(offset);
-  if (s) s->value = value & widthMask(s->spec.width) & ~s->spec.reserved;
+  if (s) s->value = value & widthMask(s->def.width) & ~s->def.reserved;
 }
 
 bool DeviceModel::input(unsigned index) const { return index < m_inputs.size() && m_inputs[index].level; }
@@ -155,7 +155,7 @@ const ClockSignal& DeviceModel::clock(unsigned index) const {
 }
 
 void DeviceModel::reset() {
-  for (Slot& s : m_regs) s.value = s.spec.reset;
+  for (Slot& s : m_regs) s.value = s.def.reset;
   m_position = 0;
   onReset();
   settle();
@@ -187,7 +187,7 @@ bool DeviceModel::transfer(bool hasOffset, uint32_t offset, size_t len, Byte byt
     }
     touch(index);
     Slot& s = m_regs[static_cast<size_t>(index)];
-    byte(i, &s, 8 * (s.spec.width - 1 - (m_position - s.spec.offset)));
+    byte(i, &s, 8 * (s.def.width - 1 - (m_position - s.def.offset)));
   }
   // The hooks run once per register the transfer touched, after all of it.
   for (int index : m_touched) {
@@ -207,14 +207,14 @@ bool DeviceModel::write(bool hasOffset, uint32_t offset, const uint8_t* data, si
         if (!s) return;
         const uint32_t lane = 0xFFu << shift;
         const uint32_t w = static_cast<uint32_t>(data[i]) << shift;
-        const uint32_t fixed = s->spec.readOnly | s->spec.reserved;
-        const uint32_t w1c = s->spec.writeOneToClear & ~fixed & lane;
-        const uint32_t plain = ~(fixed | s->spec.writeOneToClear) & lane;
+        const uint32_t fixed = s->def.readOnly | s->def.reserved;
+        const uint32_t w1c = s->def.writeOneToClear & ~fixed & lane;
+        const uint32_t plain = ~(fixed | s->def.writeOneToClear) & lane;
         s->value = ((s->value & ~plain) | (w & plain)) & ~(w & w1c);
       },
       [this](Slot& s) {
-        onWrite(s.spec.offset, s.before);
-        s.value &= ~s.spec.selfClearing;
+        onWrite(s.def.offset, s.before);
+        s.value &= ~s.def.selfClearing;
       });
 }
 
@@ -222,7 +222,7 @@ bool DeviceModel::read(bool hasOffset, uint32_t offset, bool /*specialRead*/, ui
   return transfer(
       hasOffset, offset, len,
       [data](size_t i, Slot* s, unsigned shift) { data[i] = s ? static_cast<uint8_t>(s->value >> shift) : 0; },
-      [this](Slot& s) { onRead(s.spec.offset); });
+      [this](Slot& s) { onRead(s.def.offset); });
 }
 
 void DeviceModel::resetIrq() {
@@ -233,15 +233,15 @@ void DeviceModel::resetIrq() {
 bool DeviceModel::peek(unsigned reg, uint8_t& value) const {
   if (reg >= m_size) return false;
   const Slot* s = slotAt(reg);
-  value = s ? static_cast<uint8_t>(s->value >> (8 * (s->spec.width - 1 - (reg - s->spec.offset)))) : 0;
+  value = s ? static_cast<uint8_t>(s->value >> (8 * (s->def.width - 1 - (reg - s->def.offset)))) : 0;
   return true;
 }
 
 bool DeviceModel::poke(unsigned reg, uint8_t value) {
   Slot* s = slotAt(reg);
   if (!s) return false;
-  const unsigned shift = 8 * (s->spec.width - 1 - (reg - s->spec.offset));
-  setReg(s->spec.offset, (s->value & ~(0xFFu << shift)) | (static_cast<uint32_t>(value) << shift));
+  const unsigned shift = 8 * (s->def.width - 1 - (reg - s->def.offset));
+  setReg(s->def.offset, (s->value & ~(0xFFu << shift)) | (static_cast<uint32_t>(value) << shift));
   settle();
   return true;
 }

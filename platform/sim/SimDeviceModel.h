@@ -183,7 +183,7 @@ class RAVO_SIM_API DeviceModel : public detail::I2cDevice {
 
  private:
   struct Slot {
-    Register spec;
+    Register def;
     uint32_t value = 0;
     uint32_t before = 0;
     bool touched = false;
