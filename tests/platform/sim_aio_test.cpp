@@ -51,12 +51,7 @@ class SimAio : public ::testing::Test {
   }
 
   ravo_aio_cb* submit(ravo_struct* h, uint32_t high, uint32_t low, void* key) {
-    ravo_gpio_event_t ev;
-    EXPECT_EQ(ravo_gpio_event_init(&ev, high, low), 0);
-    ravo_aio_cb* cb = ravo_aiocb_init(key, h, 0, &ev, sizeof ev);
-    EXPECT_NE(cb, nullptr);
-    EXPECT_EQ(ravo_aio_ctx_submit(m_ctx, 1, &cb), 1);
-    return cb;
+    return testsupport::submitGpioRequest(m_ctx, h, high, low, key);
   }
   ravo_aio_cb* waitOne() {
     unsigned n = 0;

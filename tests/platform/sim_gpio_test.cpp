@@ -383,14 +383,7 @@ class SimGpioLatch : public SimGpio {
     EXPECT_EQ(ravo_aio_ctx_destroy(m_ctx), 0);
     SimGpio::TearDown();
   }
-  ravo_aio_cb* arm(uint32_t high, uint32_t low) {
-    ravo_gpio_event_t ev;
-    EXPECT_EQ(ravo_gpio_event_init(&ev, high, low), 0);
-    ravo_aio_cb* cb = ravo_aiocb_init(nullptr, m_h, 0, &ev, sizeof ev);
-    EXPECT_NE(cb, nullptr);
-    EXPECT_EQ(ravo_aio_ctx_submit(m_ctx, 1, &cb), 1);
-    return cb;
-  }
+  ravo_aio_cb* arm(uint32_t high, uint32_t low) { return testsupport::submitGpioRequest(m_ctx, m_h, high, low); }
   // The next completed request, or null when none completed.
   ravo_aio_cb* completed() {
     const timespec none{0, 0};

@@ -202,12 +202,7 @@ class SimModel : public ::testing::Test {
     if (!m_ctx) m_ctx = ravo_aio_ctx_create(8);
     if (!m_gpio) m_gpio = ravo_gpio_open(kPins, O_RDWR);
     EXPECT_NE(m_gpio, nullptr);
-    ravo_gpio_event_t ev;
-    EXPECT_EQ(ravo_gpio_event_init(&ev, low ? 0 : pinMask, low ? pinMask : 0), 0);
-    ravo_aio_cb* cb = ravo_aiocb_init(nullptr, m_gpio, 0, &ev, sizeof ev);
-    EXPECT_NE(cb, nullptr);
-    EXPECT_EQ(ravo_aio_ctx_submit(m_ctx, 1, &cb), 1);
-    return cb;
+    return testsupport::submitGpioRequest(m_ctx, m_gpio, low ? 0 : pinMask, low ? pinMask : 0);
   }
   // The next completed request, waiting at most a few seconds.
   ravo_aio_cb* completed() {

@@ -8,6 +8,7 @@
 
 #include <string>
 
+#include "ravo.h"
 #include "ravo_sim_control.h"
 
 namespace testsupport {
@@ -19,6 +20,18 @@ inline ::testing::AssertionResult freshSimMachine(const std::string& stateDir, c
   if (!r.ok) return ::testing::AssertionFailure() << r.message;
   ravosim::resetMachine();
   return ::testing::AssertionSuccess();
+}
+
+// Submits one interrupt request on the GPIO handle to the context: complete
+// when the pins of `high` are high or those of `low` are low.
+inline ravo_aio_cb* submitGpioRequest(ravo_aio_ctx* ctx, ravo_struct* h, uint32_t high, uint32_t low,
+                                      void* key = nullptr) {
+  ravo_gpio_event_t ev;
+  EXPECT_EQ(ravo_gpio_event_init(&ev, high, low), 0);
+  ravo_aio_cb* cb = ravo_aiocb_init(key, h, 0, &ev, sizeof ev);
+  EXPECT_NE(cb, nullptr);
+  EXPECT_EQ(ravo_aio_ctx_submit(ctx, 1, &cb), 1);
+  return cb;
 }
 
 }  // namespace testsupport
