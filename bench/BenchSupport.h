@@ -13,7 +13,7 @@
 #include <thread>
 #include <vector>
 
-#include "kav/hwaccess/edalDio.h"
+#include "kav/hwaccess/edal/edalDio.h"
 
 #include "ravo_sim_control.h"
 

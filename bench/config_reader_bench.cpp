@@ -14,8 +14,8 @@
 
 #include <pugixml.hpp>
 
-#include "kav/tree/BinaryReaderNode.h"
-#include "kav/tree/BinaryReaderParser.h"
+#include "kav/tree/config/BinaryReaderNode.h"
+#include "kav/tree/config/BinaryReaderParser.h"
 #include "tools/kavxml/XmlCompiler.h"
 
 namespace {

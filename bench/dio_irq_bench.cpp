@@ -21,7 +21,7 @@
 #include "kav/events/DioIrDispatcher.h"
 #include "kav/events/EventDispatcherProvider.h"
 #include "kav/events/EventRouter.h"
-#include "kav/hwaccess/edalDio.h"
+#include "kav/hwaccess/edal/edalDio.h"
 #include "kav/runtime/TimeoutService.h"
 #include "ravo_sim_control.h"
 #include "bench/BenchSupport.h"

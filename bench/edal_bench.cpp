@@ -26,8 +26,8 @@
 #include <thread>
 #include <vector>
 
-#include "kav/hwaccess/edalDio.h"
-#include "kav/hwaccess/edalI2c.h"
+#include "kav/hwaccess/edal/edalDio.h"
+#include "kav/hwaccess/edal/edalI2c.h"
 #include "platform/sim/SimDeviceModel.h"
 #include "ravo_sim_control.h"
 #include "bench/BenchSupport.h"

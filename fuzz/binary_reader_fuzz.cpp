@@ -5,10 +5,10 @@
 #include <cstdint>
 #include <vector>
 
-#include "kav/tree/AttributeReader.h"
-#include "kav/tree/BinaryReaderNode.h"
-#include "kav/tree/BinaryReaderParser.h"
-#include "kav/tree/StringToId.h"
+#include "kav/tree/config/AttributeReader.h"
+#include "kav/tree/config/BinaryReaderNode.h"
+#include "kav/tree/config/BinaryReaderParser.h"
+#include "kav/tree/config/StringToId.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #ifndef QUIB_QUIB_H
 #define QUIB_QUIB_H
 
-#include "kav/tree/KavExport.h"
+#include "kav/tree/objects/KavExport.h"
 
 namespace QUIB {
 

@@ -2,8 +2,8 @@
 
 #include "kav/cards/IdProvider.h"
 #include "kav/runtime/KavTrace.h"
-#include "kav/tree/StringIds.h"
-#include "kav/tree/StringToId.h"
+#include "kav/tree/config/StringIds.h"
+#include "kav/tree/config/StringToId.h"
 
 KAV_TREE_CLASS_IMPL(FixedFruIdProvider, FruIdProviderInterface)
 

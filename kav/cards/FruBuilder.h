@@ -22,9 +22,9 @@
 #include "kav/events/EventRouter.h"
 #include "kav/events/PlugEvent.h"
 #include "kav/runtime/IFOSRcFastMutex.h"
-#include "kav/tree/AtomicBase.h"
-#include "kav/tree/ErrorData.h"
-#include "kav/tree/TreeClassMacros.h"
+#include "kav/tree/objects/AtomicBase.h"
+#include "kav/tree/errors/ErrorData.h"
+#include "kav/tree/objects/TreeClassMacros.h"
 
 class BinaryReaderNode;
 class Container;

@@ -6,8 +6,8 @@
 #define KAV_CARDS_IDPROVIDER_H
 
 #include "kav/runtime/IFOSRcFastMutex.h"
-#include "kav/tree/QueryBase.h"
-#include "kav/tree/TreeClassMacros.h"
+#include "kav/tree/objects/QueryBase.h"
+#include "kav/tree/objects/TreeClassMacros.h"
 
 class KAV_EXPORT IdProvider : public QueryBase {
   KAV_TREE_CLASS(IdProvider)

@@ -2,9 +2,9 @@
 
 #include "kav/cards/IdProvider.h"
 #include "kav/runtime/KavTrace.h"
-#include "kav/tree/AttributeReader.h"
-#include "kav/tree/QueryBase.h"
-#include "kav/tree/StringToId.h"
+#include "kav/tree/config/AttributeReader.h"
+#include "kav/tree/objects/QueryBase.h"
+#include "kav/tree/config/StringToId.h"
 
 namespace {
 const unsigned int kMissingPointer = 0x7000u;

@@ -4,8 +4,8 @@
 #ifndef KAV_CARDS_IDPROVIDERACCESS_H
 #define KAV_CARDS_IDPROVIDERACCESS_H
 
-#include "kav/tree/BaseErrorData.h"
-#include "kav/tree/KavExport.h"
+#include "kav/tree/errors/BaseErrorData.h"
+#include "kav/tree/objects/KavExport.h"
 
 class QueryBase;
 

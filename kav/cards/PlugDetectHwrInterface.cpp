@@ -3,10 +3,10 @@
 #include "kav/events/PlugEvent.h"
 #include "kav/events/PlugEventSender.h"
 #include "kav/runtime/KavTrace.h"
-#include "kav/tree/AttributeInfo.h"
-#include "kav/tree/AttributeReader.h"
-#include "kav/tree/BinaryReaderNode.h"
-#include "kav/tree/StringIds.h"
+#include "kav/tree/config/AttributeInfo.h"
+#include "kav/tree/config/AttributeReader.h"
+#include "kav/tree/config/BinaryReaderNode.h"
+#include "kav/tree/config/StringIds.h"
 
 KAV_TREE_CLASS_IMPL(PlugDetectHwrInterface, AtomicBase)
 

@@ -5,8 +5,8 @@
 #ifndef KAV_CARDS_PLUGDETECTHWRINTERFACE_H
 #define KAV_CARDS_PLUGDETECTHWRINTERFACE_H
 
-#include "kav/tree/AtomicBase.h"
-#include "kav/tree/TreeClassMacros.h"
+#include "kav/tree/objects/AtomicBase.h"
+#include "kav/tree/objects/TreeClassMacros.h"
 
 namespace rpt {
 // Where a detector's signal comes from; nothing useful for detectors whose

@@ -4,10 +4,10 @@
 #ifndef KAV_CARDS_POWERCONTROLLABLE_H
 #define KAV_CARDS_POWERCONTROLLABLE_H
 
-#include "kav/tree/AtomicBase.h"
-#include "kav/tree/ErrorData.h"
-#include "kav/tree/KavExport.h"
-#include "kav/tree/TreeClassMacros.h"
+#include "kav/tree/objects/AtomicBase.h"
+#include "kav/tree/errors/ErrorData.h"
+#include "kav/tree/objects/KavExport.h"
+#include "kav/tree/objects/TreeClassMacros.h"
 
 class KAV_EXPORT PowerControllable : public AtomicBase {
   KAV_TREE_CLASS(PowerControllable)

@@ -8,8 +8,8 @@
 
 #include <atomic>
 
-#include "kav/tree/AtomicBase.h"
-#include "kav/tree/TreeClassMacros.h"
+#include "kav/tree/objects/AtomicBase.h"
+#include "kav/tree/objects/TreeClassMacros.h"
 
 class KAV_EXPORT Slot : public AtomicBase {
   KAV_TREE_CLASS(Slot)

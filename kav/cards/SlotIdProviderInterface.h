@@ -3,8 +3,8 @@
 #ifndef KAV_CARDS_SLOTIDPROVIDERINTERFACE_H
 #define KAV_CARDS_SLOTIDPROVIDERINTERFACE_H
 
-#include "kav/tree/QueryBase.h"
-#include "kav/tree/TreeClassMacros.h"
+#include "kav/tree/objects/QueryBase.h"
+#include "kav/tree/objects/TreeClassMacros.h"
 
 class KAV_EXPORT SlotIdProviderInterface : public QueryBase {
   KAV_TREE_CLASS(SlotIdProviderInterface)

@@ -7,8 +7,8 @@
 
 #include "kav/events/ConfigChangeEvent.h"
 #include "kav/events/EventRouter.h"
-#include "kav/tree/AtomicBase.h"
-#include "kav/tree/TreeClassMacros.h"
+#include "kav/tree/objects/AtomicBase.h"
+#include "kav/tree/objects/TreeClassMacros.h"
 
 class KAV_EXPORT SlotRedundancyController : public AtomicBase {
   KAV_TREE_CLASS(SlotRedundancyController)

@@ -5,8 +5,8 @@
 #define KAV_CLOCKCHIPS_PLLHWDINTERFACE_H
 
 #include "kav/cards/PowerControllable.h"
-#include "kav/tree/KavExport.h"
-#include "kav/tree/TreeClassMacros.h"
+#include "kav/tree/objects/KavExport.h"
+#include "kav/tree/objects/TreeClassMacros.h"
 
 class KAV_EXPORT PllHwdInterface : public PowerControllable {
   KAV_TREE_CLASS(PllHwdInterface)

@@ -4,10 +4,10 @@
 
 #include "kav/diag/XmlLookupTable.h"
 #include "kav/runtime/KavTrace.h"
-#include "kav/tree/AttributeReader.h"
-#include "kav/tree/BinaryReaderNode.h"
-#include "kav/tree/StringAttributeProvider.h"
-#include "kav/tree/StringIds.h"
+#include "kav/tree/config/AttributeReader.h"
+#include "kav/tree/config/BinaryReaderNode.h"
+#include "kav/tree/config/StringAttributeProvider.h"
+#include "kav/tree/config/StringIds.h"
 
 namespace {
 // Filled once during start and then only read, from any thread.

@@ -6,7 +6,7 @@
 
 #include "kav/diag/LogSlotIdConverterKey.h"
 #include "kav/diag/XmlLineEntry.h"
-#include "kav/tree/KavExport.h"
+#include "kav/tree/objects/KavExport.h"
 
 class StringAttributeProvider;
 

@@ -1,7 +1,7 @@
 #include "kav/diag/LookupMainEntry.h"
 
 #include "kav/runtime/KavTrace.h"
-#include "kav/tree/BinaryReaderNode.h"
+#include "kav/tree/config/BinaryReaderNode.h"
 
 BaseErrorData LookupMainEntry::readXmlLine(unsigned int index, const BinaryReaderNode* node) {
   BaseErrorData rc;

@@ -1,7 +1,7 @@
 #include "kav/diag/LookupSubEntry.h"
 
 #include "kav/runtime/KavTrace.h"
-#include "kav/tree/BinaryReaderNode.h"
+#include "kav/tree/config/BinaryReaderNode.h"
 
 BaseErrorData LookupSubEntry::readXmlLine(unsigned int index, const BinaryReaderNode* node) {
   BaseErrorData rc;

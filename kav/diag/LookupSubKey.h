@@ -3,7 +3,7 @@
 #define KAV_DIAG_LOOKUPSUBKEY_H
 
 #include "kav/diag/XmlLineKey.h"
-#include "kav/tree/kavstl.h"
+#include "kav/tree/objects/kavstl.h"
 
 class LookupSubKey : public XmlLineKey<LookupSubKey> {
  public:

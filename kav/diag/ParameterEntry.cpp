@@ -1,8 +1,8 @@
 #include "kav/diag/ParameterEntry.h"
 
-#include "kav/tree/AttributeReader.h"
-#include "kav/tree/BinaryReaderNode.h"
-#include "kav/tree/StringIds.h"
+#include "kav/tree/config/AttributeReader.h"
+#include "kav/tree/config/BinaryReaderNode.h"
+#include "kav/tree/config/StringIds.h"
 
 BaseErrorData ParameterEntry::readXmlLine(unsigned int /*index*/, const BinaryReaderNode* node) {
   BaseErrorData rc = getAttributeString(m_key.m_name, kav::sid::PARAMETER_NAME, *node, false);

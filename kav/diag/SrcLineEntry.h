@@ -6,7 +6,7 @@
 
 #include "kav/diag/SrcLineKey.h"
 #include "kav/diag/XmlLineEntry.h"
-#include "kav/tree/BaseErrorData.h"
+#include "kav/tree/errors/BaseErrorData.h"
 
 class SrcLineEntry : public XmlLineEntry<SrcLineKey> {
  public:

@@ -4,7 +4,7 @@
 #define KAV_DIAG_STRINGTOIDLINEKEY_H
 
 #include "kav/diag/XmlLineKey.h"
-#include "kav/tree/kavstl.h"
+#include "kav/tree/objects/kavstl.h"
 
 class StringToIdLineKey : public XmlLineKey<StringToIdLineKey> {
  public:

@@ -1,10 +1,10 @@
 #include "kav/diag/TableLayout.h"
 
 #include "kav/runtime/KavTrace.h"
-#include "kav/tree/AttributeReader.h"
-#include "kav/tree/BinaryReaderNode.h"
-#include "kav/tree/StringIds.h"
-#include "kav/tree/StringToId.h"
+#include "kav/tree/config/AttributeReader.h"
+#include "kav/tree/config/BinaryReaderNode.h"
+#include "kav/tree/config/StringIds.h"
+#include "kav/tree/config/StringToId.h"
 
 BaseErrorData TableLayout::readLayout(const BinaryReaderNode& node) {
   BaseErrorData rc;

@@ -9,8 +9,8 @@
 
 #include <ostream>
 
-#include "kav/tree/BaseErrorData.h"
-#include "kav/tree/kavstl.h"
+#include "kav/tree/errors/BaseErrorData.h"
+#include "kav/tree/objects/kavstl.h"
 
 class BinaryReaderNode;
 

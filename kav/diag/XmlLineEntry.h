@@ -5,8 +5,8 @@
 #ifndef KAV_DIAG_XMLLINEENTRY_H
 #define KAV_DIAG_XMLLINEENTRY_H
 
-#include "kav/tree/BaseErrorData.h"
-#include "kav/tree/kavstl.h"
+#include "kav/tree/errors/BaseErrorData.h"
+#include "kav/tree/objects/kavstl.h"
 
 class BinaryReaderNode;
 

@@ -10,11 +10,11 @@
 #define KAV_DIAG_XMLLOOKUPTABLE_H
 
 #include "kav/runtime/KavTrace.h"
-#include "kav/tree/BaseErrorData.h"
-#include "kav/tree/BinaryReaderNode.h"
-#include "kav/tree/BinaryReaderParser.h"
-#include "kav/tree/FileLookup.h"
-#include "kav/tree/kavstl.h"
+#include "kav/tree/errors/BaseErrorData.h"
+#include "kav/tree/config/BinaryReaderNode.h"
+#include "kav/tree/config/BinaryReaderParser.h"
+#include "kav/tree/config/FileLookup.h"
+#include "kav/tree/objects/kavstl.h"
 
 // Orders rows by their keys; also compares a row with a bare key so that
 // rows can be found by key.

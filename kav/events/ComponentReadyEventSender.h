@@ -4,7 +4,7 @@
 
 #include "kav/events/ComponentReadyEvent.h"
 #include "kav/events/EventSender.h"
-#include "kav/tree/KavExport.h"
+#include "kav/tree/objects/KavExport.h"
 
 class KAV_EXPORT ComponentReadyEventSender : public EventSender<ComponentReadyEventSender, ComponentReadyEvent> {
  public:

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "kav/tree/KavExport.h"
+#include "kav/tree/objects/KavExport.h"
 
 class KAV_EXPORT ConfigCompleteEvent {
  public:

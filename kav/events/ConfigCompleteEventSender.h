@@ -4,7 +4,7 @@
 
 #include "kav/events/ConfigCompleteEvent.h"
 #include "kav/events/EventSender.h"
-#include "kav/tree/KavExport.h"
+#include "kav/tree/objects/KavExport.h"
 
 class KAV_EXPORT ConfigCompleteEventSender : public EventSender<ConfigCompleteEventSender, ConfigCompleteEvent> {
  public:

@@ -4,7 +4,7 @@
 
 #include "kav/events/DioEvent.h"
 #include "kav/events/EventSender.h"
-#include "kav/tree/KavExport.h"
+#include "kav/tree/objects/KavExport.h"
 
 class KAV_EXPORT DioEventSender : public EventSender<DioEventSender, DioEvent> {
  public:

@@ -5,7 +5,7 @@
 
 #include "kav/events/DioEvent.h"
 #include "kav/events/DioEventSender.h"
-#include "kav/hwaccess/edalDio.h"
+#include "kav/hwaccess/edal/edalDio.h"
 #include "kav/runtime/IFOSRcLocalEvent.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #define KAV_EVENTS_DIOIRDISPATCHER_H
 
 #include "kav/events/IrDispatcher.h"
-#include "kav/tree/KavExport.h"
+#include "kav/tree/objects/KavExport.h"
 
 class KAV_EXPORT DioIrDispatcher : public IrDispatcher<DioIrDispatcher> {
  public:

@@ -3,8 +3,8 @@
 #ifndef KAV_EVENTS_EVENTDEBUG_H
 #define KAV_EVENTS_EVENTDEBUG_H
 
-#include "kav/tree/KavExport.h"
-#include "kav/tree/kavstl.h"
+#include "kav/tree/objects/KavExport.h"
+#include "kav/tree/objects/kavstl.h"
 
 class BaseEventSource;
 class IFOSRcLocalMutex;

@@ -2,7 +2,7 @@
 #ifndef KAV_EVENTS_EVENTDISPATCHERPROVIDER_H
 #define KAV_EVENTS_EVENTDISPATCHERPROVIDER_H
 
-#include "kav/tree/KavExport.h"
+#include "kav/tree/objects/KavExport.h"
 
 class EventDispatcher;
 

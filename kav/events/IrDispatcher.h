@@ -10,7 +10,7 @@
 #include "kav/runtime/Actor.h"
 #include "kav/runtime/IFOSRcThread.h"
 #include "kav/runtime/KavTrace.h"
-#include "kav/tree/BaseErrorData.h"
+#include "kav/tree/errors/BaseErrorData.h"
 
 template <class T>
 class IrDispatcher {

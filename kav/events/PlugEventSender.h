@@ -4,7 +4,7 @@
 
 #include "kav/events/PlugEvent.h"
 #include "kav/events/EventSender.h"
-#include "kav/tree/KavExport.h"
+#include "kav/tree/objects/KavExport.h"
 
 class KAV_EXPORT PlugEventSender : public EventSender<PlugEventSender, PlugEvent> {
  public:

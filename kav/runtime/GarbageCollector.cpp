@@ -4,9 +4,9 @@
 
 #include "kav/runtime/IFOSGuard.h"
 #include "kav/runtime/KavTrace.h"
-#include "kav/tree/BuildBase.h"
-#include "kav/tree/QueryBase.h"
-#include "kav/tree/StringToId.h"
+#include "kav/tree/config/BuildBase.h"
+#include "kav/tree/objects/QueryBase.h"
+#include "kav/tree/config/StringToId.h"
 #include "perc_abend.h"
 
 namespace {

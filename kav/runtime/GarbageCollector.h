@@ -14,8 +14,8 @@
 #include "kav/runtime/IFOSRcLocalEvent.h"
 #include "kav/runtime/IFOSRcLocalMutex.h"
 #include "kav/runtime/IFOSRcThread.h"
-#include "kav/tree/KavExport.h"
-#include "kav/tree/kavstl.h"
+#include "kav/tree/objects/KavExport.h"
+#include "kav/tree/objects/kavstl.h"
 
 class BuildBase;
 class QueryBase;

@@ -1,7 +1,7 @@
 #include "kav/runtime/LogAsynchron.h"
 
-#include "kav/tree/LogSink.h"
-#include "kav/tree/Logger.h"
+#include "kav/tree/errors/LogSink.h"
+#include "kav/tree/errors/Logger.h"
 
 LogAsynchron::LogAsynchron(const BaseErrorData& error) : m_error(error) {
   // Writing unshares the container.

@@ -3,7 +3,7 @@
 #define KAV_RUNTIME_LOGASYNCHRON_H
 
 #include "kav/runtime/TimedJob.h"
-#include "kav/tree/ErrorData.h"
+#include "kav/tree/errors/ErrorData.h"
 
 class LogAsynchron : public TimedJob {
  public:

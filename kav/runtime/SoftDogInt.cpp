@@ -4,7 +4,7 @@
 
 #include "kav/runtime/KavTrace.h"
 #include "kav/runtime/TimeoutService.h"
-#include "kav/tree/Logger.h"
+#include "kav/tree/errors/Logger.h"
 
 SoftDogInt::SoftDogInt(unsigned int limitMs, kavstl::string const& name)
     : m_token(name), m_limitMs(limitMs), m_registrationId(0) {

@@ -6,7 +6,7 @@
 
 #include "kav/runtime/IFOSRcHighResolutionClock.h"
 #include "kav/runtime/TimeoutServiceRegistrationToken.h"
-#include "kav/tree/kavstl.h"
+#include "kav/tree/objects/kavstl.h"
 
 class SoftDogInt {
  public:

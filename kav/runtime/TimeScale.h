@@ -31,7 +31,7 @@
 
 #include <string>
 
-#include "kav/tree/KavExport.h"
+#include "kav/tree/objects/KavExport.h"
 
 class KAV_EXPORT TimeScale {
  public:

@@ -11,7 +11,7 @@
 #include "kav/runtime/IFOSRcHighResolutionClock.h"
 #include "kav/runtime/ServiceCallGate.h"
 #include "kav/runtime/SortedJobQueue.h"
-#include "kav/tree/KavExport.h"
+#include "kav/tree/objects/KavExport.h"
 
 class IFOSRcLocalEvent;
 class IFOSRcLocalMutex;

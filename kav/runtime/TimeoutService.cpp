@@ -7,7 +7,7 @@
 #include "kav/runtime/IFOSRcThread.h"
 #include "kav/runtime/KavTrace.h"
 #include "kav/runtime/scf_os.h"
-#include "kav/tree/ErrorData.h"
+#include "kav/tree/errors/ErrorData.h"
 #include "perc_abend.h"
 
 namespace {

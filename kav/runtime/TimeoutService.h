@@ -17,7 +17,7 @@
 #include "kav/runtime/IFOSRcHighResolutionClock.h"
 #include "kav/runtime/ServiceCallGate.h"
 #include "kav/runtime/SortedRegistrationTokenQueue.h"
-#include "kav/tree/KavExport.h"
+#include "kav/tree/objects/KavExport.h"
 
 class IFOSRcLocalEvent;
 class IFOSRcLocalMutex;

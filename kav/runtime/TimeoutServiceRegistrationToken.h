@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "kav/tree/kavstl.h"
+#include "kav/tree/objects/kavstl.h"
 
 
 class TimeoutServiceRegistrationToken {

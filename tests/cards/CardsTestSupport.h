@@ -19,8 +19,8 @@
 #include "kav/runtime/GarbageCollector.h"
 #include "kav/runtime/TimedExecutor.h"
 #include "kav/runtime/TimeoutService.h"
-#include "kav/tree/BinaryReaderNode.h"
-#include "kav/tree/QueryBase.h"
+#include "kav/tree/config/BinaryReaderNode.h"
+#include "kav/tree/objects/QueryBase.h"
 #include "tests/e2e/E2eSupport.h"
 
 namespace cardstest {

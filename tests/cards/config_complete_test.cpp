@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "kav/events/ConfigCompleteEvent.h"
-#include "kav/tree/ConfigCompleteIp.h"
+#include "kav/tree/start/ConfigCompleteIp.h"
 #include "tests/cards/CardsTestSupport.h"
 
 namespace {

@@ -13,10 +13,10 @@
 #include "kav/cards/PlugDetectHwrIp.h"
 #include "kav/cards/Slot.h"
 #include "kav/events/PlugEventSender.h"
-#include "kav/tree/AttributeInfo.h"
-#include "kav/tree/Container.h"
-#include "kav/tree/StringIds.h"
-#include "kav/tree/StringToId.h"
+#include "kav/tree/config/AttributeInfo.h"
+#include "kav/tree/objects/Container.h"
+#include "kav/tree/config/StringIds.h"
+#include "kav/tree/config/StringToId.h"
 #include "tests/cards/CardsTestSupport.h"
 
 using cardstest::element;

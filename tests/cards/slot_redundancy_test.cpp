@@ -7,9 +7,9 @@
 
 #include "kav/cards/Slot.h"
 #include "kav/cards/SlotRedundancyController.h"
-#include "kav/tree/AttributeInfo.h"
-#include "kav/tree/StringIds.h"
-#include "kav/tree/StringToId.h"
+#include "kav/tree/config/AttributeInfo.h"
+#include "kav/tree/config/StringIds.h"
+#include "kav/tree/config/StringToId.h"
 #include "tests/cards/CardsTestSupport.h"
 
 namespace {

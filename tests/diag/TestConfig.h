@@ -18,8 +18,8 @@
 
 #include <gtest/gtest.h>
 
-#include "kav/tree/BinaryReaderFactory.h"
-#include "kav/tree/FileLookup.h"
+#include "kav/tree/config/BinaryReaderFactory.h"
+#include "kav/tree/config/FileLookup.h"
 
 // String ids are read from the table at their first use, which may come
 // during static initialisation: point the library at the build's compiled

@@ -13,12 +13,12 @@
 #include "kav/diag/StringToIdLineEntry.h"
 #include "kav/diag/TableLayout.h"
 #include "kav/diag/XmlLookupTable.h"
-#include "kav/tree/BinaryReaderNode.h"
-#include "kav/tree/BinaryReaderParser.h"
-#include "kav/tree/ErrorData.h"
-#include "kav/tree/ParameterSet.h"
-#include "kav/tree/StringIds.h"
-#include "kav/tree/StringToId.h"
+#include "kav/tree/config/BinaryReaderNode.h"
+#include "kav/tree/config/BinaryReaderParser.h"
+#include "kav/tree/errors/ErrorData.h"
+#include "kav/tree/config/ParameterSet.h"
+#include "kav/tree/config/StringIds.h"
+#include "kav/tree/config/StringToId.h"
 #include "tests/diag/TestConfig.h"
 
 namespace {

@@ -18,8 +18,8 @@
 #include <vector>
 
 #include "kav/runtime/TimeScale.h"
-#include "kav/tree/KavStart.h"
-#include "kav/tree/TreeListing.h"
+#include "kav/tree/start/KavStart.h"
+#include "kav/tree/objects/TreeListing.h"
 #include "tests/support/TraceRecorder.h"
 
 namespace e2e {

@@ -9,12 +9,12 @@
 #include <utility>
 #include <vector>
 
-#include "kav/hwaccess/DioHwr.h"
-#include "kav/hwaccess/DioSignalListing.h"
-#include "kav/hwaccess/dio_access.h"
-#include "kav/tree/ContainerList.h"
-#include "kav/tree/StringToId.h"
-#include "kav/tree/TreeRoot.h"
+#include "kav/hwaccess/dio/DioHwr.h"
+#include "kav/hwaccess/dio/DioSignalListing.h"
+#include "kav/hwaccess/dio/dio_access.h"
+#include "kav/tree/objects/ContainerList.h"
+#include "kav/tree/config/StringToId.h"
+#include "kav/tree/objects/TreeRoot.h"
 #include "ravo_sim_control.h"
 #include "tests/e2e/E2eSupport.h"
 #include "tests/support/RecordingLogSink.h"

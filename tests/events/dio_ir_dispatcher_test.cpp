@@ -11,7 +11,7 @@
 #include "EventTestSupport.h"
 #include "kav/events/DioEventSender.h"
 #include "kav/events/DioIrDispatcher.h"
-#include "kav/hwaccess/edalDio.h"
+#include "kav/hwaccess/edal/edalDio.h"
 #include "ravo_sim_control.h"
 #include "tests/support/TempDir.h"
 #include "trace_ravo.h"

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "kav/tree/QueryBase.h"
-#include "kav/tree/StringToId.h"
+#include "kav/tree/objects/QueryBase.h"
+#include "kav/tree/config/StringToId.h"
 #include "trace_ravo.h"
 
 namespace fsitest {

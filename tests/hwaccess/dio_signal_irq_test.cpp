@@ -15,9 +15,9 @@
 #include "kav/events/EventDispatcherProvider.h"
 #include "kav/events/EventMemberCallback.h"
 #include "kav/events/EventRouter.h"
-#include "kav/hwaccess/DioHwr.h"
-#include "kav/tree/StringToId.h"
-#include "kav/tree/TreeSearch.h"
+#include "kav/hwaccess/dio/DioHwr.h"
+#include "kav/tree/config/StringToId.h"
+#include "kav/tree/objects/TreeSearch.h"
 #include "ravo_sim_control.h"
 #include "tests/e2e/E2eSupport.h"
 

@@ -5,9 +5,9 @@
 #include <cstdlib>
 #include <string>
 
-#include "kav/hwaccess/EdalDioHandle.h"
-#include "kav/hwaccess/EdalStatus.h"
-#include "kav/hwaccess/edalDio.h"
+#include "kav/hwaccess/edal/EdalDioHandle.h"
+#include "kav/hwaccess/edal/EdalStatus.h"
+#include "kav/hwaccess/edal/edalDio.h"
 #include "ravo_gpio.h"
 #include "ravo_sim_control.h"
 

@@ -3,9 +3,9 @@
 
 #include <string>
 
-#include "kav/hwaccess/EdalStatus.h"
-#include "kav/tree/ErrorData.h"
-#include "kav/tree/StringToId.h"
+#include "kav/hwaccess/edal/EdalStatus.h"
+#include "kav/tree/errors/ErrorData.h"
+#include "kav/tree/config/StringToId.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "kav/hwaccess/edalFsi.h"
+#include "kav/hwaccess/edal/edalFsi.h"
 #include "ravo_fsi.h"
 #include "tests/hwaccess/FsiTestSupport.h"
 #include "trace_ravo.h"

@@ -6,12 +6,12 @@
 #include <set>
 #include <string>
 
-#include "kav/hwaccess/EdalDioAioKey.h"
-#include "kav/hwaccess/EdalDioHandle.h"
-#include "kav/hwaccess/EdalHandle.h"
-#include "kav/hwaccess/EdalI2cHandle.h"
-#include "kav/hwaccess/EdalInfo.h"
-#include "kav/hwaccess/edalFsi.h"
+#include "kav/hwaccess/edal/EdalDioAioKey.h"
+#include "kav/hwaccess/edal/EdalDioHandle.h"
+#include "kav/hwaccess/edal/EdalHandle.h"
+#include "kav/hwaccess/edal/EdalI2cHandle.h"
+#include "kav/hwaccess/edal/EdalInfo.h"
+#include "kav/hwaccess/edal/edalFsi.h"
 
 namespace {
 

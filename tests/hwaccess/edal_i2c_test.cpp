@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "kav/hwaccess/EdalI2cHandle.h"
-#include "kav/hwaccess/edalI2c.h"
+#include "kav/hwaccess/edal/EdalI2cHandle.h"
+#include "kav/hwaccess/edal/edalI2c.h"
 #include "ravo_iic.h"
 #include "ravo_sim_control.h"
 

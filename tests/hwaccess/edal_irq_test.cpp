@@ -13,9 +13,9 @@
 #include <thread>
 #include <vector>
 
-#include "kav/hwaccess/EdalDioAioKey.h"
-#include "kav/hwaccess/EdalDioHandle.h"
-#include "kav/hwaccess/edalDio.h"
+#include "kav/hwaccess/edal/EdalDioAioKey.h"
+#include "kav/hwaccess/edal/EdalDioHandle.h"
+#include "kav/hwaccess/edal/edalDio.h"
 #include "ravo_aio.h"
 #include "ravo_sim_control.h"
 

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "kav/hwaccess/edalDio.h"
+#include "kav/hwaccess/edal/edalDio.h"
 #include "ravo_sim_control.h"
 
 namespace {

@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "kav/hwaccess/EdalStatus.h"
-#include "kav/hwaccess/edalFsi.h"
-#include "kav/hwaccess/edalIomux.h"
-#include "kav/hwaccess/edalScpd.h"
+#include "kav/hwaccess/edal/EdalStatus.h"
+#include "kav/hwaccess/edal/edalFsi.h"
+#include "kav/hwaccess/edal/edalIomux.h"
+#include "kav/hwaccess/edal/edalScpd.h"
 #include "ravo_sim_control.h"
 #include "tests/support/SimMachine.h"
 

@@ -4,10 +4,10 @@
 #include <set>
 #include <string>
 
-#include "kav/hwaccess/EngineInfo.h"
-#include "kav/hwaccess/FsiEngineInfo.h"
-#include "kav/hwaccess/IrqId.h"
-#include "kav/tree/StringToId.h"
+#include "kav/hwaccess/fsi/EngineInfo.h"
+#include "kav/hwaccess/fsi/FsiEngineInfo.h"
+#include "kav/hwaccess/fsi/IrqId.h"
+#include "kav/tree/config/StringToId.h"
 
 namespace {
 

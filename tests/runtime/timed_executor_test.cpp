@@ -12,7 +12,7 @@
 #include "kav/runtime/TimedExecutor.h"
 #include "kav/runtime/TimedJob.h"
 #include "kav/runtime/TimeoutService.h"
-#include "kav/tree/Logger.h"
+#include "kav/tree/errors/Logger.h"
 
 namespace {
 

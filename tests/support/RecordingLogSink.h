@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "kav/tree/BaseErrorData.h"
-#include "kav/tree/LogSink.h"
+#include "kav/tree/errors/BaseErrorData.h"
+#include "kav/tree/errors/LogSink.h"
 
 namespace testsupport {
 

@@ -15,8 +15,8 @@
 
 #include <gtest/gtest.h>
 
-#include "kav/tree/BinaryReaderNode.h"
-#include "kav/tree/BinaryReaderParser.h"
+#include "kav/tree/config/BinaryReaderNode.h"
+#include "kav/tree/config/BinaryReaderParser.h"
 #include "tests/tree/BinaryFileWriter.h"
 
 namespace {

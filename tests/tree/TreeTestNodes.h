@@ -10,11 +10,11 @@
 #include <vector>
 
 #include "kav/runtime/GarbageCollector.h"
-#include "kav/tree/AtomicBase.h"
-#include "kav/tree/ExecList.h"
-#include "kav/tree/QueryBase.h"
-#include "kav/tree/StringToId.h"
-#include "kav/tree/TreeClassMacros.h"
+#include "kav/tree/objects/AtomicBase.h"
+#include "kav/tree/start/ExecList.h"
+#include "kav/tree/objects/QueryBase.h"
+#include "kav/tree/config/StringToId.h"
+#include "kav/tree/objects/TreeClassMacros.h"
 #include "trace_ravo.h"
 
 // Every init/terminate call as "name:i<step>" / "name:t<step>".

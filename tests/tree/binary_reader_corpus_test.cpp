@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "kav/tree/BinaryReaderNode.h"
-#include "kav/tree/BinaryReaderParser.h"
+#include "kav/tree/config/BinaryReaderNode.h"
+#include "kav/tree/config/BinaryReaderParser.h"
 
 namespace {
 

@@ -6,9 +6,9 @@
 #include <thread>
 #include <vector>
 
-#include "kav/tree/BinaryReaderFactory.h"
-#include "kav/tree/BinaryReaderNode.h"
-#include "kav/tree/BinaryReaderParser.h"
+#include "kav/tree/config/BinaryReaderFactory.h"
+#include "kav/tree/config/BinaryReaderNode.h"
+#include "kav/tree/config/BinaryReaderParser.h"
 #include "tests/tree/BinaryFileWriter.h"
 
 using testbin::Element;

@@ -3,10 +3,10 @@
 #include <cstdlib>
 #include <string>
 
-#include "kav/tree/BsIdentity.h"
-#include "kav/tree/ErrorData.h"
-#include "kav/tree/Logger.h"
-#include "kav/tree/QueryBase.h"
+#include "kav/tree/start/BsIdentity.h"
+#include "kav/tree/errors/ErrorData.h"
+#include "kav/tree/errors/Logger.h"
+#include "kav/tree/objects/QueryBase.h"
 #include "tests/support/RecordingLogSink.h"
 
 namespace {

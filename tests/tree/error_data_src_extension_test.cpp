@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "kav/tree/ErrorDataSrcExtension.h"
+#include "kav/tree/errors/ErrorDataSrcExtension.h"
 
 namespace {
 

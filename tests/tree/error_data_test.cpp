@@ -6,10 +6,10 @@
 #include <thread>
 #include <vector>
 
-#include "kav/tree/BaseErrorData.h"
-#include "kav/tree/BsIdentity.h"
-#include "kav/tree/ErrorData.h"
-#include "kav/tree/ErrorDataSrcExtension.h"
+#include "kav/tree/errors/BaseErrorData.h"
+#include "kav/tree/start/BsIdentity.h"
+#include "kav/tree/errors/ErrorData.h"
+#include "kav/tree/errors/ErrorDataSrcExtension.h"
 
 namespace {
 

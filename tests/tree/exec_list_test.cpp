@@ -1,15 +1,15 @@
-#include "kav/tree/ExecList.h"
+#include "kav/tree/start/ExecList.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <thread>
 
-#include "kav/tree/FunctionExecutor.h"
-#include "kav/tree/InitSequenceExecutor.h"
-#include "kav/tree/InstanceNameCriteria.h"
-#include "kav/tree/InstanceOfCriteria.h"
-#include "kav/tree/TerminateSequenceExecutor.h"
+#include "kav/tree/start/FunctionExecutor.h"
+#include "kav/tree/start/InitSequenceExecutor.h"
+#include "kav/tree/search/InstanceNameCriteria.h"
+#include "kav/tree/search/InstanceOfCriteria.h"
+#include "kav/tree/start/TerminateSequenceExecutor.h"
 #include "tests/tree/TreeTestNodes.h"
 
 namespace {

@@ -7,16 +7,16 @@
 #include <gtest/gtest.h>
 
 #include "kav/runtime/GarbageCollector.h"
-#include "kav/tree/AttributeInfo.h"
-#include "kav/tree/BinaryReaderNode.h"
-#include "kav/tree/BuildBase.h"
-#include "kav/tree/Container.h"
-#include "kav/tree/Facade.h"
-#include "kav/tree/Factories.h"
-#include "kav/tree/QueryBase.h"
-#include "kav/tree/StringIds.h"
-#include "kav/tree/StringToId.h"
-#include "kav/tree/dyn_func_call.h"
+#include "kav/tree/config/AttributeInfo.h"
+#include "kav/tree/config/BinaryReaderNode.h"
+#include "kav/tree/config/BuildBase.h"
+#include "kav/tree/objects/Container.h"
+#include "kav/tree/objects/Facade.h"
+#include "kav/tree/config/Factories.h"
+#include "kav/tree/objects/QueryBase.h"
+#include "kav/tree/config/StringIds.h"
+#include "kav/tree/config/StringToId.h"
+#include "kav/tree/config/dyn_func_call.h"
 #include "tests/diag/TestConfig.h"
 
 namespace {

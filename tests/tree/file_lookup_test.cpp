@@ -4,8 +4,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "kav/tree/BinaryReaderFactory.h"
-#include "kav/tree/FileLookup.h"
+#include "kav/tree/config/BinaryReaderFactory.h"
+#include "kav/tree/config/FileLookup.h"
 #include "tests/tree/BinaryFileWriter.h"
 
 using testbin::Element;

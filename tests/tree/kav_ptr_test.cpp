@@ -1,4 +1,4 @@
-#include "kav/tree/KavPtr.h"
+#include "kav/tree/objects/KavPtr.h"
 
 #include <gtest/gtest.h>
 

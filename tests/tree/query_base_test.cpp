@@ -8,11 +8,11 @@
 #include <thread>
 
 #include "kav/runtime/MemPool.h"
-#include "kav/tree/AttributeInfo.h"
-#include "kav/tree/BinaryReaderNode.h"
-#include "kav/tree/Container.h"
-#include "kav/tree/StringIds.h"
-#include "kav/tree/TreeRoot.h"
+#include "kav/tree/config/AttributeInfo.h"
+#include "kav/tree/config/BinaryReaderNode.h"
+#include "kav/tree/objects/Container.h"
+#include "kav/tree/config/StringIds.h"
+#include "kav/tree/objects/TreeRoot.h"
 #include "tests/tree/TreeTestNodes.h"
 
 namespace {

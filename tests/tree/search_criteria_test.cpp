@@ -2,14 +2,14 @@
 
 #include <memory>
 
-#include "kav/tree/AndSearchCriteria.h"
-#include "kav/tree/InstanceNameCriteria.h"
-#include "kav/tree/InstanceOfCriteria.h"
-#include "kav/tree/OrSearchCriteria.h"
-#include "kav/tree/SearchCriteriaNegator.h"
-#include "kav/tree/SlotIdCriteria.h"
-#include "kav/tree/TreeRoot.h"
-#include "kav/tree/TreeSearch.h"
+#include "kav/tree/search/AndSearchCriteria.h"
+#include "kav/tree/search/InstanceNameCriteria.h"
+#include "kav/tree/search/InstanceOfCriteria.h"
+#include "kav/tree/search/OrSearchCriteria.h"
+#include "kav/tree/search/SearchCriteriaNegator.h"
+#include "kav/tree/search/SlotIdCriteria.h"
+#include "kav/tree/objects/TreeRoot.h"
+#include "kav/tree/objects/TreeSearch.h"
 #include "tests/tree/TreeTestNodes.h"
 
 namespace {

@@ -7,12 +7,12 @@
 #include <thread>
 #include <vector>
 
-#include "kav/tree/BinaryReaderFactory.h"
-#include "kav/tree/BinaryReaderNode.h"
-#include "kav/tree/BinaryReaderParser.h"
-#include "kav/tree/FileLookup.h"
-#include "kav/tree/StringIds.h"
-#include "kav/tree/StringToId.h"
+#include "kav/tree/config/BinaryReaderFactory.h"
+#include "kav/tree/config/BinaryReaderNode.h"
+#include "kav/tree/config/BinaryReaderParser.h"
+#include "kav/tree/config/FileLookup.h"
+#include "kav/tree/config/StringIds.h"
+#include "kav/tree/config/StringToId.h"
 #include "tests/tree/BinaryFileWriter.h"
 #include "tests/tree/ConfigEnv.h"
 

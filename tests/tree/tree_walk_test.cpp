@@ -3,7 +3,7 @@
 #include <atomic>
 #include <thread>
 
-#include "kav/tree/TerminateSequenceExecutor.h"
+#include "kav/tree/start/TerminateSequenceExecutor.h"
 #include "tests/tree/TreeTestNodes.h"
 
 namespace {

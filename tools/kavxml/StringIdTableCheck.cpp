@@ -4,7 +4,7 @@
 
 #include <pugixml.hpp>
 
-#include "kav/tree/StringIds.h"
+#include "kav/tree/config/StringIds.h"
 #include "tools/kavxml/XmlCompiler.h"
 
 namespace kavxml {

@@ -1,5 +1,5 @@
 // Checks the XML source of the string-id table against the ids the code
-// fixes (kav/tree/StringIds.h): the n-th "StringIdEntry" row gives id n its
+// fixes (kav/tree/config/StringIds.h): the n-th "StringIdEntry" row gives id n its
 // text, so every fixed id must find its text on its row, and no text may
 // appear twice (a repeated text would get the earlier id).
 #ifndef TOOLS_KAVXML_STRINGIDTABLECHECK_H

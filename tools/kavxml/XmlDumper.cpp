@@ -5,8 +5,8 @@
 
 #include <pugixml.hpp>
 
-#include "kav/tree/BinaryReaderFactory.h"
-#include "kav/tree/BinaryReaderNode.h"
+#include "kav/tree/config/BinaryReaderFactory.h"
+#include "kav/tree/config/BinaryReaderNode.h"
 
 namespace kavxml {
 

@@ -17,8 +17,8 @@
 #include <string>
 #include <vector>
 
-#include "kav/tree/BinaryReaderNode.h"
-#include "kav/tree/BinaryReaderParser.h"
+#include "kav/tree/config/BinaryReaderNode.h"
+#include "kav/tree/config/BinaryReaderParser.h"
 #include "tools/kavxml/BinaryChecker.h"
 #include "tools/kavxml/StringIdTableCheck.h"
 #include "tools/kavxml/XmlCompiler.h"

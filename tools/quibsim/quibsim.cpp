@@ -17,10 +17,10 @@
 #include <thread>
 #include <vector>
 
-#include "kav/hwaccess/DioSignalListing.h"
+#include "kav/hwaccess/dio/DioSignalListing.h"
 #include "kav/runtime/TimeScale.h"
-#include "kav/tree/KavStart.h"
-#include "kav/tree/TreeListing.h"
+#include "kav/tree/start/KavStart.h"
+#include "kav/tree/objects/TreeListing.h"
 
 namespace {
 

@@ -1,5 +1,0 @@
-#include "kav/hwaccess/EdalIOmuxHandle.h"
-
-EdalIOmuxHandle::EdalIOmuxHandle() = default;
-
-EdalIOmuxHandle::~EdalIOmuxHandle() = default;

@@ -1,5 +1,0 @@
-#include "kav/hwaccess/EdalScpdHandle.h"
-
-EdalScpdHandle::EdalScpdHandle() = default;
-
-EdalScpdHandle::~EdalScpdHandle() = default;

@@ -1,7 +1,0 @@
-#include "kav/hwaccess/I2cHwaInterface.h"
-
-KAV_TREE_CLASS_IMPL(I2cHwaInterface, QueryBase)
-
-I2cHwaInterface::I2cHwaInterface() {}
-
-I2cHwaInterface::~I2cHwaInterface() {}

@@ -1,5 +1,0 @@
-#include "kav/hwaccess/LinkCallBackBase.h"
-
-LinkCallBackBase::LinkCallBackBase() {}
-
-LinkCallBackBase::~LinkCallBackBase() {}

@@ -1,7 +1,0 @@
-#include "kav/hwaccess/OutputControlHwrInterface.h"
-
-KAV_TREE_CLASS_IMPL(OutputControlHwrInterface, AtomicBase)
-
-OutputControlHwrInterface::OutputControlHwrInterface() {}
-
-OutputControlHwrInterface::~OutputControlHwrInterface() {}

@@ -1,7 +1,0 @@
-#include "kav/hwaccess/RamHwdInterface.h"
-
-KAV_TREE_CLASS_IMPL(RamHwdInterface, QueryBase)
-
-RamHwdInterface::RamHwdInterface() {}
-
-RamHwdInterface::~RamHwdInterface() {}

@@ -1,7 +1,0 @@
-#include "kav/hwaccess/ScratchpadHwaInterface.h"
-
-KAV_TREE_CLASS_IMPL(ScratchpadHwaInterface, QueryBase)
-
-ScratchpadHwaInterface::ScratchpadHwaInterface() {}
-
-ScratchpadHwaInterface::~ScratchpadHwaInterface() {}

@@ -1,0 +1,5 @@
+#include "kav/hwaccess/edal/EdalIOmuxHandle.h"
+
+EdalIOmuxHandle::EdalIOmuxHandle() = default;
+
+EdalIOmuxHandle::~EdalIOmuxHandle() = default;

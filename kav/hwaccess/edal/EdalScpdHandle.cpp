@@ -1,0 +1,5 @@
+#include "kav/hwaccess/edal/EdalScpdHandle.h"
+
+EdalScpdHandle::EdalScpdHandle() = default;
+
+EdalScpdHandle::~EdalScpdHandle() = default;

@@ -1,0 +1,5 @@
+#include "kav/hwaccess/links/LinkCallBackBase.h"
+
+LinkCallBackBase::LinkCallBackBase() {}
+
+LinkCallBackBase::~LinkCallBackBase() {}

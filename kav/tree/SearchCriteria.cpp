@@ -1,4 +1,0 @@
-#include "kav/tree/SearchCriteria.h"
-#include "kav/tree/QueryBase.h"
-
-SearchCriteria::~SearchCriteria() {}

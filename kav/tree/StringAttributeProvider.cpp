@@ -1,1 +1,0 @@
-#include "kav/tree/StringAttributeProvider.h"

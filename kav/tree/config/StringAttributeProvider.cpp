@@ -1,0 +1,1 @@
+#include "kav/tree/config/StringAttributeProvider.h"

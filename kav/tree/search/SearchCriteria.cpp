@@ -1,0 +1,4 @@
+#include "kav/tree/search/SearchCriteria.h"
+#include "kav/tree/objects/QueryBase.h"
+
+SearchCriteria::~SearchCriteria() {}
