@@ -143,40 +143,40 @@ void Ram::mapToSegment(unsigned int offset, unsigned int len, const MemorySegmen
   }
 }
 
-ErrorData Ram::write(const unsigned char* data, unsigned int len, unsigned int offset) {
-  IFOSGuard<const QueryBase> guard(*this);
-  ErrorData err = checkAccess(data, data, len, offset);
-  if (err != 0) return err;
+template <class F>
+ErrorData Ram::forEachSegment(unsigned int offset, unsigned int len, F access) const {
+  ErrorData err;
+  const unsigned long long end = static_cast<unsigned long long>(offset) + len;
   for (unsigned int i = 0; i < m_numberMemSegs; ++i) {
     const MemorySegment_t& segment = m_pMemorySegments[i];
     unsigned int segOffset = 0, segLen = 0;
     mapToSegment(offset, len, segment, &segOffset, &segLen);
-    if (segLen != 0) {
-      err = segment.hwr->write(segOffset, data, segLen);
-      data += segLen;
-    }
-    if (static_cast<unsigned long long>(segment.start) + segment.size >= static_cast<unsigned long long>(offset) + len)
-      break;
+    if (segLen != 0) err = access(segment, segOffset, segLen);
+    if (static_cast<unsigned long long>(segment.start) + segment.size >= end) break;
   }
   return err;
+}
+
+ErrorData Ram::write(const unsigned char* data, unsigned int len, unsigned int offset) {
+  IFOSGuard<const QueryBase> guard(*this);
+  ErrorData err = checkAccess(data, data, len, offset);
+  if (err != 0) return err;
+  return forEachSegment(offset, len, [&](const MemorySegment_t& segment, unsigned int segOffset, unsigned int segLen) {
+    ErrorData r = segment.hwr->write(segOffset, data, segLen);
+    data += segLen;
+    return r;
+  });
 }
 
 ErrorData Ram::read(unsigned char* data, unsigned int len, unsigned int offset) const {
   IFOSGuard<const QueryBase> guard(*this);
   ErrorData err = checkAccess(data, data, len, offset);
   if (err != 0) return err;
-  for (unsigned int i = 0; i < m_numberMemSegs; ++i) {
-    const MemorySegment_t& segment = m_pMemorySegments[i];
-    unsigned int segOffset = 0, segLen = 0;
-    mapToSegment(offset, len, segment, &segOffset, &segLen);
-    if (segLen != 0) {
-      err = segment.hwr->read(segOffset, data, segLen);
-      data += segLen;
-    }
-    if (static_cast<unsigned long long>(segment.start) + segment.size >= static_cast<unsigned long long>(offset) + len)
-      break;
-  }
-  return err;
+  return forEachSegment(offset, len, [&](const MemorySegment_t& segment, unsigned int segOffset, unsigned int segLen) {
+    ErrorData r = segment.hwr->read(segOffset, data, segLen);
+    data += segLen;
+    return r;
+  });
 }
 
 ErrorData Ram::writeWithMask(const unsigned char* data, const unsigned char* mask, unsigned int len,
@@ -184,36 +184,30 @@ ErrorData Ram::writeWithMask(const unsigned char* data, const unsigned char* mas
   IFOSGuard<const QueryBase> guard(*this);
   ErrorData err = checkAccess(data, mask, len, offset);
   if (err != 0) return err;
-  for (unsigned int i = 0; i < m_numberMemSegs; ++i) {
-    const MemorySegment_t& segment = m_pMemorySegments[i];
-    unsigned int segOffset = 0, segLen = 0;
-    mapToSegment(offset, len, segment, &segOffset, &segLen);
-    if (segLen != 0) {
-      // The block stays ours for the whole read-modify-write.
-      segment.hwr->requestAccess(0);
-      while (segLen != 0) {
-        const unsigned int n = std::min(segLen, kChunk);
-        unsigned char chunk[kChunk];
-        ErrorData chunkErr = segment.hwr->read(segOffset, chunk, n);
-        if (chunkErr == 0) {
-          for (unsigned int b = 0; b < n; ++b)
-            chunk[b] = static_cast<unsigned char>((chunk[b] & ~mask[b]) | (data[b] & mask[b]));
-          chunkErr = segment.hwr->write(segOffset, chunk, n);
-        }
-        // A chunk that could not be read is not written: its stored bits
-        // outside the mask are unknown.
-        err = chunkErr;
-        data += n;
-        mask += n;
-        segOffset += n;
-        segLen -= n;
+  return forEachSegment(offset, len, [&](const MemorySegment_t& segment, unsigned int segOffset, unsigned int segLen) {
+    ErrorData r;
+    // The block stays ours for the whole read-modify-write.
+    segment.hwr->requestAccess(0);
+    while (segLen != 0) {
+      const unsigned int n = std::min(segLen, kChunk);
+      unsigned char chunk[kChunk];
+      ErrorData chunkErr = segment.hwr->read(segOffset, chunk, n);
+      if (chunkErr == 0) {
+        for (unsigned int b = 0; b < n; ++b)
+          chunk[b] = static_cast<unsigned char>((chunk[b] & ~mask[b]) | (data[b] & mask[b]));
+        chunkErr = segment.hwr->write(segOffset, chunk, n);
       }
-      segment.hwr->releaseAccess();
+      // A chunk that could not be read is not written: its stored bits
+      // outside the mask are unknown.
+      r = chunkErr;
+      data += n;
+      mask += n;
+      segOffset += n;
+      segLen -= n;
     }
-    if (static_cast<unsigned long long>(segment.start) + segment.size >= static_cast<unsigned long long>(offset) + len)
-      break;
-  }
-  return err;
+    segment.hwr->releaseAccess();
+    return r;
+  });
 }
 
 ErrorData Ram::getSize(unsigned int* size) const {

@@ -75,6 +75,10 @@ class KAV_EXPORT Ram : public AtomicBase {
   // The part of [offset, offset + len) in the segment: segLen 0 without overlap.
   static void mapToSegment(unsigned int offset, unsigned int len, const MemorySegment_t& segment,
                            unsigned int* segOffset, unsigned int* segLen);
+  // Calls access(segment, segOffset, segLen) for each segment the request
+  // overlaps, in order; the first failure is the result, the walk goes on.
+  template <class F>
+  ErrorData forEachSegment(unsigned int offset, unsigned int len, F access) const;
   ErrorData fieldRange(unsigned int tableId, unsigned int fieldId, unsigned int len, unsigned int offset,
                        unsigned int* ramOffset) const;
   void freeSegments();
