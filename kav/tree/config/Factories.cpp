@@ -24,6 +24,8 @@
   X(FixedSlotIdProvider)            \
   X(FruBuilder)                     \
   X(FruIdProviderIp)                \
+  X(FruStateTableLink)              \
+  X(FruStateTableVirtual)           \
   X(I2cHwaInterfaceLink)            \
   X(IdProvider)                     \
   X(IoMuxHwaInterfaceLink)          \
