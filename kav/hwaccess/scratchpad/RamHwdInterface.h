@@ -1,9 +1,9 @@
-// A memory device built on an engine (a scratchpad).
-// Only the interface's identity for now: the objects that link to it find
-// it by class; its operations come with its implementations.
+// A memory device built on an engine (a scratchpad): linear bytes from
+// offset 0 to its size.
 #ifndef KAV_HWACCESS_RAMHWDINTERFACE_H
 #define KAV_HWACCESS_RAMHWDINTERFACE_H
 
+#include "kav/tree/errors/ErrorData.h"
 #include "kav/tree/objects/QueryBase.h"
 #include "kav/tree/objects/KavExport.h"
 #include "kav/tree/objects/TreeClassMacros.h"
@@ -13,6 +13,12 @@ class KAV_EXPORT RamHwdInterface : public QueryBase {
 
  public:
   ~RamHwdInterface() override;
+
+  // Bytes [offset, offset + len) of the memory.
+  virtual ErrorData read(unsigned int offset, unsigned char* data, unsigned int len) const = 0;
+  virtual ErrorData write(unsigned int offset, const unsigned char* data, unsigned int len) const = 0;
+  // The memory's size in bytes.
+  virtual ErrorData readSize(unsigned int& size) const = 0;
 
  protected:
   RamHwdInterface();
