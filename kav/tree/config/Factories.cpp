@@ -25,6 +25,7 @@
   X(FruBuilder)                     \
   X(FruIdProviderIp)                \
   X(FruStateTableLink)              \
+  X(FruStateTableSysRam)            \
   X(FruStateTableVirtual)           \
   X(I2cHwaInterfaceLink)            \
   X(IdProvider)                     \
@@ -34,6 +35,7 @@
   X(PllHwdInterfaceLink)            \
   X(PlugDetectHwrIp)                \
   X(RamHwdInterfaceLink)            \
+  X(RedundantStateTable)            \
   X(ScratchpadHwaInterfaceLink)     \
   X(Slot)
 
