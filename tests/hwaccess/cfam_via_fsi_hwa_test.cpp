@@ -12,6 +12,7 @@
 #include "kav/cards/FruIdProviderInterface.h"
 #include "kav/hwaccess/fsi/CfamViaFsiHwa.h"
 #include "kav/hwaccess/dio/DioViaFsiHwa.h"
+#include "kav/hwaccess/scratchpad/ScratchpadViaFsiHwa.h"
 #include "kav/hwaccess/fsi/EngineDefine.h"
 #include "kav/hwaccess/fsi/EngineProvider.h"
 #include "kav/tree/config/AttributeInfo.h"
@@ -78,10 +79,13 @@ TEST_F(CfamViaFsiHwaTest, DefaultMachineBaseDomainAndCardEngines) {
   ASSERT_TRUE(ravosim::loadMachine(defaultMachinePath()).ok);
 
   KavPtr<CfamViaFsiHwa> base = makeFactory(0, 0);
-  // Step 0: the default engines (I2C, scratchpad, I/O multiplexer) have no
-  // access objects yet, but the engine list is read.
+  // Step 0: of the default engines (I2C, scratchpad, I/O multiplexer) only
+  // the scratchpad has an access object yet, opened at once; the engine
+  // list is read.
   EXPECT_EQ(0u, base->init(initSequence::INIT_OPEN_ENGINES).getRc());
-  EXPECT_TRUE(base->getChildren().empty());
+  EXPECT_EQ((std::vector<std::string>{"SCRATCHPAD-Link_0-Engine_0"}), fsitest::childNames(*base));
+  ASSERT_TRUE(base->getChildren().front()->isInstanceOf(ScratchpadViaFsiHwa::staticGetClassId()));
+  EXPECT_EQ(m_handlesBefore + 1, ravosim::openHandles());
   ASSERT_NE(nullptr, base->getDeviceData(engine(2, 0)));
   EXPECT_EQ(5u, base->getDeviceData(engine(2, 0))->engineNumber);
   EXPECT_EQ(3u, base->getDeviceData(engine(3, 0))->engineNumber);
@@ -95,20 +99,23 @@ TEST_F(CfamViaFsiHwaTest, DefaultMachineBaseDomainAndCardEngines) {
   // id and logical id; an engine that does not exist is skipped.
   kavstl::set<EngineInfo> gpios = {engine(1, 0), engine(1, 1), engine(1, 2)};
   EXPECT_EQ(0u, base->createEngine(gpios).getRc());
-  EXPECT_EQ((std::vector<std::string>{"GPIO-Link_0-Engine_0", "GPIO-Link_0-Engine_1"}), fsitest::childNames(*base));
+  EXPECT_EQ((std::vector<std::string>{"SCRATCHPAD-Link_0-Engine_0", "GPIO-Link_0-Engine_0", "GPIO-Link_0-Engine_1"}),
+            fsitest::childNames(*base));
   for (const KavPtr<QueryBase>& child : base->getChildren()) {
+    if (child == base->getChildren().front()) continue;
     ASSERT_TRUE(child->isInstanceOf(DioViaFsiHwa::staticGetClassId()));
     EXPECT_EQ(base.getRawPointer(), child->getParent().getRawPointer());
   }
   const DioViaFsiHwa* second = static_cast<const DioViaFsiHwa*>(base->getChildren().back().getRawPointer());
   EXPECT_EQ(9u, second->getEngineInfo().getPhysEngineNumber());
   EXPECT_EQ(0u, second->getEngineInfo().getPhysLinkNumber());
-  EXPECT_EQ(m_handlesBefore + 2, ravosim::openHandles());
+  EXPECT_EQ(m_handlesBefore + 3, ravosim::openHandles());
   // Asked again (a card configuration naming an engine that already exists):
   // no second object under the same name, no second handle.
   EXPECT_EQ(0u, base->createEngine({engine(1, 1)}).getRc());
-  EXPECT_EQ((std::vector<std::string>{"GPIO-Link_0-Engine_0", "GPIO-Link_0-Engine_1"}), fsitest::childNames(*base));
-  EXPECT_EQ(m_handlesBefore + 2, ravosim::openHandles());
+  EXPECT_EQ((std::vector<std::string>{"SCRATCHPAD-Link_0-Engine_0", "GPIO-Link_0-Engine_0", "GPIO-Link_0-Engine_1"}),
+            fsitest::childNames(*base));
+  EXPECT_EQ(m_handlesBefore + 3, ravosim::openHandles());
 
   KavPtr<CfamViaFsiHwa> card1 = makeFactory(1, 2);
   EXPECT_EQ(0u, card1->createEngine({engine(1, 0)}).getRc());

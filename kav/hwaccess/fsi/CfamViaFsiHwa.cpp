@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "kav/hwaccess/dio/DioViaFsiHwa.h"
+#include "kav/hwaccess/scratchpad/ScratchpadViaFsiHwa.h"
 #include "kav/hwaccess/edal/EdalInfo.h"
 #include "kav/hwaccess/edal/EdalStatus.h"
 #include "kav/hwaccess/fsi/IrqId.h"
@@ -159,10 +160,12 @@ ErrorData CfamViaFsiHwa::createOpenImmediatelyEngine(const FsiEngineInfo& info) 
     case EngineInfo::ENGINE_DIO:
       engine = new DioViaFsiHwa(info);
       break;
-    case EngineInfo::ENGINE_I2C:
     case EngineInfo::ENGINE_SCRATCHPAD:
+      engine = new ScratchpadViaFsiHwa(info);
+      break;
+    case EngineInfo::ENGINE_I2C:
     case EngineInfo::ENGINE_IOMUX:
-      // I2cViaFsiHwa, ScratchpadViaFsiHwa and IoMuxViaFsiHwa are not part of the library yet.
+      // I2cViaFsiHwa and IoMuxViaFsiHwa are not part of the library yet.
       break;
     default:
       break;

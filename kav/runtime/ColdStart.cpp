@@ -1,0 +1,3 @@
+#include "kav/runtime/ColdStart.h"
+
+std::atomic<bool> g_coldStart(false);
