@@ -210,12 +210,13 @@ unsigned int RedundantStateTable::getRamName(unsigned int replica) const {
 }
 
 ErrorData RedundantStateTable::getRam(unsigned int slotId, unsigned int ramName, unsigned char* logged,
-                                      KavPtr<Ram>* ram) const {
+                                      KavPtr<Ram>* ram, bool configuring) const {
   ErrorData rc;
   *ram = KavPtr<Ram>();
   KavPtr<const QueryBase> base;
   if (slotId != 0) {
     KavPtr<Container> container = ContainerList::getContainer(slotId);
+    if (container == nullptr && configuring) container = ContainerList::getInstance()->lookup(slotId);
     if (container == nullptr) {
       rc = kNoContainer;
       return rc;
@@ -246,10 +247,10 @@ ErrorData RedundantStateTable::getRam(unsigned int slotId, unsigned int ramName,
   return rc;
 }
 
-ErrorData RedundantStateTable::connectReplica(unsigned int replica) {
+ErrorData RedundantStateTable::connectReplica(unsigned int replica, bool configuring) {
   Replica_s& r = m_replicas[replica];
   KavPtr<Ram> ram;
-  ErrorData rc = getRam(r.slotId, r.ramName, &r.errorLogged, &ram);
+  ErrorData rc = getRam(r.slotId, r.ramName, &r.errorLogged, &ram, configuring);
   if (rc == 0 && ram != nullptr) {
     if (r.ram == nullptr) {
       if (r.available != 0) {
@@ -738,7 +739,7 @@ void RedundantStateTable::handleConfigChangeEvent(const ConfigChangeEvent& event
   for (unsigned int i = 0; i < kReplicaCount; ++i) {
     if (m_replicas[i].slotId == 0 || m_replicas[i].slotId != event.getSlotId()) continue;
     if (event.isConfigEvent()) {
-      ErrorData rc = connectReplica(i);
+      ErrorData rc = connectReplica(i, true);
       if (rc == kNoContainer) logError(rc, __LINE__);
       if (m_checked == 0 && m_availableReplicas == kReplicaCount) {
         ensureReplicaConsistency();

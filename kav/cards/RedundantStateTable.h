@@ -132,8 +132,11 @@ class KAV_EXPORT RedundantStateTable : public StateTableInterface {
 
   ErrorData readFieldImpl(unsigned int fieldId, unsigned char* buf, unsigned int size, unsigned int offset);
   ErrorData redundantWrite(WriteAction& action);
-  ErrorData getRam(unsigned int slotId, unsigned int ramName, unsigned char* logged, KavPtr<Ram>* ram) const;
-  ErrorData connectReplica(unsigned int replica);
+  // `configuring`: called for the slot's configure event, which may reach
+  // this table before the container list has taken the slot's content.
+  ErrorData getRam(unsigned int slotId, unsigned int ramName, unsigned char* logged, KavPtr<Ram>* ram,
+                   bool configuring) const;
+  ErrorData connectReplica(unsigned int replica, bool configuring = false);
   void disconnectReplica(unsigned int replica);
   ErrorData readOrCompareContentInfo(const KavPtr<Ram>& ram);
   ErrorData compareContentInfo(const KavPtr<Ram>& ram) const;

@@ -19,7 +19,10 @@
 #include "kav/tree/config/AttributeInfo.h"
 #include "kav/tree/config/StringIds.h"
 #include "kav/tree/config/StringToId.h"
+#include "kav/cards/Slot.h"
 #include "kav/tree/objects/Container.h"
+#include "kav/tree/objects/ContainerList.h"
+#include "kav/tree/objects/TreeRoot.h"
 #include "tests/cards/CardsTestSupport.h"
 #include "tests/support/RecordingLogSink.h"
 
@@ -118,6 +121,7 @@ class RedundantStateTableTest : public ::testing::Test {
   static void SetUpTestSuite() {
     cardstest::startServices();
     initComponentReadyEventSender();
+    initContainerList();
   }
 
   // The table's ComponentReadyEvent arrived once more (the sender's queue
@@ -499,4 +503,79 @@ TEST_F(RedundantStateTableTest, APowerCutInAWriteOfALoneReplicaKeepsItsNewerData
   }
   std::printf("%s", table.str().c_str());
   RecordProperty("power_cut_table_lone_replica", table.str());
+}
+
+// Replica 1 lives on a pluggable card (slot 0x31): the table follows its
+// configure and unconfigure events, and catches the replica up each time it
+// comes back.
+TEST_F(RedundantStateTableTest, AReplicaOnACardFollowsItsPlugEvents) {
+  const unsigned kSlot = 0x31;
+  m_root = KavPtr<Container>(new Container(KavPtr<QueryBase>()));
+  set_tree_root(KavPtr<QueryBase>(m_root));
+  KavPtr<Ram> r0 = makeRam("RstRam0", m_mem[0]);
+  cardstest::link(m_root.getRawPointer(), r0.getRawPointer());
+  KavPtr<Slot> slot(new Slot());
+  slot->setSlotId(kSlot);
+  cardstest::link(m_root.getRawPointer(), slot.getRawPointer());
+  KavPtr<RedundantStateTable> table(new RedundantStateTable());
+  table->setInstanceId(id("RstTable"));
+  std::unique_ptr<BinaryReaderNode> node(
+      cardstest::element("RedundantStateTable", {{get_string_by_id(kav::sid::STATE_TABLE_ID), "RstTestTable"},
+                                                 {"ramInstanceName0", "RstRam0"},
+                                                 {"ramInstanceName1", "RstRam1"},
+                                                 {"ramSlotId1", "0x31"}}));
+  ASSERT_EQ(0u, table->setAttributes(AttributeInfo(nullptr, node.get(), nullptr)).getRc());
+  EXPECT_EQ(0u, table->getSlotId(0));
+  EXPECT_EQ(kSlot, table->getSlotId(1));
+  cardstest::link(m_root.getRawPointer(), table.getRawPointer());
+  ASSERT_EQ(0u, table->init(initSequence::INIT_REGISTER_EVENTS).getRc());
+
+  // Replica 0 was written while the card was away; the card holds older data.
+  m_mem[0]->set(6, kNew);
+  m_mem[1]->set(2, kOld);
+  testsupport::RecordingLogSink log;
+  unsigned rc = 0;
+  readA(table, &rc);
+  EXPECT_EQ(0x700Fu, rc);  // not both replicas before minimum configuration complete
+  EXPECT_FALSE(table->isTableAvailable());
+
+  auto plug = [&] {
+    KavPtr<Container> content(new Container(KavPtr<QueryBase>(slot)));
+    slot->addChild(KavPtr<QueryBase>(content));
+    KavPtr<Ram> r1 = makeRam("RstRam1", m_mem[1]);
+    cardstest::link(content.getRawPointer(), r1.getRawPointer());
+    slot->setConfigComplete(true);
+    return content;
+  };
+  KavPtr<Container> content = plug();
+  expectReady();
+  EXPECT_TRUE(table->isTableAvailable());
+  EXPECT_EQ(2u, table->getFunctionalReplicas());
+  EXPECT_EQ(kNew, m_mem[1]->a());
+  EXPECT_EQ(2u, m_mem[0]->admin());
+  EXPECT_EQ(2u, m_mem[1]->admin());
+
+  slot->setConfigComplete(false);
+  ASSERT_TRUE(e2e::waitFor([&] { return table->getAvailableReplicas() == 1; }));
+  slot->removeChild(KavPtr<QueryBase>(content));
+  content = KavPtr<Container>();
+  EXPECT_EQ(1u, table->getFunctionalReplicas());
+  ASSERT_EQ(0u, writeA(table, kOld));
+  EXPECT_EQ(6u, m_mem[0]->admin());
+  EXPECT_EQ(kNew, m_mem[1]->a());
+
+  content = plug();
+  ASSERT_TRUE(e2e::waitFor([&] { return table->getFunctionalReplicas() == 2; }));
+  unsigned char admin1 = 0;
+  ASSERT_TRUE(e2e::waitFor([&] {
+    return table->readFieldSingleReplica(1, RedundantStateTable::kAdminFieldId, &admin1, 1, 0) == 0 && admin1 == 2;
+  }));
+  EXPECT_EQ(kOld, m_mem[1]->a());
+  EXPECT_EQ(2u, m_mem[0]->admin());
+  EXPECT_TRUE(log.errorsWithRc(0x7264).empty());
+
+  table->terminate(terminateSequence::TERM_DEREGISTER_EVENTS);
+  table->terminate(terminateSequence::TERM_UNLINK_TREE_ELEMENTS);
+  EXPECT_EQ(0u, table->getAvailableReplicas());
+  set_tree_root(KavPtr<QueryBase>());
 }
