@@ -23,6 +23,7 @@
 #include "kav/tree/objects/Container.h"
 #include "kav/tree/objects/ContainerList.h"
 #include "kav/tree/objects/TreeRoot.h"
+#include "kav/tree/start/ConfigCompleteBase.h"
 #include "tests/cards/CardsTestSupport.h"
 #include "tests/support/RecordingLogSink.h"
 
@@ -578,4 +579,36 @@ TEST_F(RedundantStateTableTest, AReplicaOnACardFollowsItsPlugEvents) {
   table->terminate(terminateSequence::TERM_UNLINK_TREE_ELEMENTS);
   EXPECT_EQ(0u, table->getAvailableReplicas());
   set_tree_root(KavPtr<QueryBase>());
+}
+
+// A card replica that never comes: the table waits for it until the minimum
+// configuration is complete, then works on the replica it has.
+TEST_F(RedundantStateTableTest, MinimumConfigurationCompleteMakesTheTableAvailableWithOneReplica) {
+  m_root = KavPtr<Container>(new Container(KavPtr<QueryBase>()));
+  KavPtr<Ram> r0 = makeRam("RstRam0", m_mem[0]);
+  cardstest::link(m_root.getRawPointer(), r0.getRawPointer());
+  KavPtr<RedundantStateTable> table(new RedundantStateTable());
+  table->setInstanceId(id("RstTable"));
+  std::unique_ptr<BinaryReaderNode> node(
+      cardstest::element("RedundantStateTable", {{get_string_by_id(kav::sid::STATE_TABLE_ID), "RstTestTable"},
+                                                 {"ramInstanceName0", "RstRam0"},
+                                                 {"ramInstanceName1", "RstRam1"},
+                                                 {"ramSlotId1", "0x32"}}));
+  ASSERT_EQ(0u, table->setAttributes(AttributeInfo(nullptr, node.get(), nullptr)).getRc());
+  cardstest::link(m_root.getRawPointer(), table.getRawPointer());
+  ASSERT_EQ(0u, table->init(initSequence::INIT_REGISTER_EVENTS).getRc());
+  m_mem[0]->set(2, kOld);
+
+  ASSERT_FALSE(ConfigCompleteBase::isMinimumConfigComplete());
+  EXPECT_EQ(0x700Fu, writeA(table, kNew));
+  EXPECT_EQ(kOld, m_mem[0]->a());
+  KavPtr<ConfigCompleteBase> complete(new ConfigCompleteBase());
+  complete->setMinimumConfigComplete(false);
+  expectReady();
+  EXPECT_TRUE(table->isTableAvailable());
+  EXPECT_EQ(6u, m_mem[0]->admin());
+  EXPECT_EQ(0u, writeA(table, kNew));
+  EXPECT_EQ(kNew, readA(table));
+  table->terminate(terminateSequence::TERM_DEREGISTER_EVENTS);
+  ConfigCompleteBase::resetConfigCompleteReady();
 }
