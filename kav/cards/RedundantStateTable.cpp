@@ -201,11 +201,11 @@ bool RedundantStateTable::isReplicaInvalid(unsigned int replica) const {
   return replica < kReplicaCount && m_replicas[replica].invalid != 0;
 }
 
-unsigned int RedundantStateTable::getSlotId(unsigned int replica) const {
+unsigned int RedundantStateTable::getReplicaSlotId(unsigned int replica) const {
   return replica < kReplicaCount ? m_replicas[replica].slotId : 0;
 }
 
-unsigned int RedundantStateTable::getRamName(unsigned int replica) const {
+unsigned int RedundantStateTable::getReplicaRamName(unsigned int replica) const {
   return replica < kReplicaCount ? m_replicas[replica].ramName : 0;
 }
 

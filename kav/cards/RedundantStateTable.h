@@ -114,8 +114,8 @@ class KAV_EXPORT RedundantStateTable : public StateTableInterface {
   bool isReplicaFunctional(unsigned int replica) const;
   bool isReplicaInvalid(unsigned int replica) const;
   bool isChecked() const { return m_checked != 0; }
-  unsigned int getSlotId(unsigned int replica) const;
-  unsigned int getRamName(unsigned int replica) const;
+  unsigned int getReplicaSlotId(unsigned int replica) const;
+  unsigned int getReplicaRamName(unsigned int replica) const;
 
  private:
   struct Replica_s {

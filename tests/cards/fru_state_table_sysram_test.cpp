@@ -136,7 +136,7 @@ TEST_F(FruStateTableSysRamTest, WithoutALinkTargetEveryOperationReports702D) {
   EXPECT_EQ(0x702Du, noLink->init(initSequence::INIT_LINK_TREE_ELEMENTS).getRc());
   KavPtr<FruStateTableSysRam> noTarget = makeTable(true, "FruSysNoSuchRam");
   EXPECT_EQ(0u, noTarget->init(initSequence::INIT_LINK_TREE_ELEMENTS).getRc());
-  for (KavPtr<FruStateTableSysRam> table : {noLink, noTarget}) {
+  for (const KavPtr<FruStateTableSysRam>& table : {noLink, noTarget}) {
     unsigned char data = 1, mask = 1;
     unsigned size = 0;
     kavstl::vector<unsigned> ids;

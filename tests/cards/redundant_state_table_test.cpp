@@ -35,7 +35,6 @@ using Bytes = std::vector<unsigned char>;
 const unsigned kAdmin = 0;
 const unsigned kOffA = 1;
 const unsigned kOffB = 5;
-const unsigned kTableSize = 7;
 const unsigned kBlockSize = 16;
 
 struct Write {
@@ -526,8 +525,8 @@ TEST_F(RedundantStateTableTest, AReplicaOnACardFollowsItsPlugEvents) {
                                                  {"ramInstanceName1", "RstRam1"},
                                                  {"ramSlotId1", "0x31"}}));
   ASSERT_EQ(0u, table->setAttributes(AttributeInfo(nullptr, node.get(), nullptr)).getRc());
-  EXPECT_EQ(0u, table->getSlotId(0));
-  EXPECT_EQ(kSlot, table->getSlotId(1));
+  EXPECT_EQ(0u, table->getReplicaSlotId(0));
+  EXPECT_EQ(kSlot, table->getReplicaSlotId(1));
   cardstest::link(m_root.getRawPointer(), table.getRawPointer());
   ASSERT_EQ(0u, table->init(initSequence::INIT_REGISTER_EVENTS).getRc());
 
