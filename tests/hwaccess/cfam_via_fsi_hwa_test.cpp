@@ -308,9 +308,10 @@ TEST_F(CfamViaFsiHwaTest, HardwareAccessConfigurationOfTheCardType) {
   fsitest::link(content.getRawPointer(), factory.getRawPointer());
 
   EXPECT_EQ(0u, factory->init(initSequence::INIT_WRITE_HWA_CONFIG).getRc());
-  // Only the engine the configuration lists is added; the configuration
-  // subtree itself does not stay.
-  EXPECT_EQ((std::vector<std::string>{"GPIO-Link_1-Engine_0"}), fsitest::childNames(*factory));
+  // Only the engines the configuration lists are added (the GPIO engine and
+  // the scratchpad); the configuration subtree itself does not stay.
+  EXPECT_EQ((std::vector<std::string>{"GPIO-Link_1-Engine_0", "SCRATCHPAD-Link_1-Engine_0"}),
+            fsitest::childNames(*factory));
   EXPECT_TRUE(factory->getHiddenChildren().empty());
   EXPECT_EQ(2u, content->getChildren().size());
   closeEngines(*factory);

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -113,6 +114,12 @@ TEST_F(RamTest, BlocksFollowEachOtherAndAWriteIsSplitAtTheirBoundary) {
   Bytes back(16, 0);
   ASSERT_EQ(0u, ram->read(back.data(), 16, 250).getRc());
   EXPECT_EQ(data, back);
+
+  std::ostringstream dump;
+  ram->dumpXml(dump);
+  for (const char* part : {"name=\"m_numberMemSegs\" value=\"2\"", "name=\"m_memorySize\" value=\"512\"",
+                           "name=\"m_initialized\" value=\"true\"", "<TableLayout size=\"0\">"})
+    EXPECT_NE(std::string::npos, dump.str().find(part)) << part << "\n" << dump.str();
 }
 
 TEST_F(RamTest, AccessMustEndWithinTheMemory) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -137,6 +138,15 @@ TEST_F(ScratchpadTest, ReadsAfterCloseAreServedFromTheCache) {
   const Bytes other(4, 0x11);
   ASSERT_TRUE(ravosim::writeScratchpad(kPath, 60, other.data(), 4));
   EXPECT_EQ(data, cached(*engine, 60, 4));
+
+  std::ostringstream dump;
+  engine->dumpXml(dump);
+  const std::string cache = std::string(2 * 60, '0') + "DEADBEEF";
+  for (const std::string& part : {std::string("name=\"physicalEngineNumber\" value=\"3\""),
+                                  std::string("name=\"m_scratchpadSize\" value=\"64\""),
+                                  std::string("name=\"m_cacheValid\" value=\"true\""),
+                                  "name=\"m_pCache\" value=\"" + cache + "\""})
+    EXPECT_NE(std::string::npos, dump.str().find(part)) << part << "\n" << dump.str();
 }
 
 TEST_F(ScratchpadTest, AccessBeyondTheMemoryIsRefused) {

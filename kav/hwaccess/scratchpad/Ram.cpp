@@ -319,4 +319,18 @@ ErrorData Ram::clearTable(unsigned int tableId) {
   return err;
 }
 
+void Ram::dumpXml(std::ostream& os) const {
+  if (!os) return;
+  {
+    IFOSGuard<const QueryBase> guard(*this);
+    os << "<class className=\"Ram\">\n";
+    os << "<parameter name=\"m_numberMemSegs\" value=\"" << m_numberMemSegs << "\"/>\n";
+    os << "<parameter name=\"m_memorySize\" value=\"" << m_memorySize << "\"/>\n";
+    os << "<parameter name=\"m_initialized\" value=\"" << (m_initialized ? "true" : "false") << "\"/>\n";
+    m_layout.dumpXml(os);
+    os << "\n</class>\n";
+  }
+  AtomicBase::dumpXml(os);
+}
+
 BuildBase* createRam(void*, BaseErrorData&) { return (new Ram())->getBuildInterface(); }

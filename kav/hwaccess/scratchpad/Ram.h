@@ -35,6 +35,8 @@ class KAV_EXPORT Ram : public AtomicBase {
   BaseErrorData init(initSequence::Id_t step) override;
   // Step 5 releases the segments.
   BaseErrorData terminate(terminateSequence::Id_t step) override;
+  // Segment count, size, state and layout, then the base classes.
+  void dumpXml(std::ostream& os) const override;
 
   // 0x7054 deleted / 0x700B not initialised, 0x7000 null data, 0x7008
   // beyond the size (nothing is accessed then).

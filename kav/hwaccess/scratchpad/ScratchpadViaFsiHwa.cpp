@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 #include <new>
+#include <ostream>
 
 #include "kav/hwaccess/edal/EdalInfo.h"
 #include "kav/hwaccess/edal/EdalStatus.h"
@@ -50,6 +51,29 @@ BaseErrorData ScratchpadViaFsiHwa::terminate(terminateSequence::Id_t step) {
   if (step == terminateSequence::TERM_CLOSE_ENGINES) rc = closeEngine();
   rc = ScratchpadHwaInterface::terminate(step);
   return rc;
+}
+
+void ScratchpadViaFsiHwa::dumpXml(std::ostream& os) const {
+  if (!os) return;
+  {
+    IFOSGuard<const QueryBase> guard(*this);
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%p", static_cast<const void*>(m_pEdalHandle));
+    os << "<class className=\"ScratchpadViaFsiHwa\">\n";
+    os << "<parameter name=\"m_pEdalHandle\" value=\"" << buf << "\"/>\n";
+    os << "<parameter name=\"physicalLinkNumber\" value=\"" << m_engineInfo.getPhysLinkNumber() << "\"/>\n";
+    os << "<parameter name=\"physicalCascadeId\" value=\"" << m_engineInfo.getPhysCascadeId() << "\"/>\n";
+    os << "<parameter name=\"physicalEngineNumber\" value=\"" << m_engineInfo.getPhysEngineNumber() << "\"/>\n";
+    os << "<parameter name=\"m_scratchpadSize\" value=\"" << m_scratchpadSize << "\"/>\n";
+    os << "<parameter name=\"m_cacheValid\" value=\"" << (m_cacheValid ? "true" : "false") << "\"/>\n";
+    os << "<parameter name=\"m_pCache\" value=\"";
+    for (unsigned int i = 0; m_pCache != nullptr && i < m_scratchpadSize; ++i) {
+      std::snprintf(buf, sizeof buf, "%.2X", m_pCache[i]);
+      os << buf;
+    }
+    os << "\"/>\n</class>\n";
+  }
+  ScratchpadHwaInterface::dumpXml(os);
 }
 
 bool ScratchpadViaFsiHwa::isOpen() const {

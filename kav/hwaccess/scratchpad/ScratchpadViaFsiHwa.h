@@ -24,6 +24,9 @@ class KAV_EXPORT ScratchpadViaFsiHwa : public ScratchpadHwaInterface {
 
   BaseErrorData init(initSequence::Id_t step) override;
   BaseErrorData terminate(terminateSequence::Id_t step) override;
+  // Handle, engine address, size, cache state and the cache's bytes, then
+  // the base classes.
+  void dumpXml(std::ostream& os) const override;
 
   // 0x7180 beyond the memory; 0x7017/0x7019 with the cache not valid and
   // the engine not open.
