@@ -1,5 +1,8 @@
 #include "kav/cards/FruStateTableSysRam.h"
 
+#include <cstdio>
+#include <ostream>
+
 #include "kav/runtime/IFOSGuard.h"
 #include "kav/runtime/KavTrace.h"
 #include "kav/tree/config/AttributeInfo.h"
@@ -101,6 +104,20 @@ ErrorData FruStateTableSysRam::getFieldSize(unsigned int fieldId, unsigned int* 
   KavPtr<Ram> target = ram();
   if (target == nullptr) return ErrorData(ErrorData::NO_OVERWRITE, kLinkNotResolved);
   return target->getFieldSize(m_tableId, fieldId, size);
+}
+
+void FruStateTableSysRam::dumpXml(std::ostream& os) const {
+  if (!os) return;
+  {
+    IFOSGuard<const QueryBase> guard(*this);
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%p", static_cast<const void*>(m_scratchpad.getRawPointer()));
+    os << "<class className=\"FruStateTableSysRam\">\n";
+    os << "<parameter name=\"m_scratchpad\" value=\"" << buf << "\"/>\n";
+    os << "<parameter name=\"m_tableId\" value=\"" << get_string_by_id(m_tableId) << "\"/>\n";
+    os << "</class>\n";
+  }
+  FruStateTable::dumpXml(os);
 }
 
 BuildBase* createFruStateTableSysRam(void*, BaseErrorData&) {

@@ -33,6 +33,9 @@ class KAV_EXPORT FruStateTableSysRam : public FruStateTable {
   ErrorData getFieldIds(kavstl::vector<unsigned int>* fieldIds) const override;
   ErrorData getFieldSize(unsigned int fieldId, unsigned int* size) const override;
 
+  // m_scratchpad (the link) and the table id, then the base.
+  void dumpXml(std::ostream& os) const override;
+
   ErrorData connectScratchpad();
   unsigned int getTableId() const { return m_tableId; }
   void setTableId(unsigned int tableId) { m_tableId = tableId; }

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <sstream>
+#include <string>
 #include <vector>
 
 #include "kav/cards/FruStateTableSysRam.h"
@@ -122,6 +124,11 @@ TEST_F(FruStateTableSysRamTest, StateBitsLiveInTheLinkedRamUnderTheTableId) {
   EXPECT_EQ(0x7027u, table->readField(id("FruSysOther"), buf, 1, 0).getRc());
   EXPECT_EQ(0x7000u, table->readField(FruStateTable::kFruStateFieldId, nullptr, 1, 0).getRc());
   EXPECT_EQ(0x7000u, table->getFieldIds(nullptr).getRc());
+
+  std::ostringstream dump;
+  table->dumpXml(dump);
+  EXPECT_NE(std::string::npos, dump.str().find("<parameter name=\"m_scratchpad\" value=\"0x"));
+  EXPECT_NE(std::string::npos, dump.str().find("<parameter name=\"m_tableId\" value=\"FruSysTableX\"/>"));
 
   // The end of the table clears its table in the Ram, and only that one.
   EXPECT_EQ(0u, table->terminate(terminateSequence::TERM_DISCONNECT).getRc());
