@@ -24,6 +24,9 @@
   X(FixedSlotIdProvider)            \
   X(FruBuilder)                     \
   X(FruIdProviderIp)                \
+  X(FruStateTableLink)              \
+  X(FruStateTableSysRam)            \
+  X(FruStateTableVirtual)           \
   X(I2cHwaInterfaceLink)            \
   X(IdProvider)                     \
   X(IoMuxHwaInterfaceLink)          \
@@ -32,6 +35,7 @@
   X(PllHwdInterfaceLink)            \
   X(PlugDetectHwrIp)                \
   X(RamHwdInterfaceLink)            \
+  X(RedundantStateTable)            \
   X(ScratchpadHwaInterfaceLink)     \
   X(Slot)
 

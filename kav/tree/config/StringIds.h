@@ -115,6 +115,23 @@ constexpr unsigned int SCOPE_CONTAINER = 377;
 constexpr unsigned int ENGINE_TYPE_NONE = 403;
 constexpr unsigned int ENGINE_TYPE_UNKNOWN = 404;
 
+// State tables.
+// Attribute prefixes of a redundant table's replicas ("ramInstanceName0",
+// "ramSlotId1": prefix followed by the replica index).
+constexpr unsigned int STATE_TABLE_RAM_NAME = 199;
+constexpr unsigned int STATE_TABLE_RAM_SLOT_ID = 200;
+// The table id (a string id) of a state table in its Ram.
+constexpr unsigned int STATE_TABLE_ID = 227;
+// Field: the one-byte state of a card.
+constexpr unsigned int FRU_STATE_FIELD = 313;
+// Field: the administration byte of a redundant table replica.
+constexpr unsigned int STATE_TABLE_ADMIN_FIELD = 360;
+// Fields of the oscillator selection table: current and preferred selection
+// byte and the debug-mode flag.
+constexpr unsigned int OSC_CURRENT_SELECTION_FIELD = 361;
+constexpr unsigned int OSC_PREFERRED_SELECTION_FIELD = 362;
+constexpr unsigned int OSC_DEBUG_MODE_FIELD = 363;
+
 // Digital I/O signals and output groups.
 // Initial state of a digital output (a state name; of an output group: enabled/disabled).
 constexpr unsigned int DIO_INITIAL_STATE = 73;
@@ -201,8 +218,11 @@ constexpr FixedStringId kFixedStringIds[] = {
     {PHYS_LINK_NUMBER, "physicalLinkNumber"},
     {PLUG_DETECT_ID, "plugDetectId"},
     {PLUG_PATTERN, "pattern"},
+    {STATE_TABLE_RAM_NAME, "ramInstanceName"},
+    {STATE_TABLE_RAM_SLOT_ID, "ramSlotId"},
     {SLOT_ID, "slotId"},
     {LINK_SCOPE, "scope"},
+    {STATE_TABLE_ID, "tableId"},
     {TARGET_INSTANCE_NAME, "targetInstanceName"},
     {PARAMETER_VALUE, "value"},
     {TRUE_TEXT, "true"},
@@ -229,12 +249,17 @@ constexpr FixedStringId kFixedStringIds[] = {
     {ENGINE_TYPE_SCRATCHPAD, "SCRATCHPAD"},
     {ENGINE_TYPE_5, "ENGINE_5"},
     {ENGINE_TYPE_6, "ENGINE_6"},
+    {FRU_STATE_FIELD, "FruStateByte"},
     {LOG_MODE_ALWAYS, "logModeAlways"},
     {LOG_MODE_ONCE, "logModeOnce"},
     {NO_TEXT, "no"},
     {STATE_OFF, "off"},
     {STATE_ON, "on"},
     {SCOPE_PARENT_CONTAINER, "ScopeParentContainer"},
+    {STATE_TABLE_ADMIN_FIELD, "AdministrationByte"},
+    {OSC_CURRENT_SELECTION_FIELD, "CurrentOscSelection"},
+    {OSC_PREFERRED_SELECTION_FIELD, "PreferredOscSelection"},
+    {OSC_DEBUG_MODE_FIELD, "OscDebugMode"},
     {SCOPE_CONTAINER, "ScopeContainer"},
     {ENGINE_TYPE_NONE, "ENGINE_NONE"},
     {ENGINE_TYPE_UNKNOWN, "ENGINE_UNKNOWN"},
