@@ -33,7 +33,8 @@
   X(PlugDetectHwrIp)                \
   X(RamHwdInterfaceLink)            \
   X(ScratchpadHwaInterfaceLink)     \
-  X(Slot)
+  X(Slot)                           \
+  X(SoftSwitch)
 
 #define KAV_DECLARE_FACTORY(C) extern "C" BuildBase* create##C(void* argument, BaseErrorData& rc);
 KAV_TREE_FACTORIES(KAV_DECLARE_FACTORY)
