@@ -78,6 +78,7 @@ void SoftSwitch::deregisterEvents() {
     ids = m_registrationIds;
     m_registrationIds.clear();
     m_lines.clear();
+    m_eventsRegistered = 0;
   }
   // Outside the guard: a handler running now waits for it, and the router
   // waits for running handlers. It finds no line any more and returns.

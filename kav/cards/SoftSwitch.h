@@ -34,8 +34,8 @@ class KAV_EXPORT SoftSwitch : public PowerControllable {
   // (priority-0 dispatcher): logs 0x7235 and resets the interrupt condition.
   void handleEventSoftswitchCtrl(const DioEvent& event, long registrationId);
 
-  // Registers once (object guard); a line whose registration fails is left
-  // out and the result is 0x7000.
+  // Registers once until deregistered (object guard); a line whose
+  // registration fails is left out and the result is 0x7000.
   BaseErrorData registerEvents();
   void deregisterEvents();
 
