@@ -189,6 +189,7 @@ TEST_F(SoftSwitchTest, LinePulledLowIsLoggedAsStillPresentAndItsConditionReset) 
   ASSERT_EQ(1u, errors.size());
   EXPECT_EQ(0x7235u, errors[0].rc);
   EXPECT_TRUE(errors[0].asynchronous);
+  EXPECT_EQ(0x28C07235u, errors[0].src);
   EXPECT_NE(std::string::npos, errors[0].text.find(kStillPresent)) << errors[0].text;
   // The machine saw the pin go low, the interrupt fire and then its
   // condition reset by the handler.
