@@ -37,7 +37,8 @@
   X(RamHwdInterfaceLink)            \
   X(RedundantStateTable)            \
   X(ScratchpadHwaInterfaceLink)     \
-  X(Slot)
+  X(Slot)                           \
+  X(SoftSwitch)
 
 #define KAV_DECLARE_FACTORY(C) extern "C" BuildBase* create##C(void* argument, BaseErrorData& rc);
 KAV_TREE_FACTORIES(KAV_DECLARE_FACTORY)

@@ -147,6 +147,8 @@ constexpr unsigned int DIO_INIT_AT_START = 111;
 constexpr unsigned int DIO_SUPPRESS_LOGGING = 132;
 // Logical id of a digital signal.
 constexpr unsigned int DIO_LOGICAL_ID = 137;
+// Line name of a soft switch that stands for every line.
+constexpr unsigned int SOFT_SWITCH_ALL_LINES = 253;
 constexpr unsigned int DIO_MODE_INPUT = 263;
 constexpr unsigned int DIO_MODE_PUSHPULL = 264;
 constexpr unsigned int DIO_MODE_PUSHPULL_SLOW = 265;
@@ -225,6 +227,7 @@ constexpr FixedStringId kFixedStringIds[] = {
     {STATE_TABLE_ID, "tableId"},
     {TARGET_INSTANCE_NAME, "targetInstanceName"},
     {PARAMETER_VALUE, "value"},
+    {SOFT_SWITCH_ALL_LINES, "all"},
     {TRUE_TEXT, "true"},
     {DIO_MODE_INPUT, "DIO_INPUT"},
     {DIO_MODE_PUSHPULL, "DIO_OUTPUT_PUSHPULL"},
