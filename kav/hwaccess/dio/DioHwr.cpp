@@ -24,6 +24,7 @@ const unsigned int kInvalidPin = 0x7170u;
 const unsigned int kInvalidPolarityInUse = 0x7173u;
 const unsigned int kInvalidStateToApply = 0x7176u;
 const unsigned int kMissingAttribute = 0x7145u;
+const unsigned int kUnknownSwitch = 0x7013u;
 }  // namespace
 
 DioHwr::DioHwr()
@@ -275,6 +276,14 @@ ErrorData DioHwr::writeState(dioState::DioState_t state) {
 ErrorData DioHwr::on() { return writeState(dioState::DIO_STATE_ON); }
 
 ErrorData DioHwr::off() { return writeState(dioState::DIO_STATE_OFF); }
+
+ErrorData DioHwr::switchForPwrCtrl(unsigned int signalName, unsigned int switchId) {
+  KAV_TRACE(KAVT, "DioHwr::switchForPwrCtrl pin %u signal=%u switch=%u", m_dio, signalName, switchId);
+  if (switchId == kav::sid::STATE_ON) return on();
+  if (switchId == kav::sid::STATE_OFF) return off();
+  KAV_TRACE(KAVE, "DioHwr::switchForPwrCtrl pin %u unknown switch %u", m_dio, switchId);
+  return ErrorData(ErrorData::NO_OVERWRITE, kUnknownSwitch);
+}
 
 ErrorData DioHwr::read(dioState::DioState_t& state) {
   ErrorData err;
