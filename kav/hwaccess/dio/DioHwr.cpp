@@ -232,6 +232,10 @@ void DioHwr::hwdLinkChanged() {
     }
   } else {
     // Without its card the pin must be configured and set again on return.
+    // The returning card's power control runs the initial-state step only
+    // over the card's own subtree: a signal outside it (in the base domain,
+    // on a device of the card) would otherwise keep the pin at its configured
+    // level and lose the state asked for while the card was away.
     KAV_TRACE(KAVT, "DioHwr::hwdLinkChanged pin %u device gone", m_dio);
     addPending(initSequence::INIT_CONFIG_DIO);
     addPending(initSequence::INIT_DEACTIVATED_HW);
