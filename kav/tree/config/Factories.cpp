@@ -31,8 +31,12 @@
   X(PldHwdInterfaceLink)            \
   X(PllHwdInterfaceLink)            \
   X(PlugDetectHwrIp)                \
+  X(PowerControl)                   \
+  X(PowerSequence)                  \
+  X(PowerStep)                      \
   X(RamHwdInterfaceLink)            \
   X(ScratchpadHwaInterfaceLink)     \
+  X(Signal)                         \
   X(Slot)
 
 #define KAV_DECLARE_FACTORY(C) extern "C" BuildBase* create##C(void* argument, BaseErrorData& rc);
