@@ -1,5 +1,7 @@
 #include "kav/cards/PowerControl.h"
 
+#include <cstdio>
+
 #include "kav/cards/PowerSequenceUtil.h"
 #include "kav/runtime/IFOSGuard.h"
 #include "kav/runtime/KavTrace.h"
@@ -9,7 +11,10 @@
 #include "kav/tree/config/StringIds.h"
 #include "kav/tree/objects/Container.h"
 #include "kav/tree/objects/TreeSearch.h"
+#include "kav/tree/errors/Logger.h"
 #include "kav/tree/search/InstanceOfCriteria.h"
+#include "kav/tree/search/SlotIdCriteria.h"
+#include "kav/tree/start/BsIdentity.h"
 
 KAV_TREE_CLASS_IMPL(PowerControl, AtomicBase)
 
@@ -86,6 +91,31 @@ ErrorData PowerControl::run(unsigned int sequenceId, SequenceType_t type) {
   ExecList<PowerControl> cards;
   cards.addElement(KavPtr<PowerControl>(this));
   return PowerSequenceUtil::executePowerSequence(cards, sequenceId, type);
+}
+
+ErrorData PowerControl::activate(bool all) { return activateDeactivate(all, PowerControllable::POWER_ON); }
+
+ErrorData PowerControl::deactivate(bool all) { return activateDeactivate(all, PowerControllable::POWER_OFF); }
+
+ErrorData PowerControl::activateDeactivate(bool all, SequenceType_t type) {
+  KavPtr<Container> container = getContainer();
+  if (container == nullptr) {
+    KAV_TRACE(KAVE, "PowerControl::activateDeactivate not linked slot=0x%08X", getSlotId());
+    return ErrorData(ErrorData::NO_OVERWRITE, kNotLinked);
+  }
+  const unsigned int slotId = getSlotId();
+  ExecList<PowerControl> cards = collectClasstypeInSubTree<PowerControl>(KavPtr<const QueryBase>(container), true);
+  if (!all) cards.keepAllForCriteria(SlotIdCriteria(slotId, 0xFFFFFFFF));
+  ErrorData rc = PowerSequenceUtil::executePowerSequence(cards, m_activateDeactivateSequence, type);
+  if (rc != 0) return rc;
+  const bool on = type == PowerControllable::POWER_ON;
+  char name[32];
+  std::snprintf(name, sizeof(name), "%s%X", on ? "FruActi" : "FruDeac", slotId);
+  char text[128];
+  std::snprintf(text, sizeof(text), "Fru got %s in SlotId 0x%X in Cage %u Node %u\n", on ? "activated" : "deactivated",
+                slotId, bs_get_local_cageid(), bs_get_local_nodeid());
+  Logger().logEvent(name, text);
+  return rc;
 }
 
 KavPtr<PowerSequence> PowerControl::getPowerSequence(unsigned int sequenceId, SequenceType_t type) const {

@@ -50,6 +50,11 @@ class KAV_EXPORT PowerControl : public AtomicBase {
 
   // Runs the sequence for this card alone.
   virtual ErrorData run(unsigned int sequenceId, SequenceType_t type);
+  // Runs the activation sequence as power on (activate) or power off
+  // (deactivate) over the cards of the container that share this card's
+  // slot id, or over all of them; success is logged as an event.
+  virtual ErrorData activate(bool all);
+  virtual ErrorData deactivate(bool all);
 
   virtual bool hasPowerSequence(unsigned int sequenceId, SequenceType_t type) const;
   virtual KavPtr<PowerSequence> getPowerSequence(unsigned int sequenceId, SequenceType_t type) const;
@@ -84,6 +89,8 @@ class KAV_EXPORT PowerControl : public AtomicBase {
   static uint64_t nowMs() { return s_clock.getElapsedMilliSeconds(); }
 
  private:
+  ErrorData activateDeactivate(bool all, SequenceType_t type);
+
   uint64_t m_timeForNextStep;
   bool m_stepPerformed;
   bool m_powerSequenceFailed;

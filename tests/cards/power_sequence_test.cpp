@@ -377,3 +377,33 @@ TEST_F(PowerSequenceTest, InvalidActionOnFailIsRefused) {
   // Without a container the card cannot be linked.
   EXPECT_EQ(0x7002u, card->init(initSequence::INIT_LINK_TREE_ELEMENTS).getRcWithoutLogFlag());
 }
+
+TEST_F(PowerSequenceTest, ActivateRunsTheActivationSequenceOfTheCardsOfItsSlot) {
+  // Two power controls in one slot, one in another slot of the same container.
+  auto a = addCard(0x10, {"DevA"});
+  KavPtr<RecordingPowerControl> second(new RecordingPowerControl());
+  std::unique_ptr<BinaryReaderNode> node(element("PowerControl", {{text(kav::sid::INSTANCE_NAME), "Power2"},
+                                                                  {text(kav::sid::ACTIVATION_SEQUENCE), "Act"}}));
+  ASSERT_EQ(0u, second->setAttributes(AttributeInfo(nullptr, node.get(), nullptr)).getRc());
+  KavPtr<QueryBase> content = a->getParent();
+  link(content.getRawPointer(), second.getRawPointer());
+  addSequence(second, "Act", "on", {{1, 0, {{"S1", "DevA", "on", false}}}});
+  addSequence(second, "Act", "off", {{1, 0, {{"S1off", "DevA", "off", false}}}});
+  link3(second);
+
+  ASSERT_EQ(0u, second->activate(false).getRc());
+  EXPECT_EQ((std::vector<std::string>{"S1"}), signalOrder());
+  EXPECT_EQ((std::vector<unsigned int>{1, 2}), second->m_states);
+  ASSERT_EQ(0u, second->deactivate(true).getRc());
+  EXPECT_EQ((std::vector<std::string>{"S1", "S1off"}), signalOrder());
+  EXPECT_EQ((std::vector<unsigned int>{1, 2, 3, 0}), second->m_states);
+  // The first card has no such sequence and stays untouched.
+  EXPECT_TRUE(a->m_states.empty());
+
+  std::vector<LoggedEvent> events = m_log.events();
+  ASSERT_EQ(2u, events.size());
+  EXPECT_EQ("FruActi10", events[0].name);
+  EXPECT_EQ("Fru got activated in SlotId 0x10 in Cage 0 Node 0\n", events[0].text);
+  EXPECT_EQ("FruDeac10", events[1].name);
+  EXPECT_EQ("Fru got deactivated in SlotId 0x10 in Cage 0 Node 0\n", events[1].text);
+}
