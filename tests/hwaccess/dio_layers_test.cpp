@@ -741,3 +741,30 @@ TEST_F(DioLayersTest, SignalAttributes) {
 }
 
 }  // namespace
+
+// A power step switches a signal and an output group by position name; an
+// unknown position changes nothing.
+TEST_F(DioLayersTest, PowerStepsSwitchSignalsAndGroupsByPosition) {
+  RecordingHwa* hwa = addRecordingEngine();
+  KavPtr<DioHwr> hwr = addSignal(2, dioMode::DIO_MODE_2, 1, dioState::DIO_STATE_OFF);
+  hwa->calls.clear();
+  EXPECT_EQ(0u, hwr->switchForPwrCtrl(1, kav::sid::STATE_ON).getRc());
+  EXPECT_EQ(dioState::DIO_STATE_ON, hwr->getCurrentState());
+  EXPECT_EQ(0u, hwr->switchForPwrCtrl(1, kav::sid::STATE_OFF).getRc());
+  EXPECT_EQ(0x7013u, hwr->switchForPwrCtrl(1, kav::sid::OUTPUT_ENABLED).getRc());
+  EXPECT_EQ(dioState::DIO_STATE_OFF, hwr->getCurrentState());
+  const std::vector<Call> expected{{"write", bit(2), bit(2), 0}, {"write", bit(2), 0, 0}};
+  EXPECT_EQ(expected, hwa->calls);
+
+  std::unique_ptr<BinaryReaderNode> node =
+      groupNode("1, 4", kav::sid::DIO_MODE_PUSHPULL, kav::sid::DIO_POLARITY_HIGH_ON, kav::sid::OUTPUT_DISABLED);
+  OutputControlHwrDioGroupSingleDevice* raw = new OutputControlHwrDioGroupSingleDevice();
+  ASSERT_EQ(0u, raw->setAttributes(AttributeInfo(nullptr, node.get(), nullptr)).getRc());
+  KavPtr<OutputControlHwrDioGroupSingleDevice> group = addUser(raw);
+  hwa->calls.clear();
+  EXPECT_EQ(0u, group->switchForPwrCtrl(1, kav::sid::OUTPUT_ENABLED).getRc());
+  EXPECT_EQ(0u, group->switchForPwrCtrl(1, kav::sid::STATE_OFF).getRc());
+  EXPECT_EQ(0x7013u, group->switchForPwrCtrl(1, 12345u).getRc());
+  const std::vector<Call> groupCalls{{"write", bit(1) | bit(4), bit(1) | bit(4), 0}, {"write", bit(1) | bit(4), 0, 0}};
+  EXPECT_EQ(groupCalls, hwa->calls);
+}

@@ -24,6 +24,7 @@ const unsigned int kInvalidPin = 0x7170u;
 const unsigned int kInvalidPolarityInUse = 0x7173u;
 const unsigned int kInvalidStateToApply = 0x7176u;
 const unsigned int kMissingAttribute = 0x7145u;
+const unsigned int kUnknownSwitch = 0x7013u;
 }  // namespace
 
 DioHwr::DioHwr()
@@ -231,6 +232,10 @@ void DioHwr::hwdLinkChanged() {
     }
   } else {
     // Without its card the pin must be configured and set again on return.
+    // The returning card's power control runs the initial-state step only
+    // over the card's own subtree: a signal outside it (in the base domain,
+    // on a device of the card) would otherwise keep the pin at its configured
+    // level and lose the state asked for while the card was away.
     KAV_TRACE(KAVT, "DioHwr::hwdLinkChanged pin %u device gone", m_dio);
     addPending(initSequence::INIT_CONFIG_DIO);
     addPending(initSequence::INIT_DEACTIVATED_HW);
@@ -275,6 +280,14 @@ ErrorData DioHwr::writeState(dioState::DioState_t state) {
 ErrorData DioHwr::on() { return writeState(dioState::DIO_STATE_ON); }
 
 ErrorData DioHwr::off() { return writeState(dioState::DIO_STATE_OFF); }
+
+ErrorData DioHwr::switchForPwrCtrl(unsigned int signalName, unsigned int switchId) {
+  KAV_TRACE(KAVT, "DioHwr::switchForPwrCtrl pin %u signal=%u switch=%u", m_dio, signalName, switchId);
+  if (switchId == kav::sid::STATE_ON) return on();
+  if (switchId == kav::sid::STATE_OFF) return off();
+  KAV_TRACE(KAVE, "DioHwr::switchForPwrCtrl pin %u unknown switch %u", m_dio, switchId);
+  return ErrorData(ErrorData::NO_OVERWRITE, kUnknownSwitch);
+}
 
 ErrorData DioHwr::read(dioState::DioState_t& state) {
   ErrorData err;

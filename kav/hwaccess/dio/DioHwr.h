@@ -35,6 +35,9 @@ class KAV_EXPORT DioHwr : public DioHwrInterface {
   ErrorData on() override;
   ErrorData off() override;
   ErrorData blink(unsigned int rate) override;
+  // A power step switches the signal: "on" calls on(), "off" off(); any
+  // other position is 0x7013 and changes nothing.
+  ErrorData switchForPwrCtrl(unsigned int signalName, unsigned int switchId) override;
   ErrorData enableIrq(dioState::DioState_t state) override;
   ErrorData disableIrq() override;
   ErrorData resetIrqCondition() override;

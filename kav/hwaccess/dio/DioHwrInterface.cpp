@@ -13,7 +13,7 @@ bool dioPolarity::fromStringId(unsigned int stringId, unsigned int& polarity) {
   return true;
 }
 
-KAV_TREE_CLASS_IMPL(DioHwrInterface, AtomicBase)
+KAV_TREE_CLASS_IMPL(DioHwrInterface, PowerControllable)
 
 DioHwrInterface::DioHwrInterface() {}
 

@@ -3,6 +3,7 @@
 #ifndef KAV_HWACCESS_DIOHWRINTERFACE_H
 #define KAV_HWACCESS_DIOHWRINTERFACE_H
 
+#include "kav/cards/PowerControllable.h"
 #include "kav/hwaccess/dio/DioHwaInterface.h"
 
 namespace dioState {
@@ -16,7 +17,7 @@ enum DioPolarity_t : unsigned int { DIO_POLARITY_NONE = 0, DIO_POLARITY_HIGH_ON 
 bool fromStringId(unsigned int stringId, unsigned int& polarity);
 }  // namespace dioPolarity
 
-class KAV_EXPORT DioHwrInterface : public AtomicBase {
+class KAV_EXPORT DioHwrInterface : public PowerControllable {
   KAV_TREE_CLASS(DioHwrInterface)
 
  public:

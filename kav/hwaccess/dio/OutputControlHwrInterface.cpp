@@ -1,6 +1,6 @@
 #include "kav/hwaccess/dio/OutputControlHwrInterface.h"
 
-KAV_TREE_CLASS_IMPL(OutputControlHwrInterface, AtomicBase)
+KAV_TREE_CLASS_IMPL(OutputControlHwrInterface, PowerControllable)
 
 OutputControlHwrInterface::OutputControlHwrInterface() {}
 

@@ -2,12 +2,12 @@
 #ifndef KAV_HWACCESS_OUTPUTCONTROLHWRINTERFACE_H
 #define KAV_HWACCESS_OUTPUTCONTROLHWRINTERFACE_H
 
-#include "kav/tree/objects/AtomicBase.h"
+#include "kav/cards/PowerControllable.h"
 #include "kav/tree/errors/ErrorData.h"
 #include "kav/tree/objects/KavExport.h"
 #include "kav/tree/objects/TreeClassMacros.h"
 
-class KAV_EXPORT OutputControlHwrInterface : public AtomicBase {
+class KAV_EXPORT OutputControlHwrInterface : public PowerControllable {
   KAV_TREE_CLASS(OutputControlHwrInterface)
 
  public:

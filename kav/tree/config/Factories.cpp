@@ -34,9 +34,13 @@
   X(PldHwdInterfaceLink)            \
   X(PllHwdInterfaceLink)            \
   X(PlugDetectHwrIp)                \
+  X(PowerControl)                   \
+  X(PowerSequence)                  \
+  X(PowerStep)                      \
   X(RamHwdInterfaceLink)            \
   X(RedundantStateTable)            \
   X(ScratchpadHwaInterfaceLink)     \
+  X(Signal)                         \
   X(Slot)                           \
   X(SoftSwitch)
 

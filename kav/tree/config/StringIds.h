@@ -166,6 +166,26 @@ constexpr unsigned int YES_TEXT = 408;
 // Mode names 263..268 give the modes 1..6 in this order; a mode of none is ENGINE_TYPE_NONE's text.
 // State names: on, off. Booleans of digital signals: yes, no.
 
+// Power sequencing: cards, sequences, steps and signals.
+// Action of a card whose power-on fails (a name: ACTION_ON_FAIL_*).
+constexpr unsigned int ACTION_ON_FAIL = 40;
+// Name of the card's activation/deactivation sequence.
+constexpr unsigned int ACTIVATION_SEQUENCE = 41;
+// Delay in milliseconds (after a power step).
+constexpr unsigned int DELAY_MS = 69;
+// Whether a signal's switching failure is only traced.
+constexpr unsigned int IGNORE_ERROR = 109;
+// Number of a power step.
+constexpr unsigned int STEP_NUMBER = 224;
+// Position a signal switches its target to.
+constexpr unsigned int SWITCH_ID = 226;
+// Type of a power sequence (on, off, anything else: other).
+constexpr unsigned int SEQUENCE_TYPE = 233;
+constexpr unsigned int ACTION_ON_FAIL_REPORT = 250;
+constexpr unsigned int ACTION_ON_FAIL_POWER_OFF = 252;
+// Name of the type of a sequence that is neither power on nor power off.
+constexpr unsigned int SEQUENCE_TYPE_OTHER = 345;
+
 struct FixedStringId {
   unsigned int id;
   const char* text;
@@ -180,10 +200,13 @@ constexpr FixedStringId kFixedStringIds[] = {
     {LOG_SLOT_ID_INTERNAL, "internalSlotId"},
     {LOG_SLOT_ID_OFFICIAL, "logSlotId"},
     {TABLE_LAYOUT_GROUP, "group"},
+    {ACTION_ON_FAIL, "actionOnFail"},
+    {ACTIVATION_SEQUENCE, "activationSequence"},
     {PHYS_CASCADE_ID, "physicalCascadeId"},
     {SKIP_NODE, "skip"},
     {ID_KEY_CARD_TYPE, "CardTypeId"},
     {ID_KEY_HARDWARE_LEVEL, "HardwareLevelId"},
+    {DELAY_MS, "delay"},
     {DIO_INITIAL_STATE, "dioInitialState"},
     {DIO_MODE, "dioMode"},
     {DIO_PIN, "dioPin"},
@@ -196,6 +219,7 @@ constexpr FixedStringId kFixedStringIds[] = {
     {HWA_ID, "hwaId"},
     {ID_MAP_KEY, "idKey"},
     {ID_MAP_VALUE, "idValue"},
+    {IGNORE_ERROR, "ignoreError"},
     {DIO_INIT_AT_START, "initAtStart"},
     {INSTANCE_NAME, "instanceName"},
     {HIDDEN, "hidden"},
@@ -224,9 +248,14 @@ constexpr FixedStringId kFixedStringIds[] = {
     {STATE_TABLE_RAM_SLOT_ID, "ramSlotId"},
     {SLOT_ID, "slotId"},
     {LINK_SCOPE, "scope"},
+    {STEP_NUMBER, "stepNumber"},
+    {SWITCH_ID, "switchId"},
     {STATE_TABLE_ID, "tableId"},
     {TARGET_INSTANCE_NAME, "targetInstanceName"},
+    {SEQUENCE_TYPE, "type"},
     {PARAMETER_VALUE, "value"},
+    {ACTION_ON_FAIL_REPORT, "report"},
+    {ACTION_ON_FAIL_POWER_OFF, "powerOff"},
     {SOFT_SWITCH_ALL_LINES, "all"},
     {TRUE_TEXT, "true"},
     {DIO_MODE_INPUT, "DIO_INPUT"},
@@ -258,6 +287,7 @@ constexpr FixedStringId kFixedStringIds[] = {
     {NO_TEXT, "no"},
     {STATE_OFF, "off"},
     {STATE_ON, "on"},
+    {SEQUENCE_TYPE_OTHER, "other"},
     {SCOPE_PARENT_CONTAINER, "ScopeParentContainer"},
     {STATE_TABLE_ADMIN_FIELD, "AdministrationByte"},
     {OSC_CURRENT_SELECTION_FIELD, "CurrentOscSelection"},
