@@ -39,6 +39,7 @@ class RecordingLine : public DioHwrInterface {
   unsigned int getOnIrqId() override { return 0x1000u; }
   unsigned int getOffIrqId() override { return 0x2000u; }
   unsigned int getLogicalId() const override { return 0; }
+  ErrorData switchForPwrCtrl(unsigned int, unsigned int) override { return record("switchForPwrCtrl"); }
 
  private:
   ErrorData record(const std::string& op) {
