@@ -1,0 +1,238 @@
+// The base domain's redundant oscillator selection table on the default
+// simulated machine: its two replicas live in the scratchpads of the two
+// oscillator cards. The tests drive the library through its calls and the
+// machine through the simulator's control interface, and look at what the
+// scratchpads hold. A later start of the library on the same state folder
+// is a child process of this program (QUIB_RST_CHILD), as is every power
+// cut: the cut ends the writing process, and the next one must find the
+// table consistent.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "kav/cards/RedundantStateTable.h"
+#include "kav/tree/config/StringToId.h"
+#include "kav/tree/objects/ContainerList.h"
+#include "kav/tree/objects/TreeRoot.h"
+#include "ravo_sim_control.h"
+#include "tests/e2e/E2eSupport.h"
+#include "tests/support/RecordingLogSink.h"
+
+using namespace e2e;
+
+namespace {
+
+const char* const kScratchpad[2] = {"/dev/scp/L01C0E03", "/dev/scp/L02C0E03"};
+const char* const kSerial[2] = {"OSC0001", "OSC0002"};
+const unsigned kCfamLink[2] = {1, 2};
+// Layout of a card's memory: FRU state byte, then the selection table.
+const unsigned kAdminOffset = 1;
+const unsigned kFieldIds[3] = {361, 362, 363};
+const unsigned kFieldOffset[3] = {2, 3, 4};
+const char kTableText[] = "Error in RedundantStateTable occured";
+
+using Bytes = std::vector<unsigned char>;
+
+bool configured(unsigned int slotId) {
+  return slotState(slotId) == 2 && ContainerList::getContainer(slotId) != nullptr;
+}
+
+KavPtr<RedundantStateTable> findIn(const KavPtr<QueryBase>& node, unsigned int nameId) {
+  if (node->isInstanceOf(RedundantStateTable::staticGetClassId()) && node->getInstanceId() == nameId)
+    return KavPtr<RedundantStateTable>(node);
+  for (const KavPtr<QueryBase>& child : node->getChildren()) {
+    KavPtr<RedundantStateTable> found = findIn(child, nameId);
+    if (found != nullptr) return found;
+  }
+  return KavPtr<RedundantStateTable>();
+}
+
+KavPtr<RedundantStateTable> table() {
+  KavPtr<QueryBase> root = get_tree_root();
+  if (root == nullptr) return KavPtr<RedundantStateTable>();
+  return findIn(root, get_id_by_string("OscSelectionStateTable"));
+}
+
+// Admin byte and the three fields of one card's replica, as the simulated memory holds them.
+Bytes replica(unsigned card) {
+  Bytes b(4, 0xEE);
+  EXPECT_TRUE(ravosim::readScratchpad(kScratchpad[card], kAdminOffset, b.data(), 4));
+  return b;
+}
+
+// The same, read from the card's state folder (what a new process will
+// find): after the simulator's 12-byte header.
+Bytes stored(unsigned card) {
+  std::ifstream in(ravosim::stateDir() + "/cards/osc/" + kSerial[card] + "/scp-E03.bin", std::ios::binary);
+  Bytes all((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const unsigned at = 12 + kAdminOffset;
+  if (all.size() < at + 4) return Bytes(4, 0);
+  return Bytes(all.begin() + at, all.begin() + at + 4);
+}
+
+unsigned writeField(unsigned fieldId, unsigned char value) {
+  return table()->writeField(fieldId, &value, 1, 0).getRc();
+}
+
+unsigned char readField(unsigned fieldId, unsigned* rc = nullptr) {
+  unsigned char v = 0xEE;
+  unsigned r = table()->readField(fieldId, &v, 1, 0).getRc();
+  if (rc != nullptr) *rc = r;
+  return v;
+}
+
+void plug(unsigned slot) {
+  ASSERT_EQ(0, kav::send_card_plug(slot, kav::e_Plugged_Functional));
+  ASSERT_TRUE(waitFor([slot] { return configured(slot); }));
+}
+
+void unplug(unsigned card) {
+  ASSERT_TRUE(ravosim::removeCfam(kCfamLink[card], 0));
+  ASSERT_EQ(0, kav::send_card_plug(kCard0 + card, kav::e_NotPlugged));
+  ASSERT_TRUE(waitFor([card] { return slotState(kCard0 + card) == 1; }));
+}
+
+void startWithBothCards() {
+  ASSERT_EQ(0, kav::start(kav::PHE_Domain, true));
+  plug(kCard0);
+  plug(kCard1);
+  ASSERT_TRUE(waitFor([] { return table() != nullptr && table()->isTableAvailable(); }));
+}
+
+std::string hex(const Bytes& b) {
+  std::string s;
+  char t[4];
+  for (unsigned char c : b) {
+    std::snprintf(t, sizeof t, "%02X ", c);
+    s += t;
+  }
+  if (!s.empty()) s.pop_back();
+  return s;
+}
+
+bool isChild() { return std::getenv("QUIB_RST_CHILD") != nullptr; }
+
+// Runs this program as a new process on the same state folder, in the
+// child mode with `env`; returns its lines that begin with "RST ".
+std::vector<std::string> child(const std::string& env) {
+  std::string command = "env QUIB_RST_CHILD=1 " + env + " /proc/" + std::to_string(getpid()) +
+                        "/exe --gtest_filter=RstChild.* 2>&1";
+  std::vector<std::string> lines;
+  FILE* p = popen(command.c_str(), "r");
+  if (p == nullptr) return lines;
+  char line[512];
+  while (std::fgets(line, sizeof line, p) != nullptr) {
+    std::string s(line);
+    if (!s.empty() && s.back() == '\n') s.pop_back();
+    if (s.compare(0, 4, "RST ") == 0) lines.push_back(s.substr(4));
+  }
+  pclose(p);
+  return lines;
+}
+
+std::string lineWith(const std::vector<std::string>& lines, const std::string& key) {
+  for (const std::string& l : lines)
+    if (l.compare(0, key.size(), key) == 0) return l.substr(key.size());
+  return "";
+}
+
+class RedundantTable : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    if (isChild()) return;
+    startWithBothCards();
+  }
+  static void TearDownTestSuite() {
+    if (isChild()) return;
+    EXPECT_EQ(0, kav::stop());
+  }
+  void SetUp() override {
+    if (isChild()) GTEST_SKIP();
+  }
+};
+
+}  // namespace
+
+TEST_F(RedundantTable, WritesReachBothCardsAndAReturningCardIsCopiedOver) {
+  ASSERT_TRUE(table() != nullptr);
+  EXPECT_TRUE(table()->isTableAvailable());
+  EXPECT_TRUE(table()->isReplicaFunctional(0));
+  EXPECT_TRUE(table()->isReplicaFunctional(1));
+  // A fresh pair: both cards' tables initialised, marked in step.
+  EXPECT_EQ((Bytes{2, 0, 0, 0}), replica(0));
+  EXPECT_EQ((Bytes{2, 0, 0, 0}), replica(1));
+
+  const uint64_t before = ravosim::scratchpadWrites();
+  ASSERT_EQ(0u, writeField(361, 0x91));
+  std::printf("a redundant write made %u scratchpad writes\n",
+              static_cast<unsigned>(ravosim::scratchpadWrites() - before));
+  EXPECT_EQ((Bytes{2, 0x91, 0, 0}), replica(0));
+  EXPECT_EQ((Bytes{2, 0x91, 0, 0}), replica(1));
+  EXPECT_EQ(0x91, readField(361));
+
+  // Card 1 leaves: the write lands on card 0 alone, which records that it
+  // holds data its partner lacks.
+  unplug(1);
+  EXPECT_TRUE(table()->isTableAvailable());
+  ASSERT_EQ(0u, writeField(361, 0x52));
+  ASSERT_EQ(0u, writeField(362, 0x17));
+  EXPECT_EQ((Bytes{6, 0x52, 0x17, 0}), replica(0));
+  EXPECT_EQ(0x52, readField(361));
+
+  // It returns: the pair (6, 2) copies card 0's replica over.
+  ASSERT_TRUE(ravosim::insertCfam(kCfamLink[1], 0));
+  plug(kCard1);
+  ASSERT_TRUE(waitFor([] { return table()->isReplicaFunctional(1); }));
+  ASSERT_TRUE(waitFor([] { return replica(1) == Bytes({2, 0x52, 0x17, 0}); }));
+  EXPECT_EQ((Bytes{2, 0x52, 0x17, 0}), replica(0));
+  EXPECT_EQ(0x17, readField(362));
+  ASSERT_EQ(0u, writeField(363, 1));
+  EXPECT_EQ((Bytes{2, 0x52, 0x17, 1}), replica(0));
+  EXPECT_EQ((Bytes{2, 0x52, 0x17, 1}), replica(1));
+  EXPECT_EQ(replica(0), stored(0));
+  EXPECT_EQ(replica(1), stored(1));
+
+  // A new process on the same state folder reads the same values.
+  const std::vector<std::string> out = child("RST_CUT=-1");
+  EXPECT_EQ("52 17 01", lineWith(out, "FOUND "));
+  EXPECT_EQ("2 2", lineWith(out, "ADMIN "));
+}
+
+// The child's part: start, plug both cards, report what the table holds;
+// then, unless RST_CUT is -1, set the old values, arm a power cut after
+// the RST_CUT-th scratchpad write (torn after RST_TEAR bytes) and write
+// RST_NEW into field 361. With RST_AWAY card 1 is away for both writes
+// (the first, of RST_FIRST, completes). The cut ends the process.
+TEST(RstChild, Run) {
+  if (!isChild()) GTEST_SKIP();
+  startWithBothCards();
+  unsigned char v[3];
+  for (int i = 0; i < 3; ++i) v[i] = readField(kFieldIds[i]);
+  std::printf("RST FOUND %s\n", hex(Bytes(v, v + 3)).c_str());
+  std::printf("RST ADMIN %u %u\n", replica(0)[0], replica(1)[0]);
+  const int cut = std::atoi(std::getenv("RST_CUT"));
+  if (cut >= 0) {
+    const int tear = std::atoi(std::getenv("RST_TEAR"));
+    const bool away = std::getenv("RST_AWAY") != nullptr;
+    EXPECT_EQ(0u, writeField(361, 0x41));
+    EXPECT_EQ(0u, writeField(362, 0x42));
+    EXPECT_EQ(0u, writeField(363, 0x43));
+    if (away) {
+      unplug(1);
+      EXPECT_EQ(0u, writeField(361, static_cast<unsigned char>(std::strtoul(std::getenv("RST_FIRST"), nullptr, 16))));
+    }
+    if (cut > 0) ravosim::cutPowerAfterScratchpadWrites(static_cast<unsigned>(cut), tear);
+    const uint64_t before = ravosim::scratchpadWrites();
+    const unsigned rc = writeField(361, static_cast<unsigned char>(std::strtoul(std::getenv("RST_NEW"), nullptr, 16)));
+    std::printf("RST WROTE %X %u\n", rc, static_cast<unsigned>(ravosim::scratchpadWrites() - before));
+  }
+  std::fflush(stdout);
+  _exit(0);
+}
