@@ -205,6 +205,64 @@ TEST_F(RedundantTable, WritesReachBothCardsAndAReturningCardIsCopiedOver) {
   EXPECT_EQ("2 2", lineWith(out, "ADMIN "));
 }
 
+// Power cuts during one redundant write of field 361 (0x41 -> 0x99): the
+// writing process is cut after its k-th scratchpad write, for every k, with
+// that write complete or torn (the table's fields and administration bytes
+// are one byte each, so a torn write is one that wrote nothing); the next
+// process runs the consistency check and must find 361 at its old or its
+// new value, and the other fields untouched. With card 1 away the writes
+// go to card 0 alone, whose replica already holds data card 1 lacks
+// (0x61, administration byte 6): a cut after its progress mark leaves (7, 2).
+TEST_F(RedundantTable, APowerCutDuringAWriteLeavesTheOldOrTheNewValue) {
+  struct Case {
+    bool away;
+    const char* old361;
+  };
+  const char* const kWrites[2][7] = {
+      {"card 0 admin: mark in progress", "card 0 field 361", "card 0 admin: holds newer data",
+       "card 1 admin: mark in progress", "card 1 field 361", "card 1 admin: done", "card 0 admin: in step"},
+      {"card 0 admin: mark in progress", "card 0 field 361", "card 0 admin: holds newer data", "", "", "", ""}};
+  std::printf("\n%-5s %-4s %-5s %-32s %-10s %-18s %-9s %s\n", "card1", "k", "tear", "the write cut", "pair found",
+              "action", "361..363", "verdict");
+  const char* const kActions[] = {"init table", "compare", "copy 0 to 1", "copy 1 to 0", "inconsistent: init"};
+  for (const Case c : {Case{false, "41"}, Case{true, "61"}}) {
+    const std::string common = std::string("RST_NEW=99 RST_FIRST=61") + (c.away ? " RST_AWAY=1" : "");
+    // Once without a cut: how many scratchpad writes the write makes.
+    std::vector<std::string> out = child(common + " RST_CUT=0 RST_TEAR=-1");
+    unsigned rc = 0, points = 0;
+    ASSERT_EQ(2, std::sscanf(lineWith(out, "WROTE ").c_str(), "%X %u", &rc, &points));
+    EXPECT_EQ(0u, rc);
+    EXPECT_EQ(c.away ? 3u : 7u, points);
+    for (int tear : {-1, 0}) {
+      for (unsigned k = 1; k <= points; ++k) {
+        char env[64];
+        std::snprintf(env, sizeof env, " RST_CUT=%u RST_TEAR=%d", k, tear);
+        out = child(common + env);
+        ASSERT_FALSE(lineWith(out, "WROTE ").empty()) << "cut " << k;
+        const Bytes s0 = stored(0), s1 = stored(1);
+        const unsigned action = RedundantStateTable::synchAction(s0[0], s1[0]);
+        // The next process: consistency run, then what the table holds.
+        out = child("RST_CUT=-1");
+        const std::string found = lineWith(out, "FOUND ");
+        const bool sound = found == std::string(c.old361) + " 42 43" || found == "99 42 43";
+        EXPECT_TRUE(sound) << "cut after write " << k << " tear " << tear << ": " << found;
+        EXPECT_EQ("2 2", lineWith(out, "ADMIN "));
+        // Where the library's choice differs from the plain decision table.
+        const unsigned plain = RedundantStateTable::g_synchActionsDecisionTable[s0[0] % 8][s1[0] % 8];
+        std::string chosen = action < 5 ? kActions[action] : "?";
+        if (plain != action) chosen += " (table: " + std::to_string(plain) + ")";
+        char pair[16];
+        std::snprintf(pair, sizeof pair, "(%u, %u)", s0[0], s1[0]);
+        std::printf("%-5s %-4u %-5s %-32s %-10s %-26s %-9s %s\n", c.away ? "away" : "in", k,
+                    tear < 0 ? "none" : "0 B", kWrites[c.away ? 1 : 0][k - 1], pair,
+                    chosen.c_str(), found.c_str(),
+                    !sound ? "WRONG" : found.compare(0, 2, "99") == 0 ? "new" : "old");
+      }
+    }
+  }
+  std::fflush(stdout);
+}
+
 // The child's part: start, plug both cards, report what the table holds;
 // then, unless RST_CUT is -1, set the old values, arm a power cut after
 // the RST_CUT-th scratchpad write (torn after RST_TEAR bytes) and write
