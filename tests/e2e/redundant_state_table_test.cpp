@@ -222,7 +222,7 @@ TEST_F(RedundantTable, APowerCutDuringAWriteLeavesTheOldOrTheNewValue) {
       {"card 0 admin: mark in progress", "card 0 field 361", "card 0 admin: holds newer data",
        "card 1 admin: mark in progress", "card 1 field 361", "card 1 admin: done", "card 0 admin: in step"},
       {"card 0 admin: mark in progress", "card 0 field 361", "card 0 admin: holds newer data", "", "", "", ""}};
-  std::printf("\n%-5s %-4s %-5s %-32s %-10s %-18s %-9s %s\n", "card1", "k", "tear", "the write cut", "pair found",
+  std::printf("\n%-5s %-4s %-5s %-32s %-10s %-26s %-9s %s\n", "card1", "k", "tear", "the write cut", "pair found",
               "action", "361..363", "verdict");
   const char* const kActions[] = {"init table", "compare", "copy 0 to 1", "copy 1 to 0", "inconsistent: init"};
   for (const Case c : {Case{false, "41"}, Case{true, "61"}}) {
