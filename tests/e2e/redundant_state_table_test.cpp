@@ -36,7 +36,8 @@ const unsigned kCfamLink[2] = {1, 2};
 const unsigned kAdminOffset = 1;
 const unsigned kFieldIds[3] = {361, 362, 363};
 const unsigned kFieldOffset[3] = {2, 3, 4};
-const char kTableText[] = "Error in RedundantStateTable occured";
+// What the table's own error logs name as their source.
+const char kTableSource[] = "File='kav/RedundantStateTable'";
 
 using Bytes = std::vector<unsigned char>;
 
@@ -261,6 +262,81 @@ TEST_F(RedundantTable, APowerCutDuringAWriteLeavesTheOldOrTheNewValue) {
     }
   }
   std::fflush(stdout);
+}
+
+unsigned tableErrors(const testsupport::RecordingLogSink& sink) {
+  unsigned n = 0;
+  for (const testsupport::LoggedError& e : sink.errors())
+    if (e.text.find(kTableSource) != std::string::npos) ++n;
+  return n;
+}
+
+// Card 1 leaves and returns; the table copies card 0's replica over.
+void replugCard1() {
+  unplug(1);
+  ASSERT_TRUE(ravosim::insertCfam(kCfamLink[1], 0));
+  plug(kCard1);
+  ASSERT_TRUE(waitFor([] { return table()->isReplicaFunctional(1); }));
+}
+
+// Faults of card 1's memory: its replica is marked invalid and logged
+// once, the table goes on with card 0's, and card 1 is brought back by a
+// re-plug.
+TEST_F(RedundantTable, AFailingReplicaIsSetAsideAndTheTableGoesOn) {
+  testsupport::RecordingLogSink sink;
+  // A write the memory refuses.
+  ravosim::failCalls("ravo_scp_write", kScratchpad[1], EIO, 1);
+  EXPECT_EQ(0u, writeField(361, 0x31));
+  EXPECT_EQ(1u, ravosim::injectedFailures("ravo_scp_write"));
+  EXPECT_FALSE(table()->isReplicaFunctional(1));
+  EXPECT_TRUE(table()->isReplicaInvalid(1));
+  EXPECT_TRUE(table()->isTableAvailable());
+  EXPECT_EQ(0u, writeField(361, 0x32));
+  EXPECT_EQ(0x32, readField(361));
+  EXPECT_EQ(6, replica(0)[0]);
+  EXPECT_EQ(0x32, replica(0)[1]);
+  EXPECT_EQ(1u, tableErrors(sink));
+  ravosim::clearFaults();
+  replugCard1();
+  ASSERT_TRUE(waitFor([] { return replica(1)[1] == 0x32; }));
+  EXPECT_EQ(replica(0), replica(1));
+  EXPECT_EQ(2, replica(0)[0]);
+
+  // The card vanishes while the library still counts on it.
+  const unsigned before = tableErrors(sink);
+  ASSERT_TRUE(ravosim::removeCfam(kCfamLink[1], 0));
+  EXPECT_EQ(0u, writeField(362, 0x33));
+  EXPECT_FALSE(table()->isReplicaFunctional(1));
+  EXPECT_EQ(0u, writeField(362, 0x34));
+  EXPECT_EQ(0x34, readField(362));
+  EXPECT_EQ(0x34, replica(0)[2]);
+  EXPECT_EQ(6, replica(0)[0]);
+  ASSERT_EQ(0, kav::send_card_plug(kCard1, kav::e_NotPlugged));
+  ASSERT_TRUE(waitFor([] { return slotState(kCard1) == 1; }));
+  ASSERT_TRUE(ravosim::insertCfam(kCfamLink[1], 0));
+  plug(kCard1);
+  ASSERT_TRUE(waitFor([] { return table()->isReplicaFunctional(1); }));
+  ASSERT_TRUE(waitFor([] { return replica(1)[2] == 0x34; }));
+  EXPECT_EQ(replica(0), replica(1));
+  std::printf("vanished card: %u error(s) logged\n", tableErrors(sink) - before);
+  EXPECT_LE(tableErrors(sink) - before, 1u);
+
+  // Its administration byte cannot be read when it returns.
+  unplug(1);
+  ASSERT_EQ(0u, writeField(363, 0x35));
+  ravosim::failAlways("ravo_scp_read", kScratchpad[1], EIO);
+  ASSERT_TRUE(ravosim::insertCfam(kCfamLink[1], 0));
+  plug(kCard1);
+  ASSERT_TRUE(waitFor([] { return table()->isReplicaInvalid(1); }, 5000));
+  EXPECT_FALSE(table()->isReplicaFunctional(1));
+  EXPECT_TRUE(table()->isTableAvailable());
+  EXPECT_EQ(0x35, readField(363));
+  EXPECT_EQ(0u, writeField(363, 0x36));
+  EXPECT_EQ(0x36, readField(363));
+  ravosim::clearFaults();
+  replugCard1();
+  ASSERT_TRUE(waitFor([] { return replica(1)[3] == 0x36; }));
+  EXPECT_EQ(replica(0), replica(1));
 }
 
 // The child's part: start, plug both cards, report what the table holds;
