@@ -2,7 +2,8 @@
 // with the library at power-on: points the library at the configuration,
 // starts it for the base domain, announces the two oscillator cards,
 // finishes the initial configuration, then prints the configuration state
-// and the object tree and stops the library.
+// and the object tree, the state tables with their fields and values, and
+// stops the library.
 #include <unistd.h>
 
 #include <atomic>
@@ -17,10 +18,14 @@
 #include <thread>
 #include <vector>
 
+#include "kav/cards/RedundantStateTable.h"
+#include "kav/cards/StateTableInterface.h"
 #include "kav/hwaccess/dio/DioSignalListing.h"
 #include "kav/runtime/TimeScale.h"
 #include "kav/tree/start/KavStart.h"
+#include "kav/tree/config/StringToId.h"
 #include "kav/tree/objects/TreeListing.h"
+#include "kav/tree/objects/TreeRoot.h"
 
 namespace {
 
@@ -33,7 +38,9 @@ void usage(FILE* out) {
                "Starts the library on the compiled configuration, announces the two\n"
                "oscillator cards (slot 0x10 = card 0, slot 0x11 = card 1), finishes the\n"
                "initial configuration, prints the configuration state and the object tree\n"
-               "(one line per node: class, instance name, slot id) and stops the library.\n"
+               "(one line per node: class, instance name, slot id), each state table with\n"
+               "its fields and values (for a redundant table also both replicas'\n"
+               "administration bytes) and stops the library.\n"
                "\n"
                "options:\n"
                "  --card0 STATE     state of card 0: functional (default), donotuse, absent\n"
@@ -186,6 +193,67 @@ void printSignals() {
   }
 }
 
+std::string hexBytes(const std::vector<unsigned char>& bytes) {
+  std::string text;
+  char buf[4];
+  for (unsigned char b : bytes) {
+    std::snprintf(buf, sizeof buf, "%s%02X", text.empty() ? "" : " ", b);
+    text += buf;
+  }
+  return text;
+}
+
+void collectStateTables(const KavPtr<QueryBase>& node, std::vector<KavPtr<StateTableInterface>>& out) {
+  if (node->isInstanceOf(StateTableInterface::staticGetClassId())) out.push_back(KavPtr<StateTableInterface>(node));
+  for (const KavPtr<QueryBase>& child : node->getChildren()) collectStateTables(child, out);
+}
+
+// Every state table with its fields and their values, read through the
+// table; for a redundant table also each replica's administration byte.
+void printStateTables() {
+  std::vector<KavPtr<StateTableInterface>> tables;
+  KavPtr<QueryBase> root = get_tree_root();
+  if (root != nullptr) collectStateTables(root, tables);
+  std::printf("state tables (%zu):\n", tables.size());
+  for (const KavPtr<StateTableInterface>& table : tables) {
+    const unsigned int name = table->getInstanceId();
+    std::printf("  %s %s slot=0x%X\n", get_string_by_id(table->getClassId()).c_str(),
+                name != 0 ? get_string_by_id(name).c_str() : "-", table->getSlotId());
+    if (table->isInstanceOf(RedundantStateTable::staticGetClassId())) {
+      KavPtr<RedundantStateTable> redundant(table);
+      std::printf("    available=%s\n", redundant->isTableAvailable() ? "yes" : "no");
+      for (unsigned int i = 0; i < RedundantStateTable::kReplicaCount; ++i) {
+        unsigned char admin = 0;
+        const unsigned int rc =
+            redundant->readFieldSingleReplica(i, RedundantStateTable::kAdminFieldId, &admin, 1, 0).getRc();
+        std::printf("    replica %u %s slot=0x%X: ", i, get_string_by_id(redundant->getReplicaRamName(i)).c_str(),
+                    redundant->getReplicaSlotId(i));
+        if (rc == 0)
+          std::printf("administration byte %u\n", admin);
+        else
+          std::printf("%s rc=0x%08X\n", redundant->isReplicaInvalid(i) ? "invalid" : "not functional", rc);
+      }
+    }
+    kavstl::vector<unsigned int> ids;
+    unsigned int rc = table->getFieldIds(&ids).getRc();
+    if (rc != 0) {
+      std::printf("    fields not readable rc=0x%08X\n", rc);
+      continue;
+    }
+    if (ids.empty()) std::printf("    no fields\n");
+    for (unsigned int id : ids) {
+      unsigned int size = 0;
+      rc = table->getFieldSize(id, &size).getRc();
+      std::vector<unsigned char> value(size, 0);
+      if (rc == 0 && size > 0) rc = table->readField(id, value.data(), size, 0).getRc();
+      if (rc == 0)
+        std::printf("    %u %s (%u bytes): %s\n", id, get_string_by_id(id).c_str(), size, hexBytes(value).c_str());
+      else
+        std::printf("    %u %s: not readable rc=0x%08X\n", id, get_string_by_id(id).c_str(), rc);
+    }
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -298,6 +366,7 @@ int main(int argc, char** argv) {
   printEngines();
   printSignals();
   printTree();
+  printStateTables();
   // Nothing buffered may reach a process the library starts.
   std::fflush(stdout);
 
