@@ -82,4 +82,35 @@ TEST_F(QuibsimTest, ABadVariableIsReportedAndTheRunIsAtRealTime) {
   EXPECT_TRUE(contains(r, "time scale: 1 (real time)\n")) << r.out;
 }
 
+// The state tables after the start, on a machine fresh from the factory:
+// the redundant selection table with both cards' administration bytes, or
+// with card 1 absent the one replica that holds data its partner lacks.
+TEST_F(QuibsimTest, ShowsTheStateTablesAndTheReplicas) {
+  struct Case {
+    const char* args;
+    const char* replica0;
+    const char* replica1;
+  };
+  const Case cases[] = {
+      {"", "replica 0 OscCardRam slot=0x10: administration byte 2\n",
+       "replica 1 OscCardRam slot=0x11: administration byte 2\n"},
+      {"--card1 absent", "replica 0 OscCardRam slot=0x10: administration byte 6\n",
+       "replica 1 OscCardRam slot=0x11: not functional rc=0x00007263\n"},
+  };
+  for (const Case& c : cases) {
+    char dir[] = "/tmp/quibsim-tables-XXXXXX";
+    ASSERT_NE(nullptr, mkdtemp(dir));
+    const ToolRun r = run(std::string("RAVO_SIM_STATE_DIR=") + dir, std::string("--time-scale 0.05 ") + c.args);
+    EXPECT_EQ(0, r.status) << r.out;
+    EXPECT_TRUE(contains(r, "state tables (")) << r.out;
+    EXPECT_TRUE(contains(r, "  RedundantStateTable OscSelectionStateTable slot=0x10000\n    available=yes\n")) << r.out;
+    EXPECT_TRUE(contains(r, c.replica0)) << r.out;
+    EXPECT_TRUE(contains(r, c.replica1)) << r.out;
+    for (const char* field : {"361 CurrentOscSelection (1 bytes): 00\n", "362 PreferredOscSelection (1 bytes): 00\n",
+                              "363 OscDebugMode (1 bytes): 00\n"})
+      EXPECT_TRUE(contains(r, field)) << r.out;
+    EXPECT_EQ(0, std::system((std::string("rm -rf '") + dir + "'").c_str()));
+  }
+}
+
 }  // namespace
