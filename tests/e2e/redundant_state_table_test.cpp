@@ -7,6 +7,7 @@
 // cut: the cut ends the writing process, and the next one must find the
 // table consistent.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -134,7 +135,10 @@ std::vector<std::string> child(const std::string& env) {
     if (!s.empty() && s.back() == '\n') s.pop_back();
     if (s.compare(0, 4, "RST ") == 0) lines.push_back(s.substr(4));
   }
-  pclose(p);
+  // The child ends itself with status 0; anything else (a sanitizer's
+  // report, a crash) fails the case.
+  const int status = pclose(p);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << env << ": status " << status;
   return lines;
 }
 
