@@ -302,6 +302,9 @@ void RedundantStateTable::disconnectReplica(unsigned int replica) {
   r.functional = 0;
   r.invalid = 0;
   r.available = 0;
+  // A card that returns (or its replacement) is a new memory: its first
+  // failure is logged again.
+  r.errorLogged = 0;
   --m_availableReplicas;
 }
 
