@@ -325,6 +325,7 @@ TEST_F(RedundantTable, AFailingReplicaIsSetAsideAndTheTableGoesOn) {
   EXPECT_EQ(1u, tableErrors(sink) - before);
 
   // Its administration byte cannot be read when it returns.
+  const unsigned beforeUnreadable = tableErrors(sink);
   unplug(1);
   ASSERT_EQ(0u, writeField(363, 0x35));
   ravosim::failAlways("ravo_scp_read", kScratchpad[1], EIO);
@@ -336,6 +337,8 @@ TEST_F(RedundantTable, AFailingReplicaIsSetAsideAndTheTableGoesOn) {
   EXPECT_EQ(0x35, readField(363));
   EXPECT_EQ(0u, writeField(363, 0x36));
   EXPECT_EQ(0x36, readField(363));
+  EXPECT_EQ(1u, tableErrors(sink) - beforeUnreadable);
+  EXPECT_GT(ravosim::injectedFailures("ravo_scp_read"), 0u);
   ravosim::clearFaults();
   replugCard1();
   ASSERT_TRUE(waitFor([] { return replica(1)[3] == 0x36; }));
