@@ -40,7 +40,8 @@ PowerControl::PowerControl()
       m_stepPerformed(false),
       m_powerSequenceFailed(false),
       m_activateDeactivateSequence(kav::sid::ENGINE_TYPE_NONE),
-      m_actionOnFail(ACTION_NONE) {}
+      m_actionOnFail(ACTION_NONE),
+      m_removalChecked(false) {}
 
 PowerControl::~PowerControl() {}
 
@@ -72,6 +73,7 @@ BaseErrorData PowerControl::init(initSequence::Id_t step) {
   }
   if (step != initSequence::INIT_LINK_TREE_ELEMENTS) return rc;
   IFOSGuard<const QueryBase> guard(*this);
+  m_removalChecked = false;
   m_pContainer = seekUp<Container>(KavPtr<const QueryBase>(this), InstanceOfCriteria(Container::staticGetClassId()));
   m_pFruStateTable = KavPtr<FruStateTable>();
   if (m_pContainer == nullptr) {
@@ -141,8 +143,16 @@ BaseErrorData PowerControl::checkForUnexpectedFruRemove() {
 BaseErrorData PowerControl::terminate(terminateSequence::Id_t step) {
   BaseErrorData rc = AtomicBase::terminate(step);
   if (step == terminateSequence::TERM_MARK_DELETED) {
-    BaseErrorData removeRc = checkForUnexpectedFruRemove();
-    if (rc == 0) rc = removeRc;
+    bool first = false;
+    {
+      IFOSGuard<const QueryBase> guard(*this);
+      first = !m_removalChecked;
+      m_removalChecked = true;
+    }
+    if (first) {
+      BaseErrorData removeRc = checkForUnexpectedFruRemove();
+      if (rc == 0) rc = removeRc;
+    }
   } else if (step == terminateSequence::TERM_UNLINK_TREE_ELEMENTS) {
     IFOSGuard<const QueryBase> guard(*this);
     m_pContainer = KavPtr<Container>();

@@ -107,6 +107,9 @@ class KAV_EXPORT PowerControl : public AtomicBase {
   unsigned int m_actionOnFail;
   KavPtr<Container> m_pContainer;
   KavPtr<FruStateTable> m_pFruStateTable;
+  // Terminate step 1 runs when the card's content is marked deleted and
+  // again when it is torn down: the removal is checked (and logged) once.
+  bool m_removalChecked;
   kavstl::map<unsigned int, KavPtr<PowerSequence> > m_elementMap;
 };
 

@@ -234,6 +234,8 @@ TEST_F(PowerControlStateTest, RemovalWhileNotDeactivatedIsLogged) {
   for (const Case& c : cases) {
     SCOPED_TRACE("plugged " + std::to_string(c.plugged) + " state " + std::to_string(c.state));
     m_log.clear();
+    // Each case is a new life of the card.
+    ASSERT_EQ(0u, card->init(initSequence::INIT_LINK_TREE_ELEMENTS).getRc());
     m_slot->m_plugged = c.plugged;
     ASSERT_EQ(0u, m_table->setActivationState(static_cast<kav::FruActivationState_t>(c.state)).getRc());
     EXPECT_EQ(c.expectedRc, card->terminate(terminateSequence::TERM_MARK_DELETED).getRcWithoutLogFlag());
@@ -247,5 +249,8 @@ TEST_F(PowerControlStateTest, RemovalWhileNotDeactivatedIsLogged) {
     EXPECT_EQ(sid("FruRemoveUnexpected"), errors[0].primaryKey);
     EXPECT_FALSE(errors[0].asynchronous);
     EXPECT_NE(0u, errors[0].src);
+    // The teardown that follows runs step 1 again: not logged twice.
+    EXPECT_EQ(0u, card->terminate(terminateSequence::TERM_MARK_DELETED).getRc());
+    EXPECT_EQ(1u, m_log.errorsWithRc(0x701E).size());
   }
 }

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "kav/cards/PowerControl.h"
+#include "kav/tree/config/StringToId.h"
 #include "kav/tree/objects/ContainerList.h"
 #include "kav/tree/objects/TreeRoot.h"
 #include "ravo_sim_control.h"
@@ -171,6 +172,32 @@ TEST_F(PowerControlE2e, FailingLedSwitchReportsTheFirstErrorAndLeavesTheCardDeac
   EXPECT_EQ(2u, stateByte(kCard0Scratchpad) & 3u);
   EXPECT_EQ(kLed | kLines, levels(kCard0Gpio) & (kLed | kLines));
   EXPECT_EQ((std::vector<std::string>{"FruActi10"}), eventNames(log));
+}
+
+TEST_F(PowerControlE2e, CardPulledWhileActivatedIsLoggedAsUnexpectedRemoval) {
+  KavPtr<PowerControl> card = powerControl(kCard1);
+  ASSERT_TRUE(card != nullptr);
+  ASSERT_EQ(0u, card->activate(false).getRc());
+  card = KavPtr<PowerControl>();
+  testsupport::RecordingLogSink log;
+  ASSERT_TRUE(ravosim::removeCfam(2, 0));
+  ASSERT_EQ(0, kav::send_card_plug(kCard1, kav::e_NotPlugged));
+  ASSERT_TRUE(waitFor([] { return slotState(kCard1) == 1; }));
+  std::vector<testsupport::LoggedError> removed = log.errorsWithRc(0x701E);
+  ASSERT_EQ(1u, removed.size());
+  EXPECT_EQ(get_id_by_string("FruRemoveUnexpected"), removed[0].primaryKey);
+  EXPECT_EQ(0x28C07301u, removed[0].src);
+  EXPECT_FALSE(removed[0].asynchronous);
+
+  // Back in: the card is built again and can be activated once more.
+  ASSERT_TRUE(ravosim::insertCfam(2, 0));
+  ASSERT_EQ(0, kav::send_card_plug(kCard1, kav::e_Plugged_Functional));
+  ASSERT_TRUE(waitFor([] { return configured(kCard1) && powerControl(kCard1) != nullptr; }));
+  card = powerControl(kCard1);
+  PowerControl::FruActivationState_t state = PowerControl::DEACTIVATED;
+  EXPECT_EQ(0u, card->getActivationState(state).getRc());
+  EXPECT_EQ(0u, card->deactivate(false).getRc());
+  EXPECT_EQ(0u, stateByte(kCard1Scratchpad) & 3u);
 }
 
 // Runs last: the pulled card's engines stay unusable for this library.
