@@ -3,12 +3,15 @@
 #include <cstdio>
 
 #include "kav/cards/PowerSequenceUtil.h"
+#include "kav/cards/Slot.h"
+#include "kav/tree/start/InitSequenceExecutor.h"
 #include "kav/runtime/IFOSGuard.h"
 #include "kav/runtime/KavTrace.h"
 #include "kav/tree/config/AttributeInfo.h"
 #include "kav/tree/config/AttributeReader.h"
 #include "kav/tree/config/BinaryReaderNode.h"
 #include "kav/tree/config/StringIds.h"
+#include "kav/tree/config/StringToId.h"
 #include "kav/tree/objects/Container.h"
 #include "kav/tree/objects/TreeSearch.h"
 #include "kav/tree/errors/Logger.h"
@@ -24,6 +27,7 @@ namespace {
 constexpr unsigned int kNoStateTable = 0x7000;
 constexpr unsigned int kNotLinked = 0x7002;
 constexpr unsigned int kInvalidAttribute = 0x7013;
+constexpr unsigned int kUnexpectedRemove = 0x701E;
 
 ErrorData noStateTable(const char* operation) {
   KAV_TRACE_STR(KAVE, "PowerControl::%s: no FRU state table", operation);
@@ -36,7 +40,8 @@ PowerControl::PowerControl()
       m_stepPerformed(false),
       m_powerSequenceFailed(false),
       m_activateDeactivateSequence(kav::sid::ENGINE_TYPE_NONE),
-      m_actionOnFail(ACTION_NONE) {}
+      m_actionOnFail(ACTION_NONE),
+      m_removalChecked(false) {}
 
 PowerControl::~PowerControl() {}
 
@@ -61,12 +66,28 @@ BaseErrorData PowerControl::setAttributes(const AttributeInfo& info) {
 
 BaseErrorData PowerControl::init(initSequence::Id_t step) {
   BaseErrorData rc = AtomicBase::init(step);
+  if (step == initSequence::INIT_POWER_STATE) {
+    BaseErrorData stateRc = initPowerState();
+    if (rc == 0) rc = stateRc;
+    return rc;
+  }
   if (step != initSequence::INIT_LINK_TREE_ELEMENTS) return rc;
   IFOSGuard<const QueryBase> guard(*this);
+  m_removalChecked = false;
   m_pContainer = seekUp<Container>(KavPtr<const QueryBase>(this), InstanceOfCriteria(Container::staticGetClassId()));
+  m_pFruStateTable = KavPtr<FruStateTable>();
   if (m_pContainer == nullptr) {
     KAV_TRACE(KAVE, "PowerControl::init no container slot=0x%08X", getSlotId());
     rc = kNotLinked;
+  } else {
+    ExecList<FruStateTable> tables =
+        collectClasstypeInSubTree<FruStateTable>(KavPtr<const QueryBase>(m_pContainer), true);
+    m_pFruStateTable = tables.getSingleton(false);
+    if (m_pFruStateTable == nullptr) {
+      KAV_TRACE(KAVE, "PowerControl::init no single FRU state table slot=0x%08X tables=%u", getSlotId(),
+                tables.elementCount());
+      rc = kNotLinked;
+    }
   }
   m_elementMap.clear();
   for (const KavPtr<QueryBase>& child : getHiddenChildren()) {
@@ -77,11 +98,65 @@ BaseErrorData PowerControl::init(initSequence::Id_t step) {
   return rc;
 }
 
+// A state of 1 or 3 means the library stopped in the middle of a run: the
+// card's power is unknown, so it counts as deactivated and its hardware is
+// brought to the deactivated state.
+BaseErrorData PowerControl::initPowerState() {
+  FruActivationState_t state = DEACTIVATED;
+  ErrorData rc = getActivationState(state);
+  if (rc != 0) {
+    KAV_TRACE(KAVE, "PowerControl::initPowerState slot=0x%08X read rc=0x%08X", getSlotId(), rc.getRc());
+    state = DEACTIVATED;
+  } else if (state == ACTIVATION_RUNNING || state == DEACTIVATION_RUNNING) {
+    KAV_TRACE(KAVI, "PowerControl::initPowerState slot=0x%08X state %u reset to 0", getSlotId(), state);
+    state = DEACTIVATED;
+    rc = setActivationState(DEACTIVATED);
+  }
+  KavPtr<Container> container = getContainer();
+  if (container == nullptr) return rc;
+  ExecList<QueryBase> all;
+  container->addToExecListInPrefixOrder(all, true);
+  InitSequenceExecutor<QueryBase> executor;
+  ErrorData stepsRc = all.forEachElementLoop(
+      executor, state == ACTIVATED ? get_fru_activated_only_init_steps() : get_fru_deactivated_only_init_steps());
+  rc = stepsRc;
+  return rc;
+}
+
+BaseErrorData PowerControl::checkForUnexpectedFruRemove() {
+  KavPtr<Slot> slot = seekUp<Slot>(KavPtr<const QueryBase>(this), InstanceOfCriteria(Slot::staticGetClassId()));
+  if (slot == nullptr) {
+    // Cards live in slots; without one there is nothing to check.
+    KAV_TRACE(KAVE, "PowerControl::checkForUnexpectedFruRemove no slot slot=0x%08X", getSlotId());
+    return BaseErrorData();
+  }
+  if (slot->readIsPlugged(true)) return BaseErrorData();
+  FruActivationState_t state = DEACTIVATED;
+  if (getActivationState(state) != 0 || state == DEACTIVATED) return BaseErrorData();
+  ErrorData rc(ErrorData::NO_OVERWRITE, kUnexpectedRemove);
+  KAV_TRACE(KAVE, "PowerControl: card removed in slot 0x%08X while in activation state %u", getSlotId(), state);
+  rc.setKeys(get_id_by_string("FruRemoveUnexpected"), 0);
+  rc.logSynchron("FruRemoveUnexpected", "", KavPtr<const QueryBase>(slot), KavPtr<const QueryBase>(this));
+  return rc;
+}
+
 BaseErrorData PowerControl::terminate(terminateSequence::Id_t step) {
   BaseErrorData rc = AtomicBase::terminate(step);
-  if (step == terminateSequence::TERM_UNLINK_TREE_ELEMENTS) {
+  if (step == terminateSequence::TERM_MARK_DELETED) {
+    bool first = false;
+    {
+      IFOSGuard<const QueryBase> guard(*this);
+      first = !m_removalChecked;
+      m_removalChecked = true;
+    }
+    if (first) {
+      BaseErrorData removeRc = checkForUnexpectedFruRemove();
+      if (rc == 0) rc = removeRc;
+    }
+  } else if (step == terminateSequence::TERM_UNLINK_TREE_ELEMENTS) {
     IFOSGuard<const QueryBase> guard(*this);
     m_pContainer = KavPtr<Container>();
+    m_pFruStateTable = KavPtr<FruStateTable>();
     m_elementMap.clear();
   }
   return rc;
@@ -135,14 +210,61 @@ KavPtr<PowerStep> PowerControl::getPowerStep(unsigned int sequenceId, SequenceTy
   return sequence == nullptr ? KavPtr<PowerStep>() : sequence->getPowerStep(stepNr);
 }
 
-ErrorData PowerControl::setActivationState(FruActivationState_t) { return noStateTable("setActivationState"); }
-ErrorData PowerControl::getActivationState(FruActivationState_t&) { return noStateTable("getActivationState"); }
-ErrorData PowerControl::getFencedFlag(bool&) { return noStateTable("getFencedFlag"); }
-ErrorData PowerControl::setFencedFlag() { return noStateTable("setFencedFlag"); }
-ErrorData PowerControl::resetFencedFlag() { return noStateTable("resetFencedFlag"); }
-ErrorData PowerControl::getPowerFailFlag(bool&) { return noStateTable("getPowerFailFlag"); }
-ErrorData PowerControl::setPowerFailFlag() { return noStateTable("setPowerFailFlag"); }
-ErrorData PowerControl::resetPowerFailFlag() { return noStateTable("resetPowerFailFlag"); }
+KavPtr<FruStateTable> PowerControl::stateTable() const {
+  IFOSGuard<const QueryBase> guard(*this);
+  return m_pFruStateTable;
+}
+
+ErrorData PowerControl::setActivationState(FruActivationState_t state) {
+  KavPtr<FruStateTable> table = stateTable();
+  if (table == nullptr) return noStateTable("setActivationState");
+  return table->setActivationState(static_cast<kav::FruActivationState_t>(state));
+}
+
+ErrorData PowerControl::getActivationState(FruActivationState_t& state) {
+  KavPtr<FruStateTable> table = stateTable();
+  if (table == nullptr) return noStateTable("getActivationState");
+  kav::FruActivationState_t value = kav::FRU_NOT_ACTIVATED;
+  ErrorData rc = table->getActivationState(&value);
+  state = static_cast<FruActivationState_t>(value);
+  return rc;
+}
+
+ErrorData PowerControl::getFencedFlag(bool& flag) {
+  KavPtr<FruStateTable> table = stateTable();
+  if (table == nullptr) return noStateTable("getFencedFlag");
+  return table->getFencedFlag(&flag);
+}
+
+ErrorData PowerControl::setFencedFlag() {
+  KavPtr<FruStateTable> table = stateTable();
+  if (table == nullptr) return noStateTable("setFencedFlag");
+  return table->setFencedFlag();
+}
+
+ErrorData PowerControl::resetFencedFlag() {
+  KavPtr<FruStateTable> table = stateTable();
+  if (table == nullptr) return noStateTable("resetFencedFlag");
+  return table->resetFencedFlag();
+}
+
+ErrorData PowerControl::getPowerFailFlag(bool& flag) {
+  KavPtr<FruStateTable> table = stateTable();
+  if (table == nullptr) return noStateTable("getPowerFailFlag");
+  return table->getPowerFailFlag(&flag);
+}
+
+ErrorData PowerControl::setPowerFailFlag() {
+  KavPtr<FruStateTable> table = stateTable();
+  if (table == nullptr) return noStateTable("setPowerFailFlag");
+  return table->setPowerFailFlag();
+}
+
+ErrorData PowerControl::resetPowerFailFlag() {
+  KavPtr<FruStateTable> table = stateTable();
+  if (table == nullptr) return noStateTable("resetPowerFailFlag");
+  return table->resetPowerFailFlag();
+}
 
 void PowerControl::resetWaitTime() { m_timeForNextStep = nowMs(); }
 

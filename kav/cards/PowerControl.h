@@ -3,13 +3,14 @@
 // part, whether its sequence failed) and its activation state.
 //
 // The activation state, fenced and power-fail flags live in the card's FRU
-// state table; until the card has one, every operation on them answers
-// 0x7000.
+// state table (the single FruStateTable of the card's container); until the
+// card has one, every operation on them answers 0x7000.
 #ifndef KAV_CARDS_POWERCONTROL_H
 #define KAV_CARDS_POWERCONTROL_H
 
 #include <cstdint>
 
+#include "kav/cards/FruStateTable.h"
 #include "kav/cards/PowerControllable.h"
 #include "kav/cards/PowerSequence.h"
 #include "kav/cards/PowerStep.h"
@@ -43,8 +44,13 @@ class KAV_EXPORT PowerControl : public AtomicBase {
   // Action on fail (40: "report" 1, "powerOff" 2, any other 0x7013; default
   // 0), activation sequence name (41; default ENGINE_NONE's id).
   BaseErrorData setAttributes(const AttributeInfo& info) override;
-  // Step 3: the enclosing container (0x7002 when there is none) and the
-  // PowerSequence hidden children by sequence id. Step 5 lets them go.
+  // Step 3: the enclosing container and its single FRU state table (0x7002
+  // when either is missing) and the PowerSequence hidden children by
+  // sequence id. Step 9: a state left at 1 or 3 by an interrupted run
+  // becomes 0, then the activated-only or deactivated-only init steps run
+  // over the container's subtree. Terminate step 1: a card gone from its
+  // slot while not deactivated gives 0x701E, logged. Step 5 lets the links
+  // go.
   BaseErrorData init(initSequence::Id_t step) override;
   BaseErrorData terminate(terminateSequence::Id_t step) override;
 
@@ -90,6 +96,9 @@ class KAV_EXPORT PowerControl : public AtomicBase {
 
  private:
   ErrorData activateDeactivate(bool all, SequenceType_t type);
+  BaseErrorData initPowerState();
+  BaseErrorData checkForUnexpectedFruRemove();
+  KavPtr<FruStateTable> stateTable() const;
 
   uint64_t m_timeForNextStep;
   bool m_stepPerformed;
@@ -97,6 +106,10 @@ class KAV_EXPORT PowerControl : public AtomicBase {
   unsigned int m_activateDeactivateSequence;
   unsigned int m_actionOnFail;
   KavPtr<Container> m_pContainer;
+  KavPtr<FruStateTable> m_pFruStateTable;
+  // Terminate step 1 runs when the card's content is marked deleted and
+  // again when it is torn down: the removal is checked (and logged) once.
+  bool m_removalChecked;
   kavstl::map<unsigned int, KavPtr<PowerSequence> > m_elementMap;
 };
 

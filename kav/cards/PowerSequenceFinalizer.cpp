@@ -47,6 +47,13 @@ void PowerSequenceFinalizer::finalize() {
     ExecList<PowerControl> one;
     one.addElement(card);
     m_rc = PowerSequenceUtil::executePowerSequence(one, m_sequenceId, PowerControllable::POWER_OFF);
+    // A card without a power-off sequence (or whose run could not start)
+    // still stands at "activation running": it is not powered, so it is
+    // deactivated.
+    PowerControl::FruActivationState_t state = PowerControl::DEACTIVATED;
+    if (card->getActivationState(state) == 0 && state != PowerControl::DEACTIVATED &&
+        state != PowerControl::ACTIVATED)
+      traceFailure(card->setActivationState(PowerControl::DEACTIVATED), card->getSlotId());
     char text[32];
     std::snprintf(text, sizeof(text), "SlotId 0x%08X\n", card->getSlotId());
     Logger().logEvent("FruDeactvt", text);

@@ -86,13 +86,15 @@ TEST_F(Scratchpad, CardTablesLiveInTheCardsScratchpadAndSurviveAReplug) {
   // The state byte first, then the replica table: 1 + 1 + 1 + 1 bytes.
   const unsigned fru = get_id_by_string("FruStateTable");
   const unsigned osc = get_id_by_string("OscSelectionTable");
-  const unsigned char state = 0x05;
+  // Activated and fenced: a state the card's start-up keeps (an activation
+  // left running, 1, would be reset to 0 when the card returns).
+  const unsigned char state = 0x06;
   ASSERT_EQ(0u, ram->writeField(fru, get_id_by_string("FruStateByte"), &state, 1, 0).getRc());
   const unsigned char current = 0x91;
   ASSERT_EQ(0u, ram->writeField(osc, get_id_by_string("CurrentOscSelection"), &current, 1, 0).getRc());
   const unsigned char debug = 1;
   ASSERT_EQ(0u, ram->writeField(osc, get_id_by_string("OscDebugMode"), &debug, 1, 0).getRc());
-  EXPECT_EQ((Bytes{0x05, 0x00, 0x91, 0x00, 0x01}), stored(0, 5));
+  EXPECT_EQ((Bytes{0x06, 0x00, 0x91, 0x00, 0x01}), stored(0, 5));
 
   // The card leaves and returns: a new engine opens its memory while the
   // process's cold-start flag is still set, and keeps what is there.
@@ -105,8 +107,8 @@ TEST_F(Scratchpad, CardTablesLiveInTheCardsScratchpadAndSurviveAReplug) {
   ASSERT_TRUE(waitFor([] { return configured(kCard0) && cardRam(kCard0) != nullptr; }));
   ram = cardRam(kCard0);
   ASSERT_TRUE(waitFor([&] { return ram->isInitialized(); }));
-  EXPECT_EQ((Bytes{0x05, 0x00, 0x91, 0x00, 0x01}), stored(0, 5));
+  EXPECT_EQ((Bytes{0x06, 0x00, 0x91, 0x00, 0x01}), stored(0, 5));
   unsigned char back = 0;
   ASSERT_EQ(0u, ram->readField(fru, get_id_by_string("FruStateByte"), &back, 1, 0).getRc());
-  EXPECT_EQ(0x05, back);
+  EXPECT_EQ(0x06, back);
 }

@@ -9,6 +9,8 @@
 #include <cstdlib>
 #include <string>
 
+#include "tests/support/TempDir.h"
+
 namespace {
 
 struct ToolRun {
@@ -114,3 +116,30 @@ TEST_F(QuibsimTest, ShowsTheStateTablesAndTheReplicas) {
 }
 
 }  // namespace
+
+// Each card's activation state is shown; activated cards keep it in their
+// scratchpad for the next run, and the run's log entries are printed.
+TEST_F(QuibsimTest, ShowsActivationStatesAndTheRunsLogEntries) {
+  testsupport::TempDir state("quibsim-state");
+  ASSERT_FALSE(state.path().empty());
+  const std::string environment = "RAVO_SIM_STATE_DIR='" + state.path() + "'";
+  ToolRun r = run(environment, "--time-scale 0.1");
+  EXPECT_EQ(0, r.status) << r.out;
+  EXPECT_TRUE(contains(r, "card activation states (2):\n  slot=0x10: 0 deactivated\n  slot=0x11: 0 deactivated\n"))
+      << r.out;
+  EXPECT_TRUE(contains(r, "log entries (")) << r.out;
+  EXPECT_FALSE(contains(r, "event FruActi")) << r.out;
+
+  r = run(environment, "--time-scale 0.1 --activate");
+  EXPECT_EQ(0, r.status) << r.out;
+  EXPECT_TRUE(contains(r, "activating slot 0x10: rc=0x00000000")) << r.out;
+  EXPECT_TRUE(contains(r, "card activation states (2):\n  slot=0x10: 2 activated\n  slot=0x11: 2 activated\n"))
+      << r.out;
+  EXPECT_TRUE(contains(r, "  event FruActi10: Fru got activated in SlotId 0x10 in Cage 0 Node 0\n")) << r.out;
+  EXPECT_TRUE(contains(r, "  event FruActi11: Fru got activated in SlotId 0x11 in Cage 0 Node 0\n")) << r.out;
+
+  // The next start finds the cards activated.
+  r = run(environment, "--time-scale 0.1");
+  EXPECT_EQ(0, r.status) << r.out;
+  EXPECT_TRUE(contains(r, "  slot=0x10: 2 activated\n")) << r.out;
+}

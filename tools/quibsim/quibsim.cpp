@@ -1,8 +1,9 @@
 // quibsim: the simulated service processor. It does what the firmware does
 // with the library at power-on: points the library at the configuration,
 // starts it for the base domain, announces the two oscillator cards,
-// finishes the initial configuration, then prints the configuration state
-// and the object tree, the state tables with their fields and values, and
+// finishes the initial configuration, then prints the configuration state,
+// the object tree, the state tables with their fields and values, each
+// card's activation state and what the library logged during the run, and
 // stops the library.
 #include <unistd.h>
 
@@ -12,20 +13,24 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
 #include <mutex>
 #include <set>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "kav/cards/PowerControl.h"
 #include "kav/cards/RedundantStateTable.h"
 #include "kav/cards/StateTableInterface.h"
 #include "kav/hwaccess/dio/DioSignalListing.h"
 #include "kav/runtime/TimeScale.h"
-#include "kav/tree/start/KavStart.h"
 #include "kav/tree/config/StringToId.h"
+#include "kav/tree/errors/BaseErrorData.h"
+#include "kav/tree/errors/LogSink.h"
 #include "kav/tree/objects/TreeListing.h"
 #include "kav/tree/objects/TreeRoot.h"
+#include "kav/tree/start/KavStart.h"
 
 namespace {
 
@@ -40,7 +45,8 @@ void usage(FILE* out) {
                "initial configuration, prints the configuration state and the object tree\n"
                "(one line per node: class, instance name, slot id), each state table with\n"
                "its fields and values (for a redundant table also both replicas'\n"
-               "administration bytes) and stops the library.\n"
+               "administration bytes), each card's activation state, stops the library\n"
+               "and prints what it logged during the run.\n"
                "\n"
                "options:\n"
                "  --card0 STATE     state of card 0: functional (default), donotuse, absent\n"
@@ -52,6 +58,8 @@ void usage(FILE* out) {
                "  --time-scale F    run the library's delays at F times their length,\n"
                "                    0 < F <= 1 (sets QUIB_TIME_SCALE; default: that\n"
                "                    variable, else 1, real time)\n"
+               "  --activate        activate the functional cards after the initial\n"
+               "                    configuration (their activation sequence)\n"
                "  --no-progress     do not print progress dots during the long waits\n"
                "  --help            this text\n"
                "\n"
@@ -254,6 +262,97 @@ void printStateTables() {
   }
 }
 
+// Keeps the last kLimit log entries (errors and events) the library hands
+// over, and counts those that did not fit.
+class LogRecorder : public LogSink {
+ public:
+  static constexpr size_t kLimit = 200;
+
+  void errorLogged(const BaseErrorData& error, bool asynchronous) override {
+    unsigned int primary = 0, secondary = 0;
+    error.getKeys(primary, secondary);
+    char head[160];
+    std::snprintf(head, sizeof head, "error rc=0x%08X src=0x%08X keys=%s/%s%s", error.getRcWithoutLogFlag(),
+                  error.getSrc(), primary == 0 ? "-" : get_string_by_id(primary).c_str(),
+                  secondary == 0 ? "-" : get_string_by_id(secondary).c_str(), asynchronous ? " async" : "");
+    std::string line = head;
+    std::string slots;
+    for (unsigned int id : error.getSlotIds()) {
+      char buf[16];
+      std::snprintf(buf, sizeof buf, "%s0x%X", slots.empty() ? "" : ",", id);
+      slots += buf;
+    }
+    if (!slots.empty()) line += " slots=" + slots;
+    std::string text(error.getErrorBuffer(), error.getErrorBufferLen());
+    if (!text.empty()) line += " text=" + oneLine(text);
+    add(line);
+  }
+
+  void eventLogged(const kavstl::string& name, const kavstl::string& text) override {
+    add("event " + std::string(name.c_str()) + ": " + oneLine(std::string(text.c_str())));
+  }
+
+  void print() {
+    std::lock_guard<std::mutex> guard(m_lock);
+    std::printf("log entries (%zu", m_entries.size());
+    if (m_dropped != 0) std::printf(", %zu earlier ones not kept", m_dropped);
+    std::printf("):\n");
+    for (const std::string& e : m_entries) std::printf("  %s\n", e.c_str());
+  }
+
+ private:
+  static std::string oneLine(std::string text) {
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\0')) text.pop_back();
+    for (char& c : text)
+      if (c == '\n') c = '|';
+    return text;
+  }
+  void add(const std::string& line) {
+    std::lock_guard<std::mutex> guard(m_lock);
+    if (m_entries.size() == kLimit) {
+      m_entries.pop_front();
+      ++m_dropped;
+    }
+    m_entries.push_back(line);
+  }
+
+  std::mutex m_lock;
+  std::deque<std::string> m_entries;
+  size_t m_dropped = 0;
+};
+
+void collectPowerControls(const KavPtr<QueryBase>& node, std::vector<KavPtr<PowerControl> >& out) {
+  if (node->isInstanceOf(PowerControl::staticGetClassId())) out.push_back(KavPtr<PowerControl>(node));
+  for (const KavPtr<QueryBase>& child : node->getChildren()) collectPowerControls(child, out);
+}
+
+std::vector<KavPtr<PowerControl> > powerControls() {
+  std::vector<KavPtr<PowerControl> > out;
+  KavPtr<QueryBase> root = get_tree_root();
+  if (root != nullptr) collectPowerControls(root, out);
+  return out;
+}
+
+const char* const kActivationStates[] = {"deactivated", "activation running", "activated", "deactivation running"};
+
+void printActivationStates() {
+  std::vector<KavPtr<PowerControl> > cards = powerControls();
+  std::printf("card activation states (%zu):\n", cards.size());
+  for (const KavPtr<PowerControl>& card : cards) {
+    PowerControl::FruActivationState_t state = PowerControl::DEACTIVATED;
+    ErrorData rc = card->getActivationState(state);
+    if (rc != 0) {
+      std::printf("  slot=0x%X: not readable rc=0x%08X\n", card->getSlotId(), rc.getRcWithoutLogFlag());
+      continue;
+    }
+    bool fenced = false, powerFail = false;
+    const bool flags = card->getFencedFlag(fenced) == 0 && card->getPowerFailFlag(powerFail) == 0;
+    std::printf("  slot=0x%X: %u %s%s%s\n", card->getSlotId(), static_cast<unsigned int>(state),
+                state < 4 ? kActivationStates[state] : "?", flags && fenced ? " fenced" : "",
+                flags && powerFail ? " power-fail" : "");
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -261,6 +360,7 @@ int main(int argc, char** argv) {
   unsigned int domain = 0;
   std::string configDir = QUIBSIM_CONFIG_DIR;
   bool progress = true;
+  bool activate = false;
 
   for (int i = 1; i < argc; ++i) {
     const char* arg = argv[i];
@@ -292,6 +392,8 @@ int main(int argc, char** argv) {
       }
       // The library reads it at its first delay, after this.
       setenv(TimeScale::kVariable, argv[i], 1);
+    } else if (std::strcmp(arg, "--activate") == 0) {
+      activate = true;
     } else if (std::strcmp(arg, "--no-progress") == 0) {
       progress = false;
     } else {
@@ -317,6 +419,10 @@ int main(int argc, char** argv) {
                  scale);
   std::printf("time scale: %s%s\n", TimeScale::toString(TimeScale::factor()).c_str(),
               TimeScale::factor() == TimeScale::kRealTime ? " (real time)" : "");
+
+  // Everything the library logs from here on.
+  LogRecorder log;
+  LogSink::install(&log);
 
   int failures = 0;
   const kav::DomainType_t domainType = static_cast<kav::DomainType_t>(domain);
@@ -366,7 +472,16 @@ int main(int argc, char** argv) {
   printEngines();
   printSignals();
   printTree();
+  if (activate) {
+    for (const KavPtr<PowerControl>& card : powerControls()) {
+      if (functional.count(card->getSlotId()) == 0) continue;
+      ErrorData activated = card->activate(false);
+      std::printf("activating slot 0x%X: rc=0x%08X\n", card->getSlotId(), activated.getRcWithoutLogFlag());
+      if (activated != 0) ++failures;
+    }
+  }
   printStateTables();
+  printActivationStates();
   // Nothing buffered may reach a process the library starts.
   std::fflush(stdout);
 
@@ -376,5 +491,7 @@ int main(int argc, char** argv) {
   }
   std::printf("kav::stop rc=0x%08X\n", static_cast<unsigned int>(rc));
   if (rc != 0) ++failures;
+  LogSink::install(nullptr);
+  log.print();
   return failures == 0 ? 0 : 1;
 }

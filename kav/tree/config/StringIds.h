@@ -185,6 +185,10 @@ constexpr unsigned int ACTION_ON_FAIL_REPORT = 250;
 constexpr unsigned int ACTION_ON_FAIL_POWER_OFF = 252;
 // Name of the type of a sequence that is neither power on nor power off.
 constexpr unsigned int SEQUENCE_TYPE_OTHER = 345;
+// The power sequence that switches a card's clock hardware on (type on) and
+// off (type off). A card's activation sequence is named ENGINE_NONE unless
+// its PowerControl names another one.
+constexpr unsigned int CLOCK_POWER_SEQUENCE = 375;
 
 struct FixedStringId {
   unsigned int id;
@@ -293,6 +297,7 @@ constexpr FixedStringId kFixedStringIds[] = {
     {OSC_CURRENT_SELECTION_FIELD, "CurrentOscSelection"},
     {OSC_PREFERRED_SELECTION_FIELD, "PreferredOscSelection"},
     {OSC_DEBUG_MODE_FIELD, "OscDebugMode"},
+    {CLOCK_POWER_SEQUENCE, "ClockPowerSequence"},
     {SCOPE_CONTAINER, "ScopeContainer"},
     {ENGINE_TYPE_NONE, "ENGINE_NONE"},
     {ENGINE_TYPE_UNKNOWN, "ENGINE_UNKNOWN"},

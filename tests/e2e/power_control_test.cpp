@@ -1,0 +1,220 @@
+// Activating and deactivating an oscillator card on the default simulated
+// machine: the card's power control runs its activation sequence over the
+// card's LED (engine 8, pin 1) and soft-switch lines (pins 2 and 3), keeps
+// the activation state in the card's scratchpad state byte and logs the
+// event; a switch that fails leaves the card deactivated.
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "kav/cards/PowerControl.h"
+#include "kav/tree/config/StringToId.h"
+#include "kav/tree/objects/ContainerList.h"
+#include "kav/tree/objects/TreeRoot.h"
+#include "ravo_sim_control.h"
+#include "tests/e2e/E2eSupport.h"
+#include "tests/support/RecordingLogSink.h"
+
+using namespace e2e;
+using ravosim::Transaction;
+
+namespace {
+
+const char* const kCard0Gpio = "/dev/gpio/L01C0E08";
+const char* const kCard1Gpio = "/dev/gpio/L02C0E08";
+const char* const kCard0Scratchpad = "/dev/scp/L01C0E03";
+const char* const kCard1Scratchpad = "/dev/scp/L02C0E03";
+
+unsigned bit(unsigned pin) { return 0x80000000u >> pin; }
+const unsigned kLed = bit(1);
+const unsigned kLines = bit(2) | bit(3);
+
+bool configured(unsigned int slotId) {
+  return slotState(slotId) == 2 && ContainerList::getContainer(slotId) != nullptr;
+}
+
+KavPtr<PowerControl> findIn(const KavPtr<QueryBase>& node, unsigned int slotId) {
+  if (node->isInstanceOf(PowerControl::staticGetClassId()) && node->getSlotId() == slotId)
+    return KavPtr<PowerControl>(node);
+  for (const KavPtr<QueryBase>& child : node->getChildren()) {
+    KavPtr<PowerControl> found = findIn(child, slotId);
+    if (found != nullptr) return found;
+  }
+  return KavPtr<PowerControl>();
+}
+
+KavPtr<PowerControl> powerControl(unsigned int slotId) {
+  KavPtr<QueryBase> root = get_tree_root();
+  return root == nullptr ? KavPtr<PowerControl>() : findIn(root, slotId);
+}
+
+// The activation state in the card's state byte (bits 0-1 of byte 0).
+unsigned stateByte(const char* scratchpad) {
+  unsigned char value = 0xFF;
+  EXPECT_TRUE(ravosim::readScratchpad(scratchpad, 0, &value, 1));
+  return value;
+}
+
+uint32_t levels(const char* gpio) {
+  uint32_t value = 0;
+  EXPECT_TRUE(ravosim::readPinLevels(gpio, value));
+  return value;
+}
+
+std::vector<Transaction> pinChanges(const char* gpio) {
+  std::vector<Transaction> out;
+  for (const Transaction& t : ravosim::readTransactionLog(gpio))
+    if (t.kind == Transaction::PinChange) out.push_back(t);
+  return out;
+}
+
+std::vector<std::string> eventNames(const testsupport::RecordingLogSink& log) {
+  std::vector<std::string> out;
+  for (const testsupport::LoggedEvent& e : log.events()) out.push_back(e.name);
+  return out;
+}
+
+class PowerControlE2e : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    ASSERT_EQ(0, kav::start(kav::PHE_Domain, true));
+    ASSERT_EQ(0, kav::send_card_plug(kCard0, kav::e_Plugged_Functional));
+    ASSERT_EQ(0, kav::send_card_plug(kCard1, kav::e_Plugged_Functional));
+    ASSERT_TRUE(waitFor([] { return configured(kCard0) && configured(kCard1); }));
+  }
+  static void TearDownTestSuite() { EXPECT_EQ(0, kav::stop()); }
+  void SetUp() override {
+    m_card = powerControl(kCard0);
+    ASSERT_TRUE(m_card != nullptr);
+    ravosim::clearTransactionLog();
+  }
+  void TearDown() override {
+    ravosim::clearFaults();
+    if (m_card != nullptr) m_card->deactivate(false);
+  }
+
+  KavPtr<PowerControl> m_card;
+};
+
+}  // namespace
+
+TEST_F(PowerControlE2e, PluggedCardStartsDeactivatedAndActivatesInStepOrder) {
+  // A freshly plugged card: deactivated, LED and lines off.
+  EXPECT_EQ(0u, stateByte(kCard0Scratchpad) & 3u);
+  EXPECT_EQ(0u, levels(kCard0Gpio) & (kLed | kLines));
+
+  testsupport::RecordingLogSink log;
+  ASSERT_EQ(0u, m_card->activate(false).getRc());
+  EXPECT_EQ(2u, stateByte(kCard0Scratchpad) & 3u);
+  PowerControl::FruActivationState_t state = PowerControl::DEACTIVATED;
+  ASSERT_EQ(0u, m_card->getActivationState(state).getRc());
+  EXPECT_EQ(PowerControl::ACTIVATED, state);
+  EXPECT_EQ(kLed | kLines, levels(kCard0Gpio) & (kLed | kLines));
+
+  // The machine saw the LED first, then the lines one by one, after the
+  // LED step's delay; the other card was not touched.
+  std::vector<Transaction> changes = pinChanges(kCard0Gpio);
+  ASSERT_EQ(3u, changes.size()) << ravosim::formatTransactionLog(ravosim::readTransactionLog(kCard0Gpio));
+  EXPECT_EQ(kLed, changes[0].mask);
+  EXPECT_EQ(bit(2), changes[1].mask);
+  EXPECT_EQ(bit(3), changes[2].mask);
+  EXPECT_GE(changes[1].time - changes[0].time, std::chrono::milliseconds(scaled(10)));
+  EXPECT_TRUE(pinChanges(kCard1Gpio).empty());
+  EXPECT_EQ(0u, stateByte(kCard1Scratchpad) & 3u);
+
+  ASSERT_EQ((std::vector<std::string>{"FruActi10"}), eventNames(log));
+  EXPECT_EQ("Fru got activated in SlotId 0x10 in Cage 0 Node 0\n", log.events()[0].text);
+
+  // Deactivation: lines first, then the LED; the state byte back at 0.
+  ravosim::clearTransactionLog();
+  log.clear();
+  ASSERT_EQ(0u, m_card->deactivate(false).getRc());
+  EXPECT_EQ(0u, stateByte(kCard0Scratchpad) & 3u);
+  EXPECT_EQ(0u, levels(kCard0Gpio) & (kLed | kLines));
+  changes = pinChanges(kCard0Gpio);
+  ASSERT_FALSE(changes.empty());
+  EXPECT_EQ(kLed, changes.back().mask);
+  ASSERT_EQ((std::vector<std::string>{"FruDeac10"}), eventNames(log));
+  EXPECT_EQ("Fru got deactivated in SlotId 0x10 in Cage 0 Node 0\n", log.events()[0].text);
+}
+
+TEST_F(PowerControlE2e, FailingLedSwitchReportsTheFirstErrorAndLeavesTheCardDeactivated) {
+  testsupport::RecordingLogSink log;
+  ravosim::failAlways("ravo_gpio_write_output_pins", kCard0Gpio, EIO);
+  ErrorData rc = m_card->activate(false);
+  ASSERT_NE(0u, rc.getRc());
+  EXPECT_GT(ravosim::injectedFailures("ravo_gpio_write_output_pins"), 0u);
+  ravosim::clearFaults();
+
+  // Nothing was switched on, the later steps were skipped, and the state
+  // is not left running.
+  EXPECT_EQ(0u, stateByte(kCard0Scratchpad) & 3u);
+  EXPECT_EQ(0u, levels(kCard0Gpio) & (kLed | kLines));
+  EXPECT_TRUE(pinChanges(kCard0Gpio).empty())
+      << ravosim::formatTransactionLog(ravosim::readTransactionLog(kCard0Gpio));
+
+  // The failure is reported with the run's error; no activation event.
+  std::vector<testsupport::LoggedEvent> events = log.events();
+  ASSERT_EQ(1u, events.size());
+  EXPECT_EQ("FruActvtErr", events[0].name);
+  char expected[96];
+  std::snprintf(expected, sizeof(expected), "SlotId 0x00000010: ActivationFailed with error rc=0x%08X",
+                rc.getRcWithoutLogFlag());
+  EXPECT_EQ(expected, events[0].text);
+
+  // The card can be activated once the fault is gone.
+  log.clear();
+  ravosim::clearTransactionLog();
+  ASSERT_EQ(0u, m_card->activate(false).getRc());
+  EXPECT_EQ(2u, stateByte(kCard0Scratchpad) & 3u);
+  EXPECT_EQ(kLed | kLines, levels(kCard0Gpio) & (kLed | kLines));
+  EXPECT_EQ((std::vector<std::string>{"FruActi10"}), eventNames(log));
+}
+
+TEST_F(PowerControlE2e, CardPulledWhileActivatedIsLoggedAsUnexpectedRemoval) {
+  KavPtr<PowerControl> card = powerControl(kCard1);
+  ASSERT_TRUE(card != nullptr);
+  ASSERT_EQ(0u, card->activate(false).getRc());
+  card = KavPtr<PowerControl>();
+  testsupport::RecordingLogSink log;
+  ASSERT_TRUE(ravosim::removeCfam(2, 0));
+  ASSERT_EQ(0, kav::send_card_plug(kCard1, kav::e_NotPlugged));
+  ASSERT_TRUE(waitFor([] { return slotState(kCard1) == 1; }));
+  std::vector<testsupport::LoggedError> removed = log.errorsWithRc(0x701E);
+  ASSERT_EQ(1u, removed.size());
+  EXPECT_EQ(get_id_by_string("FruRemoveUnexpected"), removed[0].primaryKey);
+  EXPECT_EQ(0x28C07301u, removed[0].src);
+  EXPECT_FALSE(removed[0].asynchronous);
+
+  // Back in: the card is built again and can be activated once more.
+  ASSERT_TRUE(ravosim::insertCfam(2, 0));
+  ASSERT_EQ(0, kav::send_card_plug(kCard1, kav::e_Plugged_Functional));
+  ASSERT_TRUE(waitFor([] { return configured(kCard1) && powerControl(kCard1) != nullptr; }));
+  card = powerControl(kCard1);
+  PowerControl::FruActivationState_t state = PowerControl::DEACTIVATED;
+  EXPECT_EQ(0u, card->getActivationState(state).getRc());
+  EXPECT_EQ(0u, card->deactivate(false).getRc());
+  EXPECT_EQ(0u, stateByte(kCard1Scratchpad) & 3u);
+}
+
+// Runs last: the pulled card's engines stay unusable for this library.
+TEST_F(PowerControlE2e, CardThatVanishedFailsItsActivationWithoutCrashing) {
+  testsupport::RecordingLogSink log;
+  ASSERT_TRUE(ravosim::removeCfam(1, 0));
+  ErrorData rc = m_card->activate(false);
+  EXPECT_NE(0u, rc.getRc());
+  // Neither running nor activated is left in the card's byte.
+  EXPECT_EQ(0u, stateByte(kCard0Scratchpad) & 3u);
+  ASSERT_EQ(1u, log.events().size());
+  EXPECT_EQ("FruActvtErr", log.events()[0].name);
+  // The other card still activates.
+  KavPtr<PowerControl> other = powerControl(kCard1);
+  ASSERT_TRUE(other != nullptr);
+  EXPECT_EQ(0u, other->activate(false).getRc());
+  EXPECT_EQ(2u, stateByte(kCard1Scratchpad) & 3u);
+  EXPECT_EQ(0u, other->deactivate(false).getRc());
+  EXPECT_TRUE(ravosim::insertCfam(1, 0));
+}
