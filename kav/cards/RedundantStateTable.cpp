@@ -193,11 +193,28 @@ void RedundantStateTable::logInfo(ErrorData error, unsigned int line) {
 
 // --- replicas ---------------------------------------------------------------
 
+unsigned int RedundantStateTable::getAvailableReplicas() const {
+  IFOSGuard<const QueryBase> guard(*this);
+  return m_availableReplicas;
+}
+
+unsigned int RedundantStateTable::getFunctionalReplicas() const {
+  IFOSGuard<const QueryBase> guard(*this);
+  return m_functionalReplicas;
+}
+
+bool RedundantStateTable::isChecked() const {
+  IFOSGuard<const QueryBase> guard(*this);
+  return m_checked != 0;
+}
+
 bool RedundantStateTable::isReplicaFunctional(unsigned int replica) const {
+  IFOSGuard<const QueryBase> guard(*this);
   return replica < kReplicaCount && m_replicas[replica].functional != 0;
 }
 
 bool RedundantStateTable::isReplicaInvalid(unsigned int replica) const {
+  IFOSGuard<const QueryBase> guard(*this);
   return replica < kReplicaCount && m_replicas[replica].invalid != 0;
 }
 

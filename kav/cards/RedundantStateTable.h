@@ -107,13 +107,14 @@ class KAV_EXPORT RedundantStateTable : public StateTableInterface {
   // The action for a pair of administration states (each taken modulo 8).
   static unsigned int synchAction(unsigned int state0, unsigned int state1);
 
-  // Read-only views for diagnostics.
+  // Read-only views for diagnostics; each takes the table's guard, since
+  // the event thread changes the replica records.
   unsigned int getTableId() const { return m_tableId; }
-  unsigned int getAvailableReplicas() const { return m_availableReplicas; }
-  unsigned int getFunctionalReplicas() const { return m_functionalReplicas; }
+  unsigned int getAvailableReplicas() const;
+  unsigned int getFunctionalReplicas() const;
   bool isReplicaFunctional(unsigned int replica) const;
   bool isReplicaInvalid(unsigned int replica) const;
-  bool isChecked() const { return m_checked != 0; }
+  bool isChecked() const;
   unsigned int getReplicaSlotId(unsigned int replica) const;
   unsigned int getReplicaRamName(unsigned int replica) const;
 
