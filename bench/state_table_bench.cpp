@@ -51,6 +51,8 @@
 
 #include <algorithm>
 #include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -63,6 +65,8 @@
 #include "kav/events/ConfigChangeEventSender.h"
 #include "kav/events/ConfigCompleteEventSender.h"
 #include "kav/events/EventDispatcherProvider.h"
+#include "kav/events/EventMemberCallback.h"
+#include "kav/events/EventRouter.h"
 #include "kav/events/PlugEventSender.h"
 #include "kav/hwaccess/scratchpad/Ram.h"
 #include "kav/hwaccess/scratchpad/RamHwdInterfaceLink.h"
@@ -347,12 +351,63 @@ void BM_RedundantRead(benchmark::State& state) {
 }
 BENCHMARK(BM_RedundantRead);
 
+// One engine write of one byte, the unit the field write is made of (the
+// simulator keeps every written byte in the card's state folder).
+void BM_EngineWrite(benchmark::State& state) {
+  ravosim::resetMachine();
+  Rig rig;
+  if (!rig.ok) {
+    state.SkipWithError("no engine");
+    return;
+  }
+  unsigned char b = 0;
+  for (auto _ : state) {
+    ++b;
+    if (rig.cards[0].engine->write(100, &b, 1).getRc() != 0) {
+      state.SkipWithError("write failed");
+      break;
+    }
+  }
+}
+BENCHMARK(BM_EngineWrite);
+
+// Counts the table's ComponentReadyEvents as the dispatcher delivers them.
+// The sender's queue is short and a full queue ends the process, so a run
+// that makes tables available back to back waits (outside the timing) until
+// each event was delivered.
+class ReadyCounter {
+ public:
+  ReadyCounter() {
+    EventMemberCallback<ReadyCounter, ComponentReadyEvent> callback(this, &ReadyCounter::onEvent);
+    m_id = m_router.registerForEvent(ComponentReadyEventSender::getInstance()->getEventSource(),
+                                     id("BenchRedundantTable"), callback);
+  }
+  ~ReadyCounter() { m_router.deregisterFromEvent(m_id); }
+  void onEvent(const ComponentReadyEvent&) {
+    std::lock_guard<std::mutex> guard(m_lock);
+    ++m_count;
+    m_wake.notify_all();
+  }
+  bool waitFor(uint64_t count) {
+    std::unique_lock<std::mutex> lock(m_lock);
+    return m_wake.wait_for(lock, std::chrono::seconds(10), [&] { return m_count >= count; });
+  }
+
+ private:
+  EventRouter<ComponentReadyEvent> m_router;
+  long m_id = -1;
+  std::mutex m_lock;
+  std::condition_variable m_wake;
+  uint64_t m_count = 0;
+};
+
 // Puts the memories into the state the argument names (see the top).
-bool prepareMemories(int64_t kind) {
+bool prepareMemories(int64_t kind, ReadyCounter& ready, uint64_t& expected) {
   ravosim::resetMachine();
   if (kind == 0) return true;
   Rig rig;
   if (!rig.ok || !rig.available()) return false;
+  if (!ready.waitFor(++expected)) return false;
   unsigned char word[4] = {1, 2, 3, 4};
   if (rig.table->writeField(id(kFieldNames[0]), word, 4, 0).getRc() != 0) return false;
   unsigned char block[16] = {9, 8, 7, 6, 5, 4, 3, 2, 1};
@@ -370,13 +425,18 @@ void BM_ReadyAfterPlug(benchmark::State& state) {
   const int64_t kind = state.range(0);
   std::vector<double> us;
   uint64_t writes = 0;
+  uint64_t bytes = 0;
+  startServices();
+  ReadyCounter readyEvents;
+  uint64_t expected = 0;
   for (auto _ : state) {
     state.PauseTiming();
-    if (!prepareMemories(kind)) {
+    if (!prepareMemories(kind, readyEvents, expected)) {
       state.SkipWithError("could not prepare the memories");
       break;
     }
     const uint64_t before = ravosim::scratchpadWrites();
+    const uint64_t bytesBefore = g_engineBytes;
     state.ResumeTiming();
     const auto t0 = std::chrono::steady_clock::now();
     bool ready = false;
@@ -387,6 +447,8 @@ void BM_ReadyAfterPlug(benchmark::State& state) {
       us.push_back(std::chrono::duration<double, std::micro>(t1 - t0).count());
       state.PauseTiming();  // tearing the rig down is not part of it
       writes += ravosim::scratchpadWrites() - before;
+      bytes += g_engineBytes - bytesBefore;
+      if (ready && !readyEvents.waitFor(++expected)) ready = false;
     }
     state.ResumeTiming();
     if (!ready) {
@@ -399,6 +461,7 @@ void BM_ReadyAfterPlug(benchmark::State& state) {
   state.counters["p50_us"] = us[us.size() / 2];
   state.counters["max_us"] = us.back();
   state.counters["scp_writes"] = static_cast<double>(writes) / static_cast<double>(us.size());
+  state.counters["scp_bytes"] = static_cast<double>(bytes) / static_cast<double>(us.size());
   static const char* const labels[] = {"fresh pair (0,0)", "consistent pair (2,2)", "replica 1 behind (6,2)"};
   state.SetLabel(labels[kind]);
 }
