@@ -97,7 +97,6 @@ const char* const kMachine = R"(<machine name="state-table-bench">
   </cfam>
 </machine>)";
 const char* const kPaths[2] = {"/dev/scp/L01C0E03", "/dev/scp/L02C0E03"};
-const unsigned kMemorySize = 4096;
 
 // Table layout: administration byte, then fields of the sizes the card's
 // clock fields have (a 4-byte word, a selection byte, a 16-byte block).
