@@ -33,3 +33,12 @@ if(TARGET dio_irq_bench)
   target_link_libraries(dio_irq_bench PRIVATE Threads::Threads)
 endif()
 # ---- end dio_irq_bench -------------------------------------------------------
+
+# ---- state_table_bench (redundant state table on the simulated scratchpads) -
+if(TARGET state_table_bench)
+  target_compile_definitions(state_table_bench PRIVATE QUIB_BENCH_CONFIG_DIR="${PROJECT_BINARY_DIR}/config")
+  if(TARGET config_files)
+    add_dependencies(state_table_bench config_files)
+  endif()
+endif()
+# ---- end state_table_bench ---------------------------------------------------
