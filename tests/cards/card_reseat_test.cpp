@@ -29,12 +29,6 @@ const unsigned int kCardHwa = 1;
 const unsigned int kHeldSlot = 0x55;  // no detector listens there
 const char* const kCard0Gpio = "/dev/gpio/L01C0E08";
 
-unsigned bit(unsigned pin) { return 0x80000000u >> pin; }
-
-bool configured(unsigned int slotId) {
-  return slotState(slotId) == 2 && ContainerList::getContainer(slotId) != nullptr;
-}
-
 KavPtr<DioHwr> findSignal(const std::string& name, unsigned int slotId) {
   ExecList<DioHwr> all = collectClasstypeInTree<DioHwr>(true);
   for (ExecList<DioHwr>::const_iterator it = all.begin(); it != all.end(); ++it)

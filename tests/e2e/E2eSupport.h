@@ -18,8 +18,12 @@
 #include <vector>
 
 #include "kav/runtime/TimeScale.h"
-#include "kav/tree/start/KavStart.h"
+#include "kav/tree/objects/ContainerList.h"
+#include "kav/tree/objects/KavPtr.h"
+#include "kav/tree/objects/QueryBase.h"
 #include "kav/tree/objects/TreeListing.h"
+#include "kav/tree/objects/TreeRoot.h"
+#include "kav/tree/start/KavStart.h"
 #include "tests/support/TraceRecorder.h"
 
 namespace e2e {
@@ -81,6 +85,40 @@ inline unsigned int slotState(unsigned int slotId) {
   for (const kav::TreeNodeInfo& n : tree())
     if (n.className == "Slot" && n.slotId == slotId) return n.configurationState;
   return 0;
+}
+
+// The mask of a GPIO pin in a raw level word (bit 31 = pin 0).
+inline unsigned bit(unsigned pin) { return 0x80000000u >> pin; }
+
+// The slot's content is built and the container list, through which the
+// exported functions find engines, has heard of it (its configuration
+// event is delivered after the slot's state changed).
+inline bool configured(unsigned int slotId) {
+  return slotState(slotId) == 2 && ContainerList::getContainer(slotId) != nullptr;
+}
+
+const unsigned int kAnyName = 0;
+const unsigned int kAnySlot = 0xFFFFFFFFu;
+
+template <class T>
+KavPtr<T> findObjectIn(const KavPtr<QueryBase>& node, unsigned int nameId, unsigned int slotId) {
+  if (node->isInstanceOf(T::staticGetClassId()) && (nameId == kAnyName || node->getInstanceId() == nameId) &&
+      (slotId == kAnySlot || node->getSlotId() == slotId))
+    return KavPtr<T>(node);
+  for (const KavPtr<QueryBase>& child : node->getChildren()) {
+    KavPtr<T> found = findObjectIn<T>(child, nameId, slotId);
+    if (found != nullptr) return found;
+  }
+  return KavPtr<T>();
+}
+
+// The first object of class T in the tree with that instance name and slot
+// id. Walks the tree itself: the list templates trace through internal
+// symbols.
+template <class T>
+KavPtr<T> findObject(unsigned int nameId, unsigned int slotId) {
+  KavPtr<QueryBase> root = get_tree_root();
+  return root == nullptr ? KavPtr<T>() : findObjectIn<T>(root, nameId, slotId);
 }
 
 inline unsigned int countNodes(const std::string& instanceName, unsigned int slotId) {

@@ -30,14 +30,6 @@ const char* const kBaseGpio = "/dev/gpio/L00C0E09";      // logical engine 1
 const char* const kCard0Gpio = "/dev/gpio/L01C0E08";
 const char* const kCard1Gpio = "/dev/gpio/L02C0E08";
 
-unsigned bit(unsigned pin) { return 0x80000000u >> pin; }
-
-// The slot's content is built and the container list, through which the
-// exported functions find engines, has heard of it (its configuration
-// event is delivered after the slot's state changed).
-bool configured(unsigned int slotId) {
-  return slotState(slotId) == 2 && ContainerList::getContainer(slotId) != nullptr;
-}
 
 // The signal of that name in that slot, read through the listing.
 bool signal(const std::string& name, unsigned int slotId, kav::DioSignalInfo& out) {
@@ -51,22 +43,8 @@ bool signal(const std::string& name, unsigned int slotId, kav::DioSignalInfo& ou
   return false;
 }
 
-// Walks the tree itself: the list templates trace through internal symbols.
-KavPtr<DioHwr> findIn(const KavPtr<QueryBase>& node, unsigned int nameId, unsigned int slotId) {
-  if (node->isInstanceOf(DioHwr::staticGetClassId()) && node->getInstanceId() == nameId &&
-      node->getSlotId() == slotId)
-    return KavPtr<DioHwr>(node);
-  for (const KavPtr<QueryBase>& child : node->getChildren()) {
-    KavPtr<DioHwr> found = findIn(child, nameId, slotId);
-    if (found != nullptr) return found;
-  }
-  return KavPtr<DioHwr>();
-}
-
 KavPtr<DioHwr> findSignal(const std::string& name, unsigned int slotId) {
-  KavPtr<QueryBase> root = get_tree_root();
-  if (root == nullptr) return KavPtr<DioHwr>();
-  return findIn(root, get_id_by_string(name), slotId);
+  return findObject<DioHwr>(get_id_by_string(name), slotId);
 }
 
 class Dio : public ::testing::Test {

@@ -28,28 +28,10 @@ const char* const kCard1Gpio = "/dev/gpio/L02C0E08";
 const char* const kCard0Scratchpad = "/dev/scp/L01C0E03";
 const char* const kCard1Scratchpad = "/dev/scp/L02C0E03";
 
-unsigned bit(unsigned pin) { return 0x80000000u >> pin; }
 const unsigned kLed = bit(1);
 const unsigned kLines = bit(2) | bit(3);
 
-bool configured(unsigned int slotId) {
-  return slotState(slotId) == 2 && ContainerList::getContainer(slotId) != nullptr;
-}
-
-KavPtr<PowerControl> findIn(const KavPtr<QueryBase>& node, unsigned int slotId) {
-  if (node->isInstanceOf(PowerControl::staticGetClassId()) && node->getSlotId() == slotId)
-    return KavPtr<PowerControl>(node);
-  for (const KavPtr<QueryBase>& child : node->getChildren()) {
-    KavPtr<PowerControl> found = findIn(child, slotId);
-    if (found != nullptr) return found;
-  }
-  return KavPtr<PowerControl>();
-}
-
-KavPtr<PowerControl> powerControl(unsigned int slotId) {
-  KavPtr<QueryBase> root = get_tree_root();
-  return root == nullptr ? KavPtr<PowerControl>() : findIn(root, slotId);
-}
+KavPtr<PowerControl> powerControl(unsigned int slotId) { return findObject<PowerControl>(kAnyName, slotId); }
 
 // The activation state in the card's state byte (bits 0-1 of byte 0).
 unsigned stateByte(const char* scratchpad) {

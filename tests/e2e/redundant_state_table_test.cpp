@@ -42,24 +42,8 @@ const char kTableSource[] = "File='kav/RedundantStateTable'";
 
 using Bytes = std::vector<unsigned char>;
 
-bool configured(unsigned int slotId) {
-  return slotState(slotId) == 2 && ContainerList::getContainer(slotId) != nullptr;
-}
-
-KavPtr<RedundantStateTable> findIn(const KavPtr<QueryBase>& node, unsigned int nameId) {
-  if (node->isInstanceOf(RedundantStateTable::staticGetClassId()) && node->getInstanceId() == nameId)
-    return KavPtr<RedundantStateTable>(node);
-  for (const KavPtr<QueryBase>& child : node->getChildren()) {
-    KavPtr<RedundantStateTable> found = findIn(child, nameId);
-    if (found != nullptr) return found;
-  }
-  return KavPtr<RedundantStateTable>();
-}
-
 KavPtr<RedundantStateTable> table() {
-  KavPtr<QueryBase> root = get_tree_root();
-  if (root == nullptr) return KavPtr<RedundantStateTable>();
-  return findIn(root, get_id_by_string("OscSelectionStateTable"));
+  return findObject<RedundantStateTable>(get_id_by_string("OscSelectionStateTable"), kAnySlot);
 }
 
 // Admin byte and the three fields of one card's replica, as the simulated memory holds them.

@@ -22,26 +22,7 @@ const char* const kCard0Scratchpad = "/dev/scp/L01C0E03";
 
 using Bytes = std::vector<unsigned char>;
 
-bool configured(unsigned int slotId) {
-  return slotState(slotId) == 2 && ContainerList::getContainer(slotId) != nullptr;
-}
-
-// Walks the tree itself: the list templates trace through internal symbols.
-KavPtr<Ram> findIn(const KavPtr<QueryBase>& node, unsigned int nameId, unsigned int slotId) {
-  if (node->isInstanceOf(Ram::staticGetClassId()) && node->getInstanceId() == nameId && node->getSlotId() == slotId)
-    return KavPtr<Ram>(node);
-  for (const KavPtr<QueryBase>& child : node->getChildren()) {
-    KavPtr<Ram> found = findIn(child, nameId, slotId);
-    if (found != nullptr) return found;
-  }
-  return KavPtr<Ram>();
-}
-
-KavPtr<Ram> cardRam(unsigned int slotId) {
-  KavPtr<QueryBase> root = get_tree_root();
-  if (root == nullptr) return KavPtr<Ram>();
-  return findIn(root, get_id_by_string("OscCardRam"), slotId);
-}
+KavPtr<Ram> cardRam(unsigned int slotId) { return findObject<Ram>(get_id_by_string("OscCardRam"), slotId); }
 
 Bytes stored(unsigned offset, unsigned len) {
   Bytes b(len, 0xEE);

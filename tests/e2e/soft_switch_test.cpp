@@ -31,28 +31,9 @@ const unsigned int kOn = 340;
 const unsigned int kLine0Pin = 2;
 const unsigned int kLine1Pin = 3;
 
-unsigned bit(unsigned pin) { return 0x80000000u >> pin; }
 const unsigned kLines = bit(kLine0Pin) | bit(kLine1Pin);
 
-bool configured(unsigned int slotId) {
-  return slotState(slotId) == 2 && ContainerList::getContainer(slotId) != nullptr;
-}
-
-KavPtr<SoftSwitch> findIn(const KavPtr<QueryBase>& node, unsigned int slotId) {
-  if (node->isInstanceOf(SoftSwitch::staticGetClassId()) && node->getSlotId() == slotId)
-    return KavPtr<SoftSwitch>(node);
-  for (const KavPtr<QueryBase>& child : node->getChildren()) {
-    KavPtr<SoftSwitch> found = findIn(child, slotId);
-    if (found != nullptr) return found;
-  }
-  return KavPtr<SoftSwitch>();
-}
-
-KavPtr<SoftSwitch> softSwitch(unsigned int slotId) {
-  KavPtr<QueryBase> root = get_tree_root();
-  if (root == nullptr) return KavPtr<SoftSwitch>();
-  return findIn(root, slotId);
-}
+KavPtr<SoftSwitch> softSwitch(unsigned int slotId) { return findObject<SoftSwitch>(kAnyName, slotId); }
 
 uint32_t levels(const char* gpio) {
   uint32_t value = 0;
