@@ -171,15 +171,28 @@ class RedundantStateTableTest : public ::testing::Test {
       KavPtr<Ram> r1 = makeRam("RstRam1", m_mem[1]);
       cardstest::link(m_root.getRawPointer(), r1.getRawPointer());
     }
-    KavPtr<RedundantStateTable> table(new RedundantStateTable());
-    table->setInstanceId(id("RstTable"));
-    std::unique_ptr<BinaryReaderNode> node(
-        cardstest::element("RedundantStateTable", {{get_string_by_id(kav::sid::STATE_TABLE_ID), "RstTestTable"},
-                                                   {"ramInstanceName0", "RstRam0"},
-                                                   {"ramInstanceName1", "RstRam1"}}));
-    EXPECT_EQ(0u, table->setAttributes(AttributeInfo(nullptr, node.get(), nullptr)).getRc());
+    KavPtr<RedundantStateTable> table = makeTable(nullptr);
     cardstest::link(m_root.getRawPointer(), table.getRawPointer());
     m_machine->journal.clear();
+    return table;
+  }
+
+  // A table over RstRam0 and RstRam1, replica 1 on that card slot (written
+  // as the configuration does) or, with null, on no slot.
+  static KavPtr<RedundantStateTable> makeTable(const char* replica1Slot) {
+    KavPtr<RedundantStateTable> table(new RedundantStateTable());
+    table->setInstanceId(id("RstTable"));
+    const kavstl::string tableId = get_string_by_id(kav::sid::STATE_TABLE_ID);
+    std::unique_ptr<BinaryReaderNode> node(
+        replica1Slot == nullptr
+            ? cardstest::element("RedundantStateTable", {{tableId, "RstTestTable"},
+                                                         {"ramInstanceName0", "RstRam0"},
+                                                         {"ramInstanceName1", "RstRam1"}})
+            : cardstest::element("RedundantStateTable", {{tableId, "RstTestTable"},
+                                                         {"ramInstanceName0", "RstRam0"},
+                                                         {"ramInstanceName1", "RstRam1"},
+                                                         {"ramSlotId1", replica1Slot}}));
+    EXPECT_EQ(0u, table->setAttributes(AttributeInfo(nullptr, node.get(), nullptr)).getRc());
     return table;
   }
 
@@ -517,14 +530,7 @@ TEST_F(RedundantStateTableTest, AReplicaOnACardFollowsItsPlugEvents) {
   KavPtr<Slot> slot(new Slot());
   slot->setSlotId(kSlot);
   cardstest::link(m_root.getRawPointer(), slot.getRawPointer());
-  KavPtr<RedundantStateTable> table(new RedundantStateTable());
-  table->setInstanceId(id("RstTable"));
-  std::unique_ptr<BinaryReaderNode> node(
-      cardstest::element("RedundantStateTable", {{get_string_by_id(kav::sid::STATE_TABLE_ID), "RstTestTable"},
-                                                 {"ramInstanceName0", "RstRam0"},
-                                                 {"ramInstanceName1", "RstRam1"},
-                                                 {"ramSlotId1", "0x31"}}));
-  ASSERT_EQ(0u, table->setAttributes(AttributeInfo(nullptr, node.get(), nullptr)).getRc());
+  KavPtr<RedundantStateTable> table = makeTable("0x31");
   EXPECT_EQ(0u, table->getReplicaSlotId(0));
   EXPECT_EQ(kSlot, table->getReplicaSlotId(1));
   cardstest::link(m_root.getRawPointer(), table.getRawPointer());
@@ -586,14 +592,7 @@ TEST_F(RedundantStateTableTest, MinimumConfigurationCompleteMakesTheTableAvailab
   m_root = KavPtr<Container>(new Container(KavPtr<QueryBase>()));
   KavPtr<Ram> r0 = makeRam("RstRam0", m_mem[0]);
   cardstest::link(m_root.getRawPointer(), r0.getRawPointer());
-  KavPtr<RedundantStateTable> table(new RedundantStateTable());
-  table->setInstanceId(id("RstTable"));
-  std::unique_ptr<BinaryReaderNode> node(
-      cardstest::element("RedundantStateTable", {{get_string_by_id(kav::sid::STATE_TABLE_ID), "RstTestTable"},
-                                                 {"ramInstanceName0", "RstRam0"},
-                                                 {"ramInstanceName1", "RstRam1"},
-                                                 {"ramSlotId1", "0x32"}}));
-  ASSERT_EQ(0u, table->setAttributes(AttributeInfo(nullptr, node.get(), nullptr)).getRc());
+  KavPtr<RedundantStateTable> table = makeTable("0x32");
   cardstest::link(m_root.getRawPointer(), table.getRawPointer());
   ASSERT_EQ(0u, table->init(initSequence::INIT_REGISTER_EVENTS).getRc());
   m_mem[0]->set(2, kOld);

@@ -139,6 +139,15 @@ bool waitFor(F condition, int limitMs = 20000) {
   return true;
 }
 
+// Starts the library for the base domain and plugs both cards; returns
+// (with a failure recorded) unless both are configured.
+inline void startWithBothCards() {
+  ASSERT_EQ(0, kav::start(kav::PHE_Domain, true));
+  ASSERT_EQ(0, kav::send_card_plug(kCard0, kav::e_Plugged_Functional));
+  ASSERT_EQ(0, kav::send_card_plug(kCard1, kav::e_Plugged_Functional));
+  ASSERT_TRUE(waitFor([] { return configured(kCard0) && configured(kCard1); }));
+}
+
 inline unsigned int code(int rc) { return static_cast<unsigned int>(rc) & 0x7FFFFFFFu; }
 
 // ---- delays, checked on the timestamps of the library's trace records ----

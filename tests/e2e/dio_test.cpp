@@ -50,10 +50,7 @@ KavPtr<DioHwr> findSignal(const std::string& name, unsigned int slotId) {
 class Dio : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    ASSERT_EQ(0, kav::start(kav::PHE_Domain, true));
-    ASSERT_EQ(0, kav::send_card_plug(kCard0, kav::e_Plugged_Functional));
-    ASSERT_EQ(0, kav::send_card_plug(kCard1, kav::e_Plugged_Functional));
-    ASSERT_TRUE(waitFor([] { return configured(kCard0) && configured(kCard1); }));
+    startWithBothCards();
   }
   static void TearDownTestSuite() { EXPECT_EQ(0, kav::stop()); }
   void TearDown() override { ravosim::clearFaults(); }

@@ -62,10 +62,7 @@ std::vector<std::string> eventNames(const testsupport::RecordingLogSink& log) {
 class PowerControlE2e : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    ASSERT_EQ(0, kav::start(kav::PHE_Domain, true));
-    ASSERT_EQ(0, kav::send_card_plug(kCard0, kav::e_Plugged_Functional));
-    ASSERT_EQ(0, kav::send_card_plug(kCard1, kav::e_Plugged_Functional));
-    ASSERT_TRUE(waitFor([] { return configured(kCard0) && configured(kCard1); }));
+    startWithBothCards();
   }
   static void TearDownTestSuite() { EXPECT_EQ(0, kav::stop()); }
   void SetUp() override {

@@ -85,7 +85,7 @@ void unplug(unsigned card) {
   ASSERT_TRUE(waitFor([card] { return slotState(kCard0 + card) == 1; }));
 }
 
-void startWithBothCards() {
+void startWithTableAvailable() {
   ASSERT_EQ(0, kav::start(kav::PHE_Domain, true));
   plug(kCard0);
   plug(kCard1);
@@ -136,7 +136,7 @@ class RedundantTable : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     if (isChild()) return;
-    startWithBothCards();
+    startWithTableAvailable();
   }
   static void TearDownTestSuite() {
     if (isChild()) return;
@@ -336,7 +336,7 @@ TEST_F(RedundantTable, AFailingReplicaIsSetAsideAndTheTableGoesOn) {
 // (the first, of RST_FIRST, completes). The cut ends the process.
 TEST(RstChild, Run) {
   if (!isChild()) GTEST_SKIP();
-  startWithBothCards();
+  startWithTableAvailable();
   unsigned char v[3];
   for (int i = 0; i < 3; ++i) v[i] = readField(kFieldIds[i]);
   std::printf("RST FOUND %s\n", hex(Bytes(v, v + 3)).c_str());
