@@ -84,6 +84,7 @@
 #include "kav/tree/objects/ContainerList.h"
 
 #include "ravo_sim_control.h"
+#include "tests/cards/CardsTestSupport.h"
 
 namespace {
 
@@ -104,16 +105,11 @@ const char* const kFieldNames[] = {"BenchWord", "BenchByte", "BenchBlock"};
 const char* const kFieldSizes[] = {"4", "1", "16"};
 const unsigned kFieldCount = 3;
 
+// The services the card objects use (once per process), plus the sender
+// of the tables' ready events, the container list and the bench's machine.
 void startServices() {
   static const bool started = [] {
-    QueryBase::initMemoryPool();
-    TimeoutService::getInstance()->init(false);
-    TimedExecutor::getInstance()->init(1);
-    initEventDispatcherProvider();
-    initPlugEventSender();
-    initConfigChangeEventSender();
-    initConfigCompleteEventSender();
-    initGarbageCollector();
+    cardstest::startServices();
     initComponentReadyEventSender();
     initContainerList();
     ravosim::setStateDir("/tmp/quib-bench-state-" + std::to_string(getpid()));
@@ -123,19 +119,8 @@ void startServices() {
   (void)started;
 }
 
-BinaryReaderNode* element(const char* name, std::initializer_list<std::pair<kavstl::string, kavstl::string>> attributes,
-                          std::initializer_list<BinaryReaderNode*> children = {}) {
-  BinaryReaderNode* node = new BinaryReaderNode();
-  node->setName(name);
-  for (const auto& a : attributes) node->addAttribute(a.first, a.second);
-  for (BinaryReaderNode* c : children) node->addChild(c);
-  return node;
-}
-
-void link(QueryBase* parent, QueryBase* child) {
-  child->setParent(KavPtr<QueryBase>(parent));
-  parent->addChild(KavPtr<QueryBase>(child));
-}
+using cardstest::element;
+using cardstest::link;
 
 // A step of the set-up that failed, with its return code, on stderr.
 bool check(unsigned rc, const char* step) {
