@@ -190,6 +190,38 @@ constexpr unsigned int SEQUENCE_TYPE_OTHER = 345;
 // its PowerControl names another one.
 constexpr unsigned int CLOCK_POWER_SEQUENCE = 375;
 
+// I2C transfer descriptions (chip drivers' attributes) and the clock
+// redundancy chip: attributes, signal and output-control names.
+constexpr unsigned int I2C_BUS_NO = 102;
+constexpr unsigned int I2C_DEVICE_ADDRESS = 103;
+constexpr unsigned int I2C_TRANSFER_MODE = 104;
+constexpr unsigned int I2C_TRANSFER_SPEED = 105;
+constexpr unsigned int I2C_OFFSET_BYTES = 215;
+constexpr unsigned int I2C_PAGE_SELECT = 216;
+constexpr unsigned int I2C_WRITE_SPLIT = 217;
+constexpr unsigned int I2C_WRITE_DELAY = 218;
+constexpr unsigned int I2C_WRITE_RETRY_DELAY = 219;
+constexpr unsigned int I2C_WRITE_RETRY_COUNT = 220;
+constexpr unsigned int I2C_TIMEOUT = 232;
+constexpr unsigned int I2C_READ_RETRIES = 155;
+constexpr unsigned int I2C_WRITE_RETRIES = 157;
+constexpr unsigned int DEVICE_SUPPLY = 225;
+constexpr unsigned int I2C_MODE_SLAVE_ADDRESS = 316;
+constexpr unsigned int I2C_MODE_SPECIAL_READ = 317;
+constexpr unsigned int I2C_MODE_MASTER = 318;
+constexpr unsigned int SUPPLY_ALWAYS_ON = 399;
+constexpr unsigned int OUTPUT_MASK = 145;
+constexpr unsigned int NUM_OUTPUT_CONTROLS = 154;
+constexpr unsigned int CRC_ERROR_SIGNAL = 304;
+constexpr unsigned int CRC_IRQ_SIGNAL = 325;
+constexpr unsigned int CRC_MASTER_RESET = 333;
+constexpr unsigned int OUTPUT_ON_AT_POWER_ON = 346;
+constexpr unsigned int OUTPUT_OFF_AT_POWER_ON = 347;
+constexpr unsigned int CRC_BANDWIDTH_MODE_1 = 409;
+constexpr unsigned int CRC_BANDWIDTH_MODE_2 = 410;
+constexpr unsigned int CRC_BANDWIDTH_MODE_3 = 411;
+constexpr unsigned int CRC_BANDWIDTH_OTHER = 412;
+
 struct FixedStringId {
   unsigned int id;
   const char* text;
@@ -221,6 +253,10 @@ constexpr FixedStringId kFixedStringIds[] = {
     {SLOT_ID_CONVERTER_TABLE, "LogSlotIdConverterTable"},
     {HWA_CONFIG_NAME, "HwaConfig"},
     {HWA_ID, "hwaId"},
+    {I2C_BUS_NO, "BusNo"},
+    {I2C_DEVICE_ADDRESS, "DeviceAddress"},
+    {I2C_TRANSFER_MODE, "TransferMode"},
+    {I2C_TRANSFER_SPEED, "TransferSpeed"},
     {ID_MAP_KEY, "idKey"},
     {ID_MAP_VALUE, "idValue"},
     {IGNORE_ERROR, "ignoreError"},
@@ -243,7 +279,11 @@ constexpr FixedStringId kFixedStringIds[] = {
     {SRC_LOG_USER, "logUser"},
     {LOGICAL_ENGINE_ID, "logicalEngineId"},
     {DIO_LOGICAL_ID, "logicalId"},
+    {OUTPUT_MASK, "outputMask"},
     {PARAMETER_NAME, "name"},
+    {NUM_OUTPUT_CONTROLS, "numOutputControls"},
+    {I2C_READ_RETRIES, "numReadRetries"},
+    {I2C_WRITE_RETRIES, "numWriteRetries"},
     {BUILD_SIDE, "side"},
     {PHYS_LINK_NUMBER, "physicalLinkNumber"},
     {PLUG_DETECT_ID, "plugDetectId"},
@@ -252,10 +292,18 @@ constexpr FixedStringId kFixedStringIds[] = {
     {STATE_TABLE_RAM_SLOT_ID, "ramSlotId"},
     {SLOT_ID, "slotId"},
     {LINK_SCOPE, "scope"},
+    {I2C_OFFSET_BYTES, "NumOffsetBytes"},
+    {I2C_PAGE_SELECT, "PageSelect"},
+    {I2C_WRITE_SPLIT, "SprmWriteSplit"},
+    {I2C_WRITE_DELAY, "SprmWriteDelayMsec"},
+    {I2C_WRITE_RETRY_DELAY, "SprmWriteRetryDelayMsec"},
+    {I2C_WRITE_RETRY_COUNT, "SprmWriteNumRetry"},
     {STEP_NUMBER, "stepNumber"},
+    {DEVICE_SUPPLY, "supplyVoltage"},
     {SWITCH_ID, "switchId"},
     {STATE_TABLE_ID, "tableId"},
     {TARGET_INSTANCE_NAME, "targetInstanceName"},
+    {I2C_TIMEOUT, "Timeout"},
     {SEQUENCE_TYPE, "type"},
     {PARAMETER_VALUE, "value"},
     {ACTION_ON_FAIL_REPORT, "report"},
@@ -285,13 +333,21 @@ constexpr FixedStringId kFixedStringIds[] = {
     {ENGINE_TYPE_SCRATCHPAD, "SCRATCHPAD"},
     {ENGINE_TYPE_5, "ENGINE_5"},
     {ENGINE_TYPE_6, "ENGINE_6"},
+    {CRC_ERROR_SIGNAL, "CrcError"},
     {FRU_STATE_FIELD, "FruStateByte"},
+    {I2C_MODE_SLAVE_ADDRESS, "I2C_SLAVE_ADDRESS"},
+    {I2C_MODE_SPECIAL_READ, "I2C_SLAVE_ADDRESS_SPECIAL_READ"},
+    {I2C_MODE_MASTER, "I2C_MASTER"},
+    {CRC_IRQ_SIGNAL, "CrcInterrupt"},
     {LOG_MODE_ALWAYS, "logModeAlways"},
     {LOG_MODE_ONCE, "logModeOnce"},
+    {CRC_MASTER_RESET, "CrcMasterReset"},
     {NO_TEXT, "no"},
     {STATE_OFF, "off"},
     {STATE_ON, "on"},
     {SEQUENCE_TYPE_OTHER, "other"},
+    {OUTPUT_ON_AT_POWER_ON, "OutputsOnAtPowerOn"},
+    {OUTPUT_OFF_AT_POWER_ON, "OutputsOffAtPowerOn"},
     {SCOPE_PARENT_CONTAINER, "ScopeParentContainer"},
     {STATE_TABLE_ADMIN_FIELD, "AdministrationByte"},
     {OSC_CURRENT_SELECTION_FIELD, "CurrentOscSelection"},
@@ -299,9 +355,14 @@ constexpr FixedStringId kFixedStringIds[] = {
     {OSC_DEBUG_MODE_FIELD, "OscDebugMode"},
     {CLOCK_POWER_SEQUENCE, "ClockPowerSequence"},
     {SCOPE_CONTAINER, "ScopeContainer"},
+    {SUPPLY_ALWAYS_ON, "ALWAYS_SUPPLIED"},
     {ENGINE_TYPE_NONE, "ENGINE_NONE"},
     {ENGINE_TYPE_UNKNOWN, "ENGINE_UNKNOWN"},
     {YES_TEXT, "yes"},
+    {CRC_BANDWIDTH_MODE_1, "bandwidthMode1"},
+    {CRC_BANDWIDTH_MODE_2, "bandwidthMode2"},
+    {CRC_BANDWIDTH_MODE_3, "bandwidthMode3"},
+    {CRC_BANDWIDTH_OTHER, "bandwidthOther"},
 };
 
 constexpr std::size_t kFixedStringIdCount = sizeof(kFixedStringIds) / sizeof(kFixedStringIds[0]);
