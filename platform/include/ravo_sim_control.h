@@ -88,6 +88,17 @@ RAVO_SIM_API void restartMachine();
 // the order they were added.
 RAVO_SIM_API void failCalls(const std::string& op, const std::string& devicePattern, int err, unsigned count = 1);
 RAVO_SIM_API void failAlways(const std::string& op, const std::string& devicePattern, int err);
+// The same after `skip` matching calls have passed: with skip 2 and count 1
+// the third matching call fails ("EIO on the third transfer").
+RAVO_SIM_API void failCallsAfter(const std::string& op, const std::string& devicePattern, int err, unsigned skip,
+                                 unsigned count = 1);
+// A card that vanishes in the middle of an operation: the CFAM at
+// (link, cascade) is pulled (as removeCfam) just before the (skip + 1)-th
+// call of `op` on a device matching `devicePattern`, which then fails with
+// ENODEV like every later call on the card. Removed by clearFaults while it
+// has not acted; false for an unknown CFAM.
+RAVO_SIM_API bool removeCfamBeforeCall(unsigned link, unsigned cascade, const std::string& op,
+                                       const std::string& devicePattern, unsigned skip);
 RAVO_SIM_API void clearFaults();
 // Calls of `op` that were failed by injection so far.
 RAVO_SIM_API unsigned injectedFailures(const std::string& op = "*");

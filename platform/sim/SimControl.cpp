@@ -137,6 +137,10 @@ std::string stateDir() {
 }
 
 void failCalls(const std::string& op, const std::string& devicePattern, int err, unsigned count) {
+  failCallsAfter(op, devicePattern, err, 0, count);
+}
+
+void failCallsAfter(const std::string& op, const std::string& devicePattern, int err, unsigned skip, unsigned count) {
   Locked l;
   Fault f;
   f.op = op.empty() ? "*" : op;
@@ -144,7 +148,23 @@ void failCalls(const std::string& op, const std::string& devicePattern, int err,
   f.err = err;
   f.always = count == 0;
   f.remaining = count;
+  f.skip = skip;
   l.m.model.faults.push_back(f);
+}
+
+bool removeCfamBeforeCall(unsigned link, unsigned cascade, const std::string& op, const std::string& devicePattern,
+                          unsigned skip) {
+  Locked l;
+  if (l.m.findCfam(link, cascade) == nullptr) return false;
+  Fault f;
+  f.op = op.empty() ? "*" : op;
+  f.pattern = devicePattern;
+  f.skip = skip;
+  f.pullsCfam = true;
+  f.link = link;
+  f.cascade = cascade;
+  l.m.model.faults.push_back(f);
+  return true;
 }
 
 void failAlways(const std::string& op, const std::string& devicePattern, int err) {
@@ -170,11 +190,6 @@ unsigned injectedFailures(const std::string& op) {
 namespace {
 
 // Pulls the card out: calls on its engines fail, its pending requests end.
-void pull(Machine& m, Cfam& c) {
-  if (!c.present) return;
-  c.present = false;
-  m.completeGone([&](ravo_aio_cb* cb) { return cb->dev && cb->dev->link == c.link && cb->dev->cascade == c.cascade; });
-}
 
 // Plugs the card in, its volatile parts at their power-on state.
 void plug(Cfam& c) {
@@ -195,7 +210,7 @@ bool setCfamPresent(unsigned link, unsigned cascade, bool present) {
   if (!c) return false;
   if (c->present == present) return true;
   if (present) plug(*c);
-  else pull(l.m, *c);
+  else l.m.pull(*c);
   // Pins wired to the CFAM's presence (or to its pins) change.
   l.m.recheckRequests();
   return true;
@@ -229,13 +244,13 @@ bool swapCard(unsigned link, unsigned cascade, const CardIdentity& card) {
   Locked l;
   Cfam* c = l.m.findCfam(link, cascade);
   if (!c) return false;
-  pull(l.m, *c);
+  l.m.pull(*c);
   if (!card.serial.empty()) {
     // A card that sits in another place is moved from there: that place is
     // left empty (pulled, no card).
     for (auto& [key, other] : l.m.model.cfams) {
       if (&other == c || other.cardType != card.type || other.serial != card.serial) continue;
-      pull(l.m, other);
+      l.m.pull(other);
       other.cardType.clear();
       other.serial.clear();
       l.m.wipeCardState(other);

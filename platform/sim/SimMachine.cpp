@@ -437,12 +437,31 @@ bool Machine::takeFault(const std::string& op, const std::string& path, int& err
   for (auto it = model.faults.begin(); it != model.faults.end(); ++it) {
     if (it->op != "*" && it->op != op) continue;
     if (!it->pattern.empty() && it->pattern != "*" && fnmatch(it->pattern.c_str(), path.c_str(), 0) != 0) continue;
+    if (it->skip > 0) {
+      --it->skip;
+      continue;
+    }
+    if (it->pullsCfam) {
+      Cfam* c = findCfam(it->link, it->cascade);
+      model.faults.erase(it);
+      if (c != nullptr && c->present) {
+        pull(*c);
+        recheckRequests();
+      }
+      return false;
+    }
     err = it->err;
     if (!it->always && --it->remaining == 0) model.faults.erase(it);
     ++injected[op];
     return true;
   }
   return false;
+}
+
+void Machine::pull(Cfam& c) {
+  if (!c.present) return;
+  c.present = false;
+  completeGone([&](ravo_aio_cb* cb) { return cb->dev && cb->dev->link == c.link && cb->dev->cascade == c.cascade; });
 }
 
 unsigned Machine::delayFor(const std::string& portPath) const {

@@ -173,6 +173,13 @@ struct Fault {
   int err = 0;
   unsigned remaining = 1;
   bool always = false;
+  // Matching calls that pass before the fault acts.
+  unsigned skip = 0;
+  // Instead of failing the call, the CFAM at (link, cascade) is pulled just
+  // before it, so the call meets a card that has gone.
+  bool pullsCfam = false;
+  unsigned link = 0;
+  unsigned cascade = 0;
 };
 
 struct Delay {
@@ -326,6 +333,9 @@ class Machine {
 
   // All of the following run with mu held.
   Cfam* findCfam(unsigned link, unsigned cascade);
+  // Pulls the card: its engines fail with ENODEV, their pending requests
+  // complete with ENODEV.
+  void pull(Cfam& c);
   Engine* findEngine(unsigned link, unsigned cascade, unsigned engine);
   // The engine of a handle, or null with err ENODEV (stale handle, CFAM or
   // engine gone).

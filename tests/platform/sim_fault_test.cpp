@@ -247,4 +247,37 @@ TEST_F(SimFault, AlwaysFailingCallsStopOnlyWhenCleared) {
   EXPECT_EQ(size, 64u);
 }
 
+TEST_F(SimFault, FaultsCanWaitForTheNthCall) {
+  // The third GPIO write fails, the ones before and after it work.
+  ravosim::failCallsAfter("ravo_gpio_write_output_pins", kGpio, EIO, 2);
+  const int expected[] = {0, 0, -1, 0};
+  for (int i = 0; i < 4; ++i) EXPECT_EQ(expected[i], ravo_gpio_write_output_pins(m_h.gpio, 1u, 1u)) << i;
+  EXPECT_EQ(1u, ravosim::injectedFailures("ravo_gpio_write_output_pins"));
+}
+
+TEST_F(SimFault, CardVanishesJustBeforeTheNthCall) {
+  EXPECT_FALSE(ravosim::removeCfamBeforeCall(9, 0, "*", "", 0));  // no such CFAM
+  // Two writes pass; the card is pulled before the third, which meets it
+  // gone like every call after it (also on its other engines).
+  ASSERT_TRUE(ravosim::removeCfamBeforeCall(2, 0, "ravo_gpio_write_output_pins", kGpio, 2));
+  uint32_t size = 0;
+  EXPECT_EQ(0, ravo_scp_get_size(m_h.scp, &size));  // other calls do not count
+  EXPECT_EQ(0, ravo_gpio_write_output_pins(m_h.gpio, 1u, 1u));
+  EXPECT_EQ(0, ravo_gpio_write_output_pins(m_h.gpio, 1u, 0u));
+  EXPECT_TRUE(ravosim::cfamPresent(2, 0));
+  errno = 0;
+  EXPECT_EQ(-1, ravo_gpio_write_output_pins(m_h.gpio, 1u, 1u));
+  EXPECT_EQ(ENODEV, errno);
+  EXPECT_FALSE(ravosim::cfamPresent(2, 0));
+  EXPECT_EQ(-1, ravo_scp_get_size(m_h.scp, &size));
+  // The card is back once inserted; the removal acted once and is gone.
+  EXPECT_EQ(0u, ravosim::injectedFailures("ravo_gpio_write_output_pins"));
+  ASSERT_TRUE(ravosim::insertCfam(2, 0));
+  ravo_struct* again = ravo_gpio_open(kGpio, O_RDWR);
+  ASSERT_NE(nullptr, again);
+  EXPECT_EQ(0, ravo_gpio_write_output_pins(again, 1u, 1u));
+  EXPECT_TRUE(ravosim::cfamPresent(2, 0));
+  EXPECT_EQ(0, ravo_gpio_close(again));
+}
+
 }  // namespace
