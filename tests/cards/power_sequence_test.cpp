@@ -3,6 +3,7 @@
 // the devices and the activation states the run leaves.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -11,6 +12,11 @@
 #include <vector>
 
 #include "kav/cards/FruStateTableVirtual.h"
+#include "kav/hwaccess/dio/DioHwaInterfaceLink.h"
+#include "kav/hwaccess/dio/DioHwdInterfaceLink.h"
+#include "kav/hwaccess/dio/DioHwdStandard.h"
+#include "kav/hwaccess/dio/DioHwr.h"
+#include "kav/hwaccess/dio/DioViaFsiHwa.h"
 #include "kav/cards/PowerControl.h"
 #include "kav/cards/PowerControllable.h"
 #include "kav/cards/PowerSequence.h"
@@ -24,7 +30,9 @@
 #include "kav/tree/objects/Container.h"
 #include "kav/tree/objects/TreeRoot.h"
 #include "tests/cards/CardsTestSupport.h"
+#include "ravo_sim_control.h"
 #include "tests/support/RecordingLogSink.h"
+#include "tests/support/TempDir.h"
 
 using cardstest::element;
 using cardstest::link;
@@ -410,4 +418,174 @@ TEST_F(PowerSequenceTest, ActivateRunsTheActivationSequenceOfTheCardsOfItsSlot) 
   EXPECT_EQ("Fru got activated in SlotId 0x10 in Cage 0 Node 0\n", events[0].text);
   EXPECT_EQ("FruDeac10", events[1].name);
   EXPECT_EQ("Fru got deactivated in SlotId 0x10 in Cage 0 Node 0\n", events[1].text);
+}
+
+// ---- on the simulated machine -------------------------------------------
+//
+// Two cards whose signals are real output pins: each card's content holds
+// its GPIO engine (card 0 on FSI link 1, card 1 on link 2), the device and
+// four push-pull signals "<card>Pin0".."<card>Pin3" on pins 0..3. What the
+// run did is read from the machine's transaction log.
+
+namespace {
+
+const char* const kTwoCards = R"(<machine name="power-sequence">
+  <cfam link="1" cascade="0"><gpio number="8"/></cfam>
+  <cfam link="2" cascade="0"><gpio number="8"/></cfam>
+</machine>)";
+
+unsigned pinBit(unsigned pin) { return 0x80000000u >> pin; }
+
+// A pin that went high, as the machine logged it.
+struct Raised {
+  std::string device;
+  unsigned pin;
+  std::chrono::steady_clock::time_point time;
+};
+
+std::vector<Raised> raisedPins() {
+  std::vector<Raised> out;
+  for (const ravosim::Transaction& t : ravosim::readTransactionLog("/dev/gpio/*"))
+    if (t.kind == ravosim::Transaction::PinChange)
+      for (unsigned pin = 0; pin < 32; ++pin)
+        if ((t.mask & pinBit(pin)) != 0 && (t.levels & pinBit(pin)) != 0) out.push_back({t.device, pin, t.time});
+  return out;
+}
+
+class PowerSequenceOnMachineTest : public PowerSequenceTest {
+ protected:
+  static void SetUpTestSuite() {
+    PowerSequenceTest::SetUpTestSuite();
+    static testsupport::TempDir stateDir("power-sequence");
+    ASSERT_FALSE(stateDir.path().empty());
+    ravosim::setStateDir(stateDir.path());
+    ASSERT_TRUE(ravosim::loadMachineText(kTwoCards).ok);
+  }
+  void SetUp() override {
+    PowerSequenceTest::SetUp();
+    ravosim::resetMachine();
+    ravosim::clearTransactionLog();
+  }
+  void TearDown() override {
+    ravosim::clearFaults();
+    for (KavPtr<DioViaFsiHwa>& engine : m_engines) engine->closeEngine();
+    PowerSequenceTest::TearDown();
+  }
+
+  // A card in slot `slotId` whose GPIO engine sits on FSI link `fsiLink`.
+  KavPtr<RecordingPowerControl> addMachineCard(unsigned int slotId, unsigned int fsiLink, const std::string& prefix) {
+    KavPtr<RecordingPowerControl> card = addCard(slotId, {});
+    QueryBase* content = card->getParent().getRawPointer();
+    KavPtr<DioViaFsiHwa> engine(
+        new DioViaFsiHwa(FsiEngineInfo(EngineInfo(EngineInfo::ENGINE_DIO, 0), fsiLink, fsiLink, 0, 8)));
+    link(content, engine.getRawPointer());
+    EXPECT_EQ(0u, engine->openEngine().getRc());
+    EXPECT_EQ(0u, engine->configureMode(0xF0000000u, dioMode::DIO_MODE_2).getRc());
+    m_engines.push_back(engine);
+
+    KavPtr<DioHwdStandard> device(new DioHwdStandard());
+    device->setInstanceId(sid(prefix + "Dio"));
+    link(content, device.getRawPointer());
+    addDeviceLink<DioHwaInterfaceLink>(device.getRawPointer(), engine->getInstanceId(), content);
+    EXPECT_EQ(0u, device->init(initSequence::INIT_LINK_TREE_ELEMENTS).getRc());
+    for (unsigned pin = 0; pin < 4; ++pin) {
+      KavPtr<DioHwr> signal(new DioHwr());
+      signal->setSignal(pin, dioMode::DIO_MODE_2, 1, dioState::DIO_STATE_OFF);
+      signal->setInstanceId(sid(prefix + "Pin" + std::to_string(pin)));
+      link(content, signal.getRawPointer());
+      addDeviceLink<DioHwdInterfaceLink>(signal.getRawPointer(), device->getInstanceId(), content);
+      EXPECT_EQ(0u, signal->init(initSequence::INIT_LINK_TREE_ELEMENTS).getRc());
+    }
+    return card;
+  }
+
+  template <class L>
+  static void addDeviceLink(QueryBase* owner, unsigned int target, QueryBase* content) {
+    KavPtr<L> l(new L());
+    l->setHidden(true);
+    l->setScopeId(kav::sid::SCOPE_CONTAINER);
+    l->setTargetInstanceName(target);
+    link(owner, l.getRawPointer());
+    l->setContainer(KavPtr<Container>(KavPtr<QueryBase>(content)));
+  }
+
+  std::vector<KavPtr<DioViaFsiHwa>> m_engines;
+};
+
+}  // namespace
+
+TEST_F(PowerSequenceOnMachineTest, TimingExampleHoldsOnTheMachine) {
+  auto a = addMachineCard(0x10, 1, "A");
+  auto b = addMachineCard(0x11, 2, "B");
+  // Card 0: steps 10, 20, 30 with 100 and 50 ms after the first two; card 1:
+  // steps 20 and 40 with 200 ms between them.
+  addSequence(a, "PowerUp", "on",
+              {{10, 100, {{"A10", "APin0", "on", false}}},
+               {20, 50, {{"A20", "APin1", "on", false}}},
+               {30, 0, {{"A30", "APin2", "on", false}}}});
+  addSequence(b, "PowerUp", "on", {{20, 200, {{"B20", "BPin0", "on", false}}}, {40, 0, {{"B40", "BPin1", "on", false}}}});
+
+  ASSERT_EQ(0u, run({a, b}, "PowerUp", PowerControllable::POWER_ON).getRc());
+
+  // Step 20 finds card 0 still waiting and switches card 1 at once; card 0
+  // follows after its 100 ms, step 30 after card 0's 50 ms more, and step
+  // 40 only once card 1's 200 ms have passed.
+  const std::vector<Raised> raised = raisedPins();
+  ASSERT_EQ(5u, raised.size()) << ravosim::formatTransactionLog(ravosim::readTransactionLog("/dev/gpio/*"));
+  const struct {
+    const char* device;
+    unsigned pin;
+  } order[] = {{"/dev/gpio/L01C0E08", 0},
+               {"/dev/gpio/L02C0E08", 0},
+               {"/dev/gpio/L01C0E08", 1},
+               {"/dev/gpio/L01C0E08", 2},
+               {"/dev/gpio/L02C0E08", 1}};
+  for (size_t i = 0; i < raised.size(); ++i) {
+    EXPECT_EQ(order[i].device, raised[i].device) << i;
+    EXPECT_EQ(order[i].pin, raised[i].pin) << i;
+  }
+  // The library counts whole milliseconds: a delay may end up to 1 ms early.
+  auto atLeast = [](std::chrono::steady_clock::duration d, int ms) { return d >= std::chrono::milliseconds(ms - 1); };
+  using std::chrono::milliseconds;
+  const auto a10 = raised[0].time, b20 = raised[1].time, a20 = raised[2].time, a30 = raised[3].time,
+             b40 = raised[4].time;
+  EXPECT_LT(b20 - a10, milliseconds(100));  // card 1 did not wait for card 0's delay
+  EXPECT_TRUE(atLeast(a20 - a10, 100));
+  EXPECT_TRUE(atLeast(a30 - a20, 50));
+  EXPECT_TRUE(atLeast(b40 - b20, 200));
+  EXPECT_EQ((std::vector<unsigned int>{1, 2}), a->m_states);
+  EXPECT_EQ((std::vector<unsigned int>{1, 2}), b->m_states);
+}
+
+TEST_F(PowerSequenceOnMachineTest, CardVanishingBetweenTwoStepsStopsOnlyThatCard) {
+  auto a = addMachineCard(0x10, 1, "A");
+  auto b = addMachineCard(0x11, 2, "B");
+  addSequence(a, "PowerUp", "on",
+              {{1, 10, {{"A1", "APin0", "on", false}}},
+               {2, 10, {{"A2", "APin1", "on", false}}},
+               {3, 0, {{"A3", "APin2", "on", false}}}});
+  addSequence(b, "PowerUp", "on", {{1, 10, {{"B1", "BPin0", "on", false}}}, {3, 0, {{"B3", "BPin1", "on", false}}}});
+  // Card 0 is pulled after its first pin write, before its second step.
+  ASSERT_TRUE(ravosim::removeCfamBeforeCall(1, 0, "ravo_gpio_write_output_pins", "/dev/gpio/L01C0E08", 1));
+
+  const ErrorData rc = run({a, b}, "PowerUp", PowerControllable::POWER_ON);
+  // The engine reports its device gone.
+  EXPECT_EQ(0x7017u, rc.getRcWithoutLogFlag());
+  EXPECT_FALSE(ravosim::cfamPresent(1, 0));
+
+  // Card 0 switched its first step only; card 1 ran to the end.
+  const std::vector<Raised> raised = raisedPins();
+  ASSERT_EQ(3u, raised.size()) << ravosim::formatTransactionLog(ravosim::readTransactionLog("/dev/gpio/*"));
+  EXPECT_EQ("/dev/gpio/L01C0E08", raised[0].device);
+  EXPECT_EQ("/dev/gpio/L02C0E08", raised[1].device);
+  EXPECT_EQ("/dev/gpio/L02C0E08", raised[2].device);
+  EXPECT_EQ(1u, raised[2].pin);
+  // Neither card is left running: card 0 back at deactivated, card 1 activated.
+  EXPECT_EQ((std::vector<unsigned int>{1, 0}), a->m_states);
+  EXPECT_EQ((std::vector<unsigned int>{1, 2}), b->m_states);
+  std::vector<LoggedEvent> events = m_log.events();
+  ASSERT_EQ(1u, events.size());
+  EXPECT_EQ("FruActvtErr", events[0].name);
+  EXPECT_NE(std::string::npos, events[0].text.find("SlotId 0x00000010"));
+  EXPECT_TRUE(ravosim::insertCfam(1, 0));
 }
