@@ -216,10 +216,3 @@ TEST_F(Dio, SignalOnACardThatLeavesAndReturns) {
   ASSERT_TRUE(ravosim::readPinLevels(kCard0Gpio, levels));
   EXPECT_EQ(0u, levels & bit(5));
 }
-TEST_F(Dio, ZZTmpProbe) {
-  ASSERT_EQ(0, kav::send_card_plug(kCard1, kav::e_NotPlugged));
-  ASSERT_TRUE(waitFor([] { return slotState(kCard1) == 1; }));
-  EXPECT_EQ(0u, kav::dio_writeLevel(kBaseDomain, kCardHwa, 0, 1, 1));
-  ASSERT_EQ(0, kav::send_card_plug(kCard1, kav::e_Plugged_Functional));
-  ASSERT_TRUE(waitFor([] { return slotState(kCard1) == 2; }));
-}
