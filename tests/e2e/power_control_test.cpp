@@ -1,6 +1,7 @@
 // Activating and deactivating an oscillator card on the default simulated
 // machine: the card's power control runs its activation sequence over the
-// card's LED (engine 8, pin 1) and soft-switch lines (pins 2 and 3), keeps
+// card's supply enable (engine 8, pin 4), LED (pin 1) and soft-switch lines
+// (pins 2 and 3), keeps
 // the activation state in the card's scratchpad state byte and logs the
 // event; a switch that fails leaves the card deactivated.
 #include <gtest/gtest.h>
@@ -30,6 +31,8 @@ const char* const kCard1Scratchpad = "/dev/scp/L02C0E03";
 
 const unsigned kLed = bit(1);
 const unsigned kLines = bit(2) | bit(3);
+const unsigned kSupply = bit(4);
+const unsigned kSwitched = kSupply | kLed | kLines;
 
 KavPtr<PowerControl> powerControl(unsigned int slotId) { return findObject<PowerControl>(kAnyName, slotId); }
 
@@ -38,6 +41,12 @@ unsigned stateByte(const char* scratchpad) {
   unsigned char value = 0xFF;
   EXPECT_TRUE(ravosim::readScratchpad(scratchpad, 0, &value, 1));
   return value;
+}
+
+bool supplyOn(const char* name) {
+  bool on = false;
+  EXPECT_TRUE(ravosim::supplyOn(name, on));
+  return on;
 }
 
 uint32_t levels(const char* gpio) {
@@ -81,9 +90,10 @@ class PowerControlE2e : public ::testing::Test {
 }  // namespace
 
 TEST_F(PowerControlE2e, PluggedCardStartsDeactivatedAndActivatesInStepOrder) {
-  // A freshly plugged card: deactivated, LED and lines off.
+  // A freshly plugged card: deactivated, supply, LED and lines off.
   EXPECT_EQ(0u, stateByte(kCard0Scratchpad) & 3u);
-  EXPECT_EQ(0u, levels(kCard0Gpio) & (kLed | kLines));
+  EXPECT_EQ(0u, levels(kCard0Gpio) & kSwitched);
+  EXPECT_FALSE(supplyOn("osc0.vdd"));
 
   testsupport::RecordingLogSink log;
   ASSERT_EQ(0u, m_card->activate(false).getRc());
@@ -91,36 +101,44 @@ TEST_F(PowerControlE2e, PluggedCardStartsDeactivatedAndActivatesInStepOrder) {
   PowerControl::FruActivationState_t state = PowerControl::DEACTIVATED;
   ASSERT_EQ(0u, m_card->getActivationState(state).getRc());
   EXPECT_EQ(PowerControl::ACTIVATED, state);
-  EXPECT_EQ(kLed | kLines, levels(kCard0Gpio) & (kLed | kLines));
+  EXPECT_EQ(kSwitched, levels(kCard0Gpio) & kSwitched);
+  EXPECT_TRUE(supplyOn("osc0.vdd"));
 
-  // The machine saw the LED first, then the lines one by one, after the
-  // LED step's delay; the other card was not touched.
+  // The machine saw the supply first, the LED after the supply's settling
+  // time, then the lines one by one after the LED step's delay; the other
+  // card was not touched.
   std::vector<Transaction> changes = pinChanges(kCard0Gpio);
-  ASSERT_EQ(3u, changes.size()) << ravosim::formatTransactionLog(ravosim::readTransactionLog(kCard0Gpio));
-  EXPECT_EQ(kLed, changes[0].mask);
-  EXPECT_EQ(bit(2), changes[1].mask);
-  EXPECT_EQ(bit(3), changes[2].mask);
-  EXPECT_GE(changes[1].time - changes[0].time, std::chrono::milliseconds(scaled(10)));
+  ASSERT_EQ(4u, changes.size()) << ravosim::formatTransactionLog(ravosim::readTransactionLog(kCard0Gpio));
+  EXPECT_EQ(kSupply, changes[0].mask);
+  EXPECT_EQ(kLed, changes[1].mask);
+  EXPECT_EQ(bit(2), changes[2].mask);
+  EXPECT_EQ(bit(3), changes[3].mask);
+  // Whole milliseconds: a delay may end up to 1 ms early.
+  EXPECT_GE(changes[1].time - changes[0].time, std::chrono::milliseconds(scaled(20) - 1));
+  EXPECT_GE(changes[2].time - changes[1].time, std::chrono::milliseconds(scaled(10) - 1));
   EXPECT_TRUE(pinChanges(kCard1Gpio).empty());
   EXPECT_EQ(0u, stateByte(kCard1Scratchpad) & 3u);
 
   ASSERT_EQ((std::vector<std::string>{"FruActi10"}), eventNames(log));
   EXPECT_EQ("Fru got activated in SlotId 0x10 in Cage 0 Node 0\n", log.events()[0].text);
 
-  // Deactivation: lines first, then the LED; the state byte back at 0.
+  // Deactivation: lines first, then the LED, the supply last; the state
+  // byte back at 0.
   ravosim::clearTransactionLog();
   log.clear();
   ASSERT_EQ(0u, m_card->deactivate(false).getRc());
   EXPECT_EQ(0u, stateByte(kCard0Scratchpad) & 3u);
-  EXPECT_EQ(0u, levels(kCard0Gpio) & (kLed | kLines));
+  EXPECT_EQ(0u, levels(kCard0Gpio) & kSwitched);
+  EXPECT_FALSE(supplyOn("osc0.vdd"));
   changes = pinChanges(kCard0Gpio);
-  ASSERT_FALSE(changes.empty());
-  EXPECT_EQ(kLed, changes.back().mask);
+  ASSERT_GE(changes.size(), 2u);
+  EXPECT_EQ(kLed, changes[changes.size() - 2].mask);
+  EXPECT_EQ(kSupply, changes.back().mask);
   ASSERT_EQ((std::vector<std::string>{"FruDeac10"}), eventNames(log));
   EXPECT_EQ("Fru got deactivated in SlotId 0x10 in Cage 0 Node 0\n", log.events()[0].text);
 }
 
-TEST_F(PowerControlE2e, FailingLedSwitchReportsTheFirstErrorAndLeavesTheCardDeactivated) {
+TEST_F(PowerControlE2e, FailingPinSwitchReportsTheFirstErrorAndLeavesTheCardDeactivated) {
   testsupport::RecordingLogSink log;
   ravosim::failAlways("ravo_gpio_write_output_pins", kCard0Gpio, EIO);
   ErrorData rc = m_card->activate(false);
@@ -131,26 +149,87 @@ TEST_F(PowerControlE2e, FailingLedSwitchReportsTheFirstErrorAndLeavesTheCardDeac
   // Nothing was switched on, the later steps were skipped, and the state
   // is not left running.
   EXPECT_EQ(0u, stateByte(kCard0Scratchpad) & 3u);
-  EXPECT_EQ(0u, levels(kCard0Gpio) & (kLed | kLines));
+  EXPECT_EQ(0u, levels(kCard0Gpio) & kSwitched);
   EXPECT_TRUE(pinChanges(kCard0Gpio).empty())
       << ravosim::formatTransactionLog(ravosim::readTransactionLog(kCard0Gpio));
 
-  // The failure is reported with the run's error; no activation event.
+  // The failure is reported with the run's error, and the power-off
+  // sequence that followed it; no activation event.
   std::vector<testsupport::LoggedEvent> events = log.events();
-  ASSERT_EQ(1u, events.size());
+  ASSERT_EQ(2u, events.size());
   EXPECT_EQ("FruActvtErr", events[0].name);
   char expected[96];
   std::snprintf(expected, sizeof(expected), "SlotId 0x00000010: ActivationFailed with error rc=0x%08X",
                 rc.getRcWithoutLogFlag());
   EXPECT_EQ(expected, events[0].text);
+  EXPECT_EQ("FruDeactvt", events[1].name);
+  EXPECT_EQ("SlotId 0x00000010\n", events[1].text);
 
   // The card can be activated once the fault is gone.
   log.clear();
   ravosim::clearTransactionLog();
   ASSERT_EQ(0u, m_card->activate(false).getRc());
   EXPECT_EQ(2u, stateByte(kCard0Scratchpad) & 3u);
-  EXPECT_EQ(kLed | kLines, levels(kCard0Gpio) & (kLed | kLines));
+  EXPECT_EQ(kSwitched, levels(kCard0Gpio) & kSwitched);
   EXPECT_EQ((std::vector<std::string>{"FruActi10"}), eventNames(log));
+}
+
+TEST_F(PowerControlE2e, FailingLedAfterTheSupplyRunsThePowerOffSequence) {
+  testsupport::RecordingLogSink log;
+  // The supply switches; the LED write after it fails once.
+  const unsigned failedBefore = ravosim::injectedFailures("ravo_gpio_write_output_pins");
+  ravosim::failCallsAfter("ravo_gpio_write_output_pins", kCard0Gpio, EIO, 1);
+  ErrorData rc = m_card->activate(false);
+  EXPECT_EQ(0x50000u + EIO, rc.getRcWithoutLogFlag());
+  EXPECT_EQ(failedBefore + 1, ravosim::injectedFailures("ravo_gpio_write_output_pins"));
+
+  // The machine saw the supply go on and, with the power-off sequence, off
+  // again; nothing else was left on, and the card is deactivated.
+  std::vector<Transaction> changes = pinChanges(kCard0Gpio);
+  ASSERT_EQ(2u, changes.size()) << ravosim::formatTransactionLog(ravosim::readTransactionLog(kCard0Gpio));
+  EXPECT_EQ(kSupply, changes[0].mask);
+  EXPECT_EQ(kSupply, changes[0].levels & kSupply);
+  EXPECT_EQ(kSupply, changes[1].mask);
+  EXPECT_EQ(0u, changes[1].levels & kSupply);
+  EXPECT_EQ(0u, levels(kCard0Gpio) & kSwitched);
+  EXPECT_FALSE(supplyOn("osc0.vdd"));
+  EXPECT_EQ(0u, stateByte(kCard0Scratchpad) & 3u);
+  EXPECT_EQ((std::vector<std::string>{"FruActvtErr", "FruDeactvt"}), eventNames(log));
+}
+
+TEST_F(PowerControlE2e, CardVanishingBetweenTwoStepsIsDeactivatedWhenItReturns) {
+  KavPtr<PowerControl> card = powerControl(kCard1);
+  ASSERT_TRUE(card != nullptr);
+  testsupport::RecordingLogSink log;
+  // Card 1 is pulled after its supply went on, before its LED step.
+  ASSERT_TRUE(ravosim::removeCfamBeforeCall(2, 0, "ravo_gpio_write_output_pins", kCard1Gpio, 1));
+  ErrorData rc = card->activate(false);
+  EXPECT_NE(0u, rc.getRc());
+  EXPECT_FALSE(ravosim::cfamPresent(2, 0));
+  ASSERT_FALSE(log.events().empty());
+  EXPECT_EQ("FruActvtErr", log.events()[0].name);
+  // The card's own byte could not be written back after it left: it still
+  // says the activation was running.
+  EXPECT_EQ(1u, stateByte(kCard1Scratchpad) & 3u);
+  card = KavPtr<PowerControl>();
+  ASSERT_EQ(0, kav::send_card_plug(kCard1, kav::e_NotPlugged));
+  ASSERT_TRUE(waitFor([] { return slotState(kCard1) == 1; }));
+
+  // Back in, the running state found at start becomes deactivated, and the
+  // card activates again.
+  ASSERT_TRUE(ravosim::insertCfam(2, 0));
+  ASSERT_EQ(0, kav::send_card_plug(kCard1, kav::e_Plugged_Functional));
+  ASSERT_TRUE(waitFor([] { return configured(kCard1) && powerControl(kCard1) != nullptr; }));
+  EXPECT_EQ(0u, stateByte(kCard1Scratchpad) & 3u);
+  card = powerControl(kCard1);
+  PowerControl::FruActivationState_t state = PowerControl::ACTIVATED;
+  EXPECT_EQ(0u, card->getActivationState(state).getRc());
+  EXPECT_EQ(PowerControl::DEACTIVATED, state);
+  EXPECT_EQ(0u, card->activate(false).getRc());
+  EXPECT_EQ(2u, stateByte(kCard1Scratchpad) & 3u);
+  EXPECT_TRUE(supplyOn("osc1.vdd"));
+  EXPECT_EQ(0u, card->deactivate(false).getRc());
+  EXPECT_EQ(0u, stateByte(kCard1Scratchpad) & 3u);
 }
 
 TEST_F(PowerControlE2e, CardPulledWhileActivatedIsLoggedAsUnexpectedRemoval) {
@@ -187,8 +266,7 @@ TEST_F(PowerControlE2e, CardThatVanishedFailsItsActivationWithoutCrashing) {
   EXPECT_NE(0u, rc.getRc());
   // Neither running nor activated is left in the card's byte.
   EXPECT_EQ(0u, stateByte(kCard0Scratchpad) & 3u);
-  ASSERT_EQ(1u, log.events().size());
-  EXPECT_EQ("FruActvtErr", log.events()[0].name);
+  EXPECT_EQ((std::vector<std::string>{"FruActvtErr", "FruDeactvt"}), eventNames(log));
   // The other card still activates.
   KavPtr<PowerControl> other = powerControl(kCard1);
   ASSERT_TRUE(other != nullptr);
