@@ -1,10 +1,11 @@
 // The clock redundancy chip model ("ics872sxx"): its register map, manual
 // and automatic input selection, error flags and their release by reset-irq
 // transfers, the err and irq lines wired to GPIO pins, the master reset
-// input and the supply.
+// input and the supply; and the two chips of the default machine.
 #include <fcntl.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <string>
 #include <thread>
 #include <vector>
@@ -503,6 +504,96 @@ TEST_F(SimIcs872Sxx, UnpoweredChipNacksAndReleasesItsLines) {
   EXPECT_EQ(chip(8), lost(1) | kNoReference);
   EXPECT_FALSE(output("err"));
   EXPECT_TRUE(output("irq"));
+}
+
+// The default machine: a chip at 0xB0 on each oscillator card, powered by
+// the card's supply (engine 8 pin 4), inputs 1 and 2 from its own
+// oscillators and input 3 from the other card's first one; its lines on
+// pins 5 and 6 and its master reset on pin 7 of the card's engine 8.
+TEST_F(SimIcs872Sxx, DefaultMachineWiring) {
+  const char* source = std::getenv("QUIB_SOURCE_DIR");
+  close();
+  ravosim::setStateDir(m_dir.path());
+  const ravosim::LoadResult r =
+      ravosim::loadMachine(std::string(source ? source : ".") + "/config/machine/default.xml");
+  ASSERT_TRUE(r.ok) << r.message;
+  ravosim::resetMachine();
+  struct Card {
+    const char* port;
+    const char* gpio;
+    const char* own;    // the card's oscillator on input 1
+    const char* spare;  // the card's oscillator on input 2
+  };
+  const Card cards[] = {
+      {"/dev/iic/L01C0E05P00", "/dev/gpio/L01C0E08", "osc0.a", "osc0.b"},
+      {"/dev/iic/L02C0E05P00", "/dev/gpio/L02C0E08", "osc1.a", "osc1.b"},
+  };
+  for (const Card& c : cards) {
+    SCOPED_TRACE(c.port);
+    // Unpowered until the card's supply is switched on.
+    bool powered = true;
+    ASSERT_TRUE(ravosim::devicePowered(c.port, kChip, powered));
+    EXPECT_FALSE(powered);
+    EXPECT_EQ(pins(c.gpio) & (pin(kErrPin) | pin(kIrqPin)), pin(kErrPin) | pin(kIrqPin));
+    switchSupplyOn(c.gpio);
+    ASSERT_TRUE(ravosim::devicePowered(c.port, kChip, powered));
+    EXPECT_TRUE(powered);
+    m_i2c = ravo_iic_open(c.port, O_RDWR | O_SYNC);
+    ASSERT_NE(m_i2c, nullptr);
+    expectRegisters(kResetValues + 1, 1, 10);
+    // The placeholder register file at 0xD0 is still there.
+    uint8_t v = 0xEE;
+    EXPECT_EQ(ravo_siic_read(m_i2c, 0xD0, 0, &v, 1), 1);
+    EXPECT_EQ(v, 0);
+    // Inputs 1 and 2 are the card's own oscillators.
+    writeChip(1, 0x80);
+    writeChip(4, kAutomatic);
+    ASSERT_TRUE(ravosim::failOscillator(c.own));
+    EXPECT_EQ(inUse(), 2u);
+    ASSERT_TRUE(ravosim::failOscillator(c.spare));
+    EXPECT_EQ(inUse(), 3u);
+    EXPECT_EQ(chip(8), lost(1) | lost(2) | kSwitched);
+    EXPECT_EQ(pins(c.gpio) & (pin(kErrPin) | pin(kIrqPin)), 0u);
+    ASSERT_TRUE(ravosim::restoreOscillator(c.own));
+    ASSERT_TRUE(ravosim::restoreOscillator(c.spare));
+    // The master reset on pin 7.
+    pulseReset(c.gpio);
+    expectRegisters(kResetValues + 1, 1, 10);
+    EXPECT_EQ(pins(c.gpio) & (pin(kErrPin) | pin(kIrqPin)), pin(kErrPin) | pin(kIrqPin));
+    close();
+  }
+  // Input 3 of each chip is the other card's first oscillator, lost as
+  // well while that card is pulled.
+  struct Cross {
+    const char* port;
+    const char* gpio;
+    const char* fail;
+    unsigned link;  // the card pulled
+  };
+  const Cross crosses[] = {
+      {"/dev/iic/L01C0E05P00", "/dev/gpio/L01C0E08", "osc1.a", 2},
+      {"/dev/iic/L02C0E05P00", "/dev/gpio/L02C0E08", "osc0.a", 1},
+  };
+  for (const Cross& x : crosses) {
+    SCOPED_TRACE(x.port);
+    switchSupplyOn(x.gpio);  // a pulled card comes back with its supply off
+    m_i2c = ravo_iic_open(x.port, O_RDWR | O_SYNC);
+    ASSERT_NE(m_i2c, nullptr);
+    writeChip(4, 2);
+    releaseFlags();
+    EXPECT_EQ(chip(8), 0);
+    ASSERT_TRUE(ravosim::failOscillator(x.fail));
+    EXPECT_EQ(chip(8), lost(3) | kNoReference);
+    ASSERT_TRUE(ravosim::restoreOscillator(x.fail));
+    releaseFlags();
+    EXPECT_EQ(chip(8), 0);
+    ASSERT_TRUE(ravosim::removeCfam(x.link, 0));
+    EXPECT_EQ(chip(8), lost(3) | kNoReference);
+    ASSERT_TRUE(ravosim::insertCfam(x.link, 0));
+    releaseFlags();
+    EXPECT_EQ(chip(8), 0);
+    close();
+  }
 }
 
 }  // namespace
