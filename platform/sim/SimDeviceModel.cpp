@@ -225,8 +225,9 @@ bool DeviceModel::read(bool hasOffset, uint32_t offset, bool /*specialRead*/, ui
       [this](Slot& s) { onRead(s.def.offset); });
 }
 
-void DeviceModel::resetIrq() {
-  onResetIrq();
+void DeviceModel::resetIrq(bool hasOffset, uint32_t offset, const uint8_t* data, size_t len) {
+  // Without an offset phase the write started at the position it moved on from.
+  onResetIrq(hasOffset ? offset : m_position - static_cast<uint32_t>(len), data, len);
   settle();
 }
 

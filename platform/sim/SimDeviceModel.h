@@ -125,7 +125,7 @@ class RAVO_SIM_API DeviceModel : public detail::I2cDevice {
   bool acknowledges() const override { return m_powered; }
   bool write(bool hasOffset, uint32_t offset, const uint8_t* data, size_t len) override;
   bool read(bool hasOffset, uint32_t offset, bool specialRead, uint8_t* data, size_t len) override;
-  void resetIrq() override;
+  void resetIrq(bool hasOffset, uint32_t offset, const uint8_t* data, size_t len) override;
   bool peek(unsigned reg, uint8_t& value) const override;
   bool poke(unsigned reg, uint8_t value) override;
 
@@ -168,8 +168,13 @@ class RAVO_SIM_API DeviceModel : public detail::I2cDevice {
   // After the master read the register at `offset`.
   virtual void onRead(uint32_t offset) { (void)offset; }
   // The master released the interrupt line (ravo_siic_reset_irq), after
-  // the write that came with it.
-  virtual void onResetIrq() {}
+  // the write that came with it: `len` bytes, the first at `offset` (which
+  // chips tell which flags to release this way).
+  virtual void onResetIrq(uint32_t offset, const uint8_t* data, size_t len) {
+    (void)offset;
+    (void)data;
+    (void)len;
+  }
   // A digital input / clock input changed while the device is powered.
   virtual void onInput(unsigned index, bool level) {
     (void)index;

@@ -31,8 +31,15 @@ class RAVO_SIM_API I2cDevice {
   virtual bool acknowledges() const { return true; }
   virtual bool write(bool hasOffset, uint32_t offset, const uint8_t* data, size_t len) = 0;
   virtual bool read(bool hasOffset, uint32_t offset, bool specialRead, uint8_t* data, size_t len) = 0;
-  // The master released the device's interrupt line.
-  virtual void resetIrq() {}
+  // The master released the device's interrupt line with the write of
+  // `len` bytes that came with it (already written); `hasOffset` and
+  // `offset` as for that write.
+  virtual void resetIrq(bool hasOffset, uint32_t offset, const uint8_t* data, size_t len) {
+    (void)hasOffset;
+    (void)offset;
+    (void)data;
+    (void)len;
+  }
   // Direct register access for tests (no side effects of a bus transfer).
   virtual bool peek(unsigned reg, uint8_t& value) const = 0;
   virtual bool poke(unsigned reg, uint8_t value) = 0;

@@ -100,7 +100,7 @@ ssize_t transferOnBus(Call& c, ravo_struct* h, const Transfer& t, uint8_t* data,
       if (done < len) ++port.transfers;
     } while (ok && done < len);
     if (ok && t.resetIrq) {
-      d.resetIrq();
+      d.resetIrq(hasOffset, t.offset, data, len);
       ++dev->second.irqResets;
     }
   }

@@ -28,6 +28,7 @@ namespace {
 const unsigned int kCardHwa = 1;
 const unsigned int kHeldSlot = 0x55;  // no detector listens there
 const char* const kCard0Gpio = "/dev/gpio/L01C0E08";
+const unsigned int kLedFromBasePin = 8;  // OscCard0LedFromBase on card 0's engine
 
 KavPtr<DioHwr> findSignal(const std::string& name, unsigned int slotId) {
   ExecList<DioHwr> all = collectClasstypeInTree<DioHwr>(true);
@@ -54,11 +55,11 @@ class CardReseat : public ::testing::TestWithParam<kav::SlotStatus_t> {
 }  // namespace
 
 TEST_P(CardReseat, CardPutBackBeforeItsUnplugIsHandledIsBuiltAgain) {
-  // OscCard0LedFromBase (base domain) drives pin 5 of card 0 through a
+  // OscCard0LedFromBase (base domain) drives pin 8 of card 0 through a
   // dynamic link; it switched it on when the card was built.
   KavPtr<DioHwr> led = findSignal("OscCard0LedFromBase", kBaseDomain);
   ASSERT_TRUE(led != nullptr);
-  ASSERT_TRUE(waitFor([&] { return led->getPendingInitSequences().empty() && pinHigh(kCard0Gpio, 5); }));
+  ASSERT_TRUE(waitFor([&] { return led->getPendingInitSequences().empty() && pinHigh(kCard0Gpio, kLedFromBasePin); }));
   testsupport::RecordingLogSink log;
 
   {
@@ -70,15 +71,15 @@ TEST_P(CardReseat, CardPutBackBeforeItsUnplugIsHandledIsBuiltAgain) {
     ASSERT_EQ(0, kav::send_card_plug(kCard0, kav::e_NotPlugged));
     ASSERT_TRUE(ravosim::insertCfam(1, 0));
     ASSERT_EQ(0, kav::send_card_plug(kCard0, GetParam()));
-    // Back at power-on state: pin 5 is an input and low.
-    EXPECT_FALSE(pinHigh(kCard0Gpio, 5));
+    // Back at power-on state: pin 8 is an input and low.
+    EXPECT_FALSE(pinHigh(kCard0Gpio, kLedFromBasePin));
     hold.open();
   }
 
-  // The content went and was built again: the signal configured pin 5 as an
+  // The content went and was built again: the signal configured pin 8 as an
   // output again and switched it on.
   ASSERT_TRUE(waitFor([&] { return configured(kCard0) && led->getPendingInitSequences().empty() &&
-                                   pinHigh(kCard0Gpio, 5); }));
+                                   pinHigh(kCard0Gpio, kLedFromBasePin); }));
   EXPECT_EQ(1u, countNodes("OscCardContent", kCard0));
   dioState::DioState_t state = dioState::DIO_STATE_NONE;
   EXPECT_EQ(0u, led->read(state).getRc());
@@ -87,11 +88,11 @@ TEST_P(CardReseat, CardPutBackBeforeItsUnplugIsHandledIsBuiltAgain) {
   // The card's engine answers through a handle opened after the return.
   unsigned int value = 0;
   ASSERT_EQ(0u, kav::dio_readLevel(kCard0, kCardHwa, 0, value));
-  EXPECT_EQ(bit(0) | bit(5), value & (bit(0) | bit(5)));
+  EXPECT_EQ(bit(0) | bit(kLedFromBasePin), value & (bit(0) | bit(kLedFromBasePin)));
   ASSERT_EQ(0u, kav::dio_writeLevel(kCard0, kCardHwa, 0, bit(1), bit(1)));
   uint32_t latches = 0;
   ASSERT_TRUE(ravosim::readOutputLatches(kCard0Gpio, latches));
-  EXPECT_EQ(bit(1) | bit(5), latches & (bit(1) | bit(5)));
+  EXPECT_EQ(bit(1) | bit(kLedFromBasePin), latches & (bit(1) | bit(kLedFromBasePin)));
   ASSERT_EQ(0u, kav::dio_writeLevel(kCard0, kCardHwa, 0, bit(1), 0));
 
   // Nothing stayed unusable: no engine logged a device that went away.

@@ -29,6 +29,7 @@ const char* const kBasePlugGpio = "/dev/gpio/L00C0E08";  // logical engine 0
 const char* const kBaseGpio = "/dev/gpio/L00C0E09";      // logical engine 1
 const char* const kCard0Gpio = "/dev/gpio/L01C0E08";
 const char* const kCard1Gpio = "/dev/gpio/L02C0E08";
+const unsigned int kLedFromBasePin = 8;  // OscCard0LedFromBase on card 0's engine
 
 
 // The signal of that name in that slot, read through the listing.
@@ -176,7 +177,7 @@ TEST_F(Dio, EngineThatCannotOpenOrWhoseDeviceVanished) {
   EXPECT_EQ(1u, log.errorsWithRc(0x7017u).size());
 }
 
-// OscCard0LedFromBase lives in the base domain and drives pin 5 of card 0's
+// OscCard0LedFromBase lives in the base domain and drives pin 8 of card 0's
 // engine through a dynamic link: it loses its device with the card and, when
 // the card returns, configures the pin and sets its state again, in order.
 TEST_F(Dio, SignalOnACardThatLeavesAndReturns) {
@@ -185,7 +186,7 @@ TEST_F(Dio, SignalOnACardThatLeavesAndReturns) {
   EXPECT_TRUE(led->getPendingInitSequences().empty());
   uint32_t levels = 0;
   ASSERT_TRUE(ravosim::readPinLevels(kCard0Gpio, levels));
-  EXPECT_EQ(bit(5), levels & bit(5));  // initial state on, applied when the card came
+  EXPECT_EQ(bit(kLedFromBasePin), levels & bit(kLedFromBasePin));  // initial state on, applied when the card came
 
   ASSERT_TRUE(ravosim::removeCfam(1, 0));
   ASSERT_EQ(0, kav::send_card_plug(kCard0, kav::e_NotPlugged));
@@ -199,20 +200,20 @@ TEST_F(Dio, SignalOnACardThatLeavesAndReturns) {
   ASSERT_TRUE(signal("OscCard0LedFromBase", kBaseDomain, info));
   EXPECT_EQ(0x7360u, info.readRc);
 
-  // Back at power-on state: pin 5 is an input again and low.
+  // Back at power-on state: pin 8 is an input again and low.
   ASSERT_TRUE(ravosim::insertCfam(1, 0));
   ASSERT_TRUE(ravosim::readPinLevels(kCard0Gpio, levels));
-  EXPECT_EQ(0u, levels & bit(5));
+  EXPECT_EQ(0u, levels & bit(kLedFromBasePin));
   ASSERT_EQ(0, kav::send_card_plug(kCard0, kav::e_Plugged_Functional));
   ASSERT_TRUE(waitFor([] { return configured(kCard0); }));
   ASSERT_TRUE(waitFor([&] { return led->getPendingInitSequences().empty(); }));
   // Configured as push-pull output again and set to the last requested state.
   ASSERT_TRUE(ravosim::readPinLevels(kCard0Gpio, levels));
-  EXPECT_EQ(bit(5), levels & bit(5));
+  EXPECT_EQ(bit(kLedFromBasePin), levels & bit(kLedFromBasePin));
   ASSERT_TRUE(signal("OscCard0LedFromBase", kBaseDomain, info));
   EXPECT_EQ(0u, info.readRc);
   EXPECT_EQ(1u, info.state);
   ASSERT_EQ(0u, led->off().getRc());
   ASSERT_TRUE(ravosim::readPinLevels(kCard0Gpio, levels));
-  EXPECT_EQ(0u, levels & bit(5));
+  EXPECT_EQ(0u, levels & bit(kLedFromBasePin));
 }

@@ -385,13 +385,7 @@ class SimGpioLatch : public SimGpio {
   }
   ravo_aio_cb* arm(uint32_t high, uint32_t low) { return testsupport::submitGpioRequest(m_ctx, m_h, high, low); }
   // The next completed request, or null when none completed.
-  ravo_aio_cb* completed() {
-    const timespec none{0, 0};
-    unsigned n = 0;
-    ravo_aio_cb* cb = nullptr;
-    if (ravo_aio_ctx_wait(m_ctx, 1, 1, &none, &n, &cb) != 0) return nullptr;
-    return n == 1 ? cb : nullptr;
-  }
+  ravo_aio_cb* completed() { return testsupport::nextCompletedRequest(m_ctx, 0); }
   // True when exactly `cb` completed (and frees it).
   bool firedOnly(ravo_aio_cb* cb) {
     ravo_aio_cb* got = completed();

@@ -205,19 +205,8 @@ class SimModel : public ::testing::Test {
     return testsupport::submitGpioRequest(m_ctx, m_gpio, low ? 0 : pinMask, low ? pinMask : 0);
   }
   // The next completed request, waiting at most a few seconds.
-  ravo_aio_cb* completed() {
-    unsigned n = 0;
-    ravo_aio_cb* cb = nullptr;
-    timespec limit{5, 0};
-    if (ravo_aio_ctx_wait(m_ctx, 1, 1, &limit, &n, &cb) != 0 || n != 1) return nullptr;
-    return cb;
-  }
-  bool nothingCompleted() {
-    unsigned n = 0;
-    ravo_aio_cb* cb = nullptr;
-    timespec zero{0, 0};
-    return ravo_aio_ctx_wait(m_ctx, 1, 1, &zero, &n, &cb) != 0 || n == 0;
-  }
+  ravo_aio_cb* completed() { return testsupport::nextCompletedRequest(m_ctx, 5); }
+  bool nothingCompleted() { return testsupport::nextCompletedRequest(m_ctx, 0) == nullptr; }
   void driveControlPin(unsigned n, bool high) {
     if (!m_control) m_control = ravo_gpio_open(kControl, O_RDWR);
     ASSERT_NE(m_control, nullptr);

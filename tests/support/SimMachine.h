@@ -34,6 +34,16 @@ inline ravo_aio_cb* submitGpioRequest(ravo_aio_ctx* ctx, ravo_struct* h, uint32_
   return cb;
 }
 
+// The next request of the context that completes within `seconds` (0: one
+// that has completed already), null when none does.
+inline ravo_aio_cb* nextCompletedRequest(ravo_aio_ctx* ctx, long seconds) {
+  unsigned n = 0;
+  ravo_aio_cb* cb = nullptr;
+  timespec limit{seconds, 0};
+  if (ravo_aio_ctx_wait(ctx, 1, 1, &limit, &n, &cb) != 0 || n != 1) return nullptr;
+  return cb;
+}
+
 }  // namespace testsupport
 
 #endif
