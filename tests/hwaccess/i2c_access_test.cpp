@@ -17,6 +17,7 @@
 #include "kav/hwaccess/dio/DioHwaInterfaceLink.h"
 #include "kav/hwaccess/i2c/I2cAccess.h"
 #include "kav/hwaccess/i2c/I2cHwaInterfaceLink.h"
+#include "kav/hwaccess/i2c/i2c_access.h"
 #include "kav/tree/config/AttributeInfo.h"
 #include "kav/tree/config/BinaryReaderNode.h"
 #include "kav/tree/config/StringIds.h"
@@ -480,4 +481,19 @@ TEST_F(I2cAccessTest, DumpShowsDescriptionExecutorAndSupply) {
     ASSERT_NE(std::string::npos, found) << row << " (in order)\n" << dump;
     at = found;
   }
+}
+
+TEST(I2cInfo, RawAccessDescription) {
+  const i2c::i2cInfo_s info = to_i2cInfo_t(3, 0x68);
+  EXPECT_EQ(1, info.transferMode);
+  EXPECT_EQ(3u, info.port);
+  EXPECT_EQ(0x68u, info.deviceAddress);
+  EXPECT_EQ(100000u, info.speed);
+  EXPECT_EQ(1u, info.offsetWidth);
+  EXPECT_EQ(0u, info.pageSelect);
+  EXPECT_EQ(0u, info.writeDelay);
+  EXPECT_EQ(0u, info.writeSplit);
+  EXPECT_EQ(100u, info.timeout);
+  EXPECT_EQ(0u, info.writeRetryDelay);
+  EXPECT_EQ(0u, info.writeRetryCount);
 }
