@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "kav/hwaccess/i2c/I2cViaFsiHwa.h"
+#include "kav/hwaccess/i2c/i2c_access.h"
 #include "kav/tree/objects/Container.h"
 #include "ravo_sim_control.h"
 #include "tests/cards/CardsTestSupport.h"
@@ -32,17 +33,8 @@ const unsigned int kSlot = 0x10;
 
 inline FsiEngineInfo engineInfo() { return FsiEngineInfo(EngineInfo(EngineInfo::ENGINE_I2C, 0), 1, 1, 0, 5); }
 
-// A slave-address transfer description for the port.
-inline i2c::i2cInfo_s slaveInfo(unsigned int address) {
-  i2c::i2cInfo_s info;
-  info.transferMode = 1;
-  info.port = kPortNo;
-  info.deviceAddress = address;
-  info.speed = 100000;
-  info.offsetWidth = 1;
-  info.timeout = 100;
-  return info;
-}
+// The raw access's description (slave-address transfers) for the port.
+inline i2c::i2cInfo_s slaveInfo(unsigned int address) { return to_i2cInfo_t(kPortNo, address); }
 
 // The transfers the port saw since the test began.
 inline std::vector<ravosim::Transaction> transfers() { return ravosim::readTransactionLog(kPort); }

@@ -34,6 +34,12 @@ namespace {
 bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 std::string textOf(const ErrorData& err) { return std::string(err.getErrorBuffer(), err.getErrorBufferLen()); }
 
+// The eleven fields of a description, in order.
+std::vector<unsigned int> fields(const i2c::i2cInfo_s& i) {
+  return {static_cast<unsigned int>(i.transferMode), i.port, i.deviceAddress, i.speed, i.offsetWidth, i.pageSelect,
+          i.writeDelay, i.writeSplit, i.timeout, i.writeRetryDelay, i.writeRetryCount};
+}
+
 // A chip driver: links its I2cAccess at init step 3 to its single hidden
 // I2C link and unlinks it at termination step 5.
 class TestChip : public QueryBase {
@@ -125,18 +131,9 @@ TEST_F(I2cAccessTest, AttributesFillTheDescription) {
   a[kav::sid::I2C_PAGE_SELECT] = "3";
   a[kav::sid::I2C_OFFSET_BYTES] = "2";
   ASSERT_EQ(0u, configure(access, m_container.getRawPointer(), a).getRc());
-  const i2c::i2cInfo_s& info = access.getI2cInfo();
-  EXPECT_EQ(1, info.transferMode);
-  EXPECT_EQ(1u, info.port);
-  EXPECT_EQ(0xD0u, info.deviceAddress);
-  EXPECT_EQ(100000u, info.speed);
-  EXPECT_EQ(2u, info.offsetWidth);
-  EXPECT_EQ(3u, info.pageSelect);
-  EXPECT_EQ(5u, info.writeDelay);
-  EXPECT_EQ(8u, info.writeSplit);
-  EXPECT_EQ(100u, info.timeout);
-  EXPECT_EQ(3u, info.writeRetryDelay);
-  EXPECT_EQ(4u, info.writeRetryCount);
+  // mode, port, address, speed, offset width, page select, write delay,
+  // write split, time-out, write-retry delay and count
+  EXPECT_EQ((std::vector<unsigned int>{1, 1, 0xD0, 100000, 2, 3, 5, 8, 100, 3, 4}), fields(access.getI2cInfo()));
   EXPECT_EQ(2u, access.getNumReadRetries());
   EXPECT_EQ(1u, access.getNumWriteRetries());
   EXPECT_EQ(30u, access.getRetryDelayMsec());
@@ -484,16 +481,5 @@ TEST_F(I2cAccessTest, DumpShowsDescriptionExecutorAndSupply) {
 }
 
 TEST(I2cInfo, RawAccessDescription) {
-  const i2c::i2cInfo_s info = to_i2cInfo_t(3, 0x68);
-  EXPECT_EQ(1, info.transferMode);
-  EXPECT_EQ(3u, info.port);
-  EXPECT_EQ(0x68u, info.deviceAddress);
-  EXPECT_EQ(100000u, info.speed);
-  EXPECT_EQ(1u, info.offsetWidth);
-  EXPECT_EQ(0u, info.pageSelect);
-  EXPECT_EQ(0u, info.writeDelay);
-  EXPECT_EQ(0u, info.writeSplit);
-  EXPECT_EQ(100u, info.timeout);
-  EXPECT_EQ(0u, info.writeRetryDelay);
-  EXPECT_EQ(0u, info.writeRetryCount);
+  EXPECT_EQ((std::vector<unsigned int>{1, 3, 0x68, 100000, 1, 0, 0, 0, 100, 0, 0}), fields(to_i2cInfo_t(3, 0x68)));
 }

@@ -33,8 +33,16 @@ KavPtr<I2cHwaInterface> findEngine(unsigned int slotId, unsigned int hwaId, unsi
   return engine;
 }
 
-void traceFailure(const char* what, unsigned int slotId, unsigned int len, unsigned int offset, unsigned int rc) {
+// The engine's transfer with the raw description; a failure is traced with
+// length, offset and code.
+template <class Transfer>
+unsigned int rawTransfer(const char* what, unsigned int slotId, unsigned int hwaId, unsigned int port,
+                         unsigned int address, unsigned int offset, const unsigned int& len, Transfer transfer) {
+  KavPtr<I2cHwaInterface> engine = findEngine(slotId, hwaId, address);
+  if (engine == nullptr) return kNoEngine;
+  const unsigned int rc = transfer(*engine, to_i2cInfo_t(port, address)).getRc();
   if (rc != 0) KAV_TRACE_STR(KAVE, "kav::%s slot=0x%08X len=%u offset=0x%X rc=0x%08X", what, slotId, len, offset, rc);
+  return rc;
 }
 
 }  // namespace
@@ -59,29 +67,26 @@ namespace kav {
 
 unsigned int i2c_write(unsigned int slotId, unsigned int hwaId, unsigned int port, unsigned int address,
                        unsigned int offset, const unsigned char* data, unsigned int len) {
-  KavPtr<I2cHwaInterface> engine = findEngine(slotId, hwaId, address);
-  if (engine == nullptr) return kNoEngine;
-  const unsigned int rc = engine->write(to_i2cInfo_t(port, address), offset, data, len).getRc();
-  traceFailure("i2c_write", slotId, len, offset, rc);
-  return rc;
+  return rawTransfer("i2c_write", slotId, hwaId, port, address, offset, len,
+                     [&](const I2cHwaInterface& engine, const i2c::i2cInfo_s& info) {
+                       return engine.write(info, offset, data, len);
+                     });
 }
 
 unsigned int i2c_read(unsigned int slotId, unsigned int hwaId, unsigned int port, unsigned int address,
                       unsigned int offset, unsigned char* data, unsigned int& len) {
-  KavPtr<I2cHwaInterface> engine = findEngine(slotId, hwaId, address);
-  if (engine == nullptr) return kNoEngine;
-  const unsigned int rc = engine->read(to_i2cInfo_t(port, address), offset, data, len).getRc();
-  traceFailure("i2c_read", slotId, len, offset, rc);
-  return rc;
+  return rawTransfer("i2c_read", slotId, hwaId, port, address, offset, len,
+                     [&](const I2cHwaInterface& engine, const i2c::i2cInfo_s& info) {
+                       return engine.read(info, offset, data, len);
+                     });
 }
 
 unsigned int i2c_resetIrq(unsigned int slotId, unsigned int hwaId, unsigned int port, unsigned int address,
                           unsigned int offset, const unsigned char* data, unsigned int len) {
-  KavPtr<I2cHwaInterface> engine = findEngine(slotId, hwaId, address);
-  if (engine == nullptr) return kNoEngine;
-  const unsigned int rc = engine->resetIrq(to_i2cInfo_t(port, address), offset, data, len).getRc();
-  traceFailure("i2c_resetIrq", slotId, len, offset, rc);
-  return rc;
+  return rawTransfer("i2c_resetIrq", slotId, hwaId, port, address, offset, len,
+                     [&](const I2cHwaInterface& engine, const i2c::i2cInfo_s& info) {
+                       return engine.resetIrq(info, offset, data, len);
+                     });
 }
 
 }  // namespace kav
