@@ -14,8 +14,8 @@
 // passed on: job delays (card builds 2000 ms after a plug, status-report
 // jobs, debounce and error-monitor delays, the periodic synch-lost check),
 // the waits and pauses of the end of the initial configuration, and the
-// fixed waits of hardware sequences (mode switches, steering and spreading
-// steps, power-step delays). A delay of 0 stays 0; any other is never
+// fixed waits of hardware sequences (KavWait: mode switches, steering and
+// spreading steps, pauses between I2C retries; power-step delays). A delay of 0 stays 0; any other is never
 // shortened below 1 ms.
 //
 // What does not scale, because it guards against work that does not get

@@ -12,6 +12,7 @@
 #include "kav/cards/FruIdProviderInterface.h"
 #include "kav/hwaccess/fsi/CfamViaFsiHwa.h"
 #include "kav/hwaccess/dio/DioViaFsiHwa.h"
+#include "kav/hwaccess/i2c/I2cViaFsiHwa.h"
 #include "kav/hwaccess/scratchpad/ScratchpadViaFsiHwa.h"
 #include "kav/hwaccess/fsi/EngineDefine.h"
 #include "kav/hwaccess/fsi/EngineProvider.h"
@@ -79,12 +80,18 @@ TEST_F(CfamViaFsiHwaTest, DefaultMachineBaseDomainAndCardEngines) {
   ASSERT_TRUE(ravosim::loadMachine(defaultMachinePath()).ok);
 
   KavPtr<CfamViaFsiHwa> base = makeFactory(0, 0);
-  // Step 0: of the default engines (I2C, scratchpad, I/O multiplexer) only
-  // the scratchpad has an access object yet, opened at once; the engine
-  // list is read.
+  // Step 0: of the default engines (I2C, scratchpad, I/O multiplexer) the
+  // I2C engine and the scratchpad have access objects yet, opened at once
+  // (the I2C engine opens its ports on first use: no handle yet); the
+  // engine list is read.
   EXPECT_EQ(0u, base->init(initSequence::INIT_OPEN_ENGINES).getRc());
-  EXPECT_EQ((std::vector<std::string>{"SCRATCHPAD-Link_0-Engine_0"}), fsitest::childNames(*base));
-  ASSERT_TRUE(base->getChildren().front()->isInstanceOf(ScratchpadViaFsiHwa::staticGetClassId()));
+  EXPECT_EQ((std::vector<std::string>{"I2C-Link_0-Engine_0", "SCRATCHPAD-Link_0-Engine_0"}),
+            fsitest::childNames(*base));
+  ASSERT_TRUE(base->getChildren().front()->isInstanceOf(I2cViaFsiHwa::staticGetClassId()));
+  const I2cViaFsiHwa* i2c = static_cast<const I2cViaFsiHwa*>(base->getChildren().front().getRawPointer());
+  EXPECT_TRUE(i2c->isOpen());
+  EXPECT_EQ(5u, i2c->getEngineInfo().getPhysEngineNumber());
+  ASSERT_TRUE(base->getChildren().back()->isInstanceOf(ScratchpadViaFsiHwa::staticGetClassId()));
   EXPECT_EQ(m_handlesBefore + 1, ravosim::openHandles());
   ASSERT_NE(nullptr, base->getDeviceData(engine(2, 0)));
   EXPECT_EQ(5u, base->getDeviceData(engine(2, 0))->engineNumber);
@@ -99,11 +106,11 @@ TEST_F(CfamViaFsiHwaTest, DefaultMachineBaseDomainAndCardEngines) {
   // id and logical id; an engine that does not exist is skipped.
   kavstl::set<EngineInfo> gpios = {engine(1, 0), engine(1, 1), engine(1, 2)};
   EXPECT_EQ(0u, base->createEngine(gpios).getRc());
-  EXPECT_EQ((std::vector<std::string>{"SCRATCHPAD-Link_0-Engine_0", "GPIO-Link_0-Engine_0", "GPIO-Link_0-Engine_1"}),
+  EXPECT_EQ((std::vector<std::string>{"I2C-Link_0-Engine_0", "SCRATCHPAD-Link_0-Engine_0", "GPIO-Link_0-Engine_0",
+                                      "GPIO-Link_0-Engine_1"}),
             fsitest::childNames(*base));
   for (const KavPtr<QueryBase>& child : base->getChildren()) {
-    if (child == base->getChildren().front()) continue;
-    ASSERT_TRUE(child->isInstanceOf(DioViaFsiHwa::staticGetClassId()));
+    if (!child->isInstanceOf(DioViaFsiHwa::staticGetClassId())) continue;
     EXPECT_EQ(base.getRawPointer(), child->getParent().getRawPointer());
   }
   const DioViaFsiHwa* second = static_cast<const DioViaFsiHwa*>(base->getChildren().back().getRawPointer());
@@ -113,7 +120,8 @@ TEST_F(CfamViaFsiHwaTest, DefaultMachineBaseDomainAndCardEngines) {
   // Asked again (a card configuration naming an engine that already exists):
   // no second object under the same name, no second handle.
   EXPECT_EQ(0u, base->createEngine({engine(1, 1)}).getRc());
-  EXPECT_EQ((std::vector<std::string>{"SCRATCHPAD-Link_0-Engine_0", "GPIO-Link_0-Engine_0", "GPIO-Link_0-Engine_1"}),
+  EXPECT_EQ((std::vector<std::string>{"I2C-Link_0-Engine_0", "SCRATCHPAD-Link_0-Engine_0", "GPIO-Link_0-Engine_0",
+                                      "GPIO-Link_0-Engine_1"}),
             fsitest::childNames(*base));
   EXPECT_EQ(m_handlesBefore + 3, ravosim::openHandles());
 

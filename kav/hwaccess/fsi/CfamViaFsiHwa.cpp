@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "kav/hwaccess/dio/DioViaFsiHwa.h"
+#include "kav/hwaccess/i2c/I2cViaFsiHwa.h"
 #include "kav/hwaccess/scratchpad/ScratchpadViaFsiHwa.h"
 #include "kav/hwaccess/edal/EdalInfo.h"
 #include "kav/hwaccess/edal/EdalStatus.h"
@@ -164,8 +165,10 @@ ErrorData CfamViaFsiHwa::createOpenImmediatelyEngine(const FsiEngineInfo& info) 
       engine = new ScratchpadViaFsiHwa(info);
       break;
     case EngineInfo::ENGINE_I2C:
+      engine = new I2cViaFsiHwa(info);
+      break;
     case EngineInfo::ENGINE_IOMUX:
-      // I2cViaFsiHwa and IoMuxViaFsiHwa are not part of the library yet.
+      // IoMuxViaFsiHwa is not part of the library yet.
       break;
     default:
       break;
