@@ -1,0 +1,57 @@
+// The oscillator interface's types (namespace kavosc): what callers of the
+// kavosc functions and the clock objects exchange.
+#ifndef KAV_CLOCK_KAVOSC_H
+#define KAV_CLOCK_KAVOSC_H
+
+namespace kavosc {
+
+// The mode of an oscillator card set: 1 selected of a redundant selection,
+// 2 the other set of a redundant selection, 3 selected alone, 4 the other
+// set selected alone, 0 nothing selected.
+enum OscSetMode_t : unsigned int {
+  OSC_SET_MODE_NONE = 0,
+  OSC_SET_MODE_REDUNDANT_PRIMARY = 1,
+  OSC_SET_MODE_REDUNDANT_SECONDARY = 2,
+  OSC_SET_MODE_SINGLE = 3,
+  OSC_SET_MODE_OTHER_SINGLE = 4
+};
+
+// One reference input of a clock-redundancy chip.
+struct CrcInputStatus_t {
+  bool firstErrorPresent;   // error type 1, 2 or 3 of the input
+  bool secondErrorPresent;  // error type 5, 6 or 7 of the input
+  bool disabled;
+  bool selected;            // the input the chip has selected now
+
+  bool operator==(const CrcInputStatus_t& o) const {
+    return firstErrorPresent == o.firstErrorPresent && secondErrorPresent == o.secondErrorPresent &&
+           disabled == o.disabled && selected == o.selected;
+  }
+  bool operator!=(const CrcInputStatus_t& o) const { return !(*this == o); }
+};
+
+// A clock-redundancy chip as Crc::readStatus finds it.
+struct CrcStatus_t {
+  bool flag;               // as the caller passed it
+  unsigned char reserved;  // 0
+  bool error0Present;      // the chip's own error types
+  bool error4Present;
+  CrcInputStatus_t inputs[3];
+  unsigned char registers[12];  // registers 1..10 in the first 10
+
+  bool operator==(const CrcStatus_t& o) const {
+    if (flag != o.flag || reserved != o.reserved || error0Present != o.error0Present ||
+        error4Present != o.error4Present)
+      return false;
+    for (int i = 0; i < 3; ++i)
+      if (inputs[i] != o.inputs[i]) return false;
+    for (int i = 0; i < 12; ++i)
+      if (registers[i] != o.registers[i]) return false;
+    return true;
+  }
+  bool operator!=(const CrcStatus_t& o) const { return !(*this == o); }
+};
+
+}  // namespace kavosc
+
+#endif

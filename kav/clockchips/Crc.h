@@ -1,0 +1,84 @@
+// The clock-redundancy chip as a clock domain uses it: power-on set-up,
+// the input set-up of each oscillator mode, the status, and the chip's two
+// alarm lines (error and interrupt) with its master reset. Reaches the chip
+// through its CrcHwdInterfaceLink and its output groups through its
+// OutputControlHwrInterface hidden children.
+#ifndef KAV_CLOCKCHIPS_CRC_H
+#define KAV_CLOCKCHIPS_CRC_H
+
+#include "kav/clock/kavosc.h"
+#include "kav/clockchips/CrcHwdInterface.h"
+#include "kav/events/DioEvent.h"
+#include "kav/events/EventRouter.h"
+#include "kav/hwaccess/dio/DioHwrInterface.h"
+#include "kav/hwaccess/dio/OutputControlHwrInterface.h"
+#include "kav/hwaccess/links/CrcHwdInterfaceLink.h"
+#include "kav/tree/objects/KavPtr.h"
+#include "kav/tree/objects/QueryBase.h"
+#include "kav/tree/objects/kavstl.h"
+
+class KAV_EXPORT Crc : public QueryBase {
+  KAV_TREE_CLASS(Crc)
+
+ public:
+  Crc();
+  ~Crc() override;
+
+  // The bandwidth of each mode: bandwidthMode1..3 and bandwidthOther (modes
+  // 0 and 4), each 1 or 2.
+  BaseErrorData setAttributes(const AttributeInfo& info) override;
+  // 3 links the children (a missing one: 0x7002), 7 registers for the alarm
+  // lines' interrupts, 12 enables and 13 disables them.
+  BaseErrorData init(initSequence::Id_t step) override;
+  // 2 deregisters, 5 releases the children.
+  BaseErrorData terminate(terminateSequence::Id_t step) override;
+
+  // A reset pulse, interrupt and spreading support on, frequency check off
+  // with zero values, input 1 selected, and the output groups set as their
+  // names say (OutputsOnAtPowerOn / OutputsOffAtPowerOn). Every step is
+  // tried; the first error is the result.
+  ErrorData performPowerOnSetup();
+  // The inputs, bandwidth and selection of an oscillator mode (0..4; 0x7254
+  // above), then in modes 1..3 the error flags reset.
+  ErrorData writeMode(kavosc::OscSetMode_t mode);
+  ErrorData readStatus(kavosc::CrcStatus_t& status, bool flag);
+  // Arms (on level) or disarms the two alarm lines; their own failures are
+  // only traced. Arming also clears a condition left latched.
+  ErrorData enableInterrupt();
+  ErrorData disableInterrupt();
+  ErrorData resetAllErrors();
+  // The chip's spreading follows the clock domain's; nothing to switch here.
+  ErrorData enableSpreadingMode();
+  ErrorData disableSpreadingMode();
+
+  // The alarm lines' interrupts (priority-0 dispatcher).
+  void handleCrcError(const DioEvent& event);
+  void handleCrcInterrupt(const DioEvent& event);
+
+  KavPtr<CrcHwdInterface> getCrcHwd() const;
+  bool eventsRegistered() const;
+
+ private:
+  ErrorData linkChildren();
+  void releaseChildren();
+  BaseErrorData registerEvents();
+  void deregisterEvents();
+  void handleAlarm(const KavPtr<DioHwrInterface>& line, const char* kind, const char* watchdogName,
+                   const char* failureText);
+  ErrorData reportEvent(const char* kind);
+  unsigned int bandwidthOf(kavosc::OscSetMode_t mode) const;
+
+  KavPtr<CrcHwdInterfaceLink> m_pCrcHwdLink;
+  KavPtr<DioHwrInterface> m_pMasterReset;
+  KavPtr<DioHwrInterface> m_pCrcErr;
+  KavPtr<DioHwrInterface> m_pCrcIrq;
+  kavstl::map<unsigned int, KavPtr<OutputControlHwrInterface> > m_elementMap;
+  unsigned int m_bandwidth[4];  // modes 1, 2, 3; modes 0 and 4
+  long m_regIdCrcErr;
+  long m_regIdCrcIrq;
+  EventRouter<DioEvent> m_router;
+};
+
+extern "C" KAV_EXPORT BuildBase* createCrc(void* argument, BaseErrorData& error);
+
+#endif
