@@ -3,8 +3,8 @@
 // starts it for the base domain, announces the two oscillator cards,
 // finishes the initial configuration, then prints the configuration state,
 // the object tree, the state tables with their fields and values, each
-// card's activation state and what the library logged during the run, and
-// stops the library.
+// card's activation state, the registers of every clock-redundancy chip and
+// what the library logged during the run, and stops the library.
 #include <unistd.h>
 
 #include <atomic>
@@ -23,6 +23,7 @@
 #include "kav/cards/PowerControl.h"
 #include "kav/cards/RedundantStateTable.h"
 #include "kav/cards/StateTableInterface.h"
+#include "kav/clockchips/CrcHwdIcs872Sxx.h"
 #include "kav/hwaccess/dio/DioSignalListing.h"
 #include "kav/runtime/TimeScale.h"
 #include "kav/tree/config/StringToId.h"
@@ -211,17 +212,25 @@ std::string hexBytes(const std::vector<unsigned char>& bytes) {
   return text;
 }
 
-void collectStateTables(const KavPtr<QueryBase>& node, std::vector<KavPtr<StateTableInterface>>& out) {
-  if (node->isInstanceOf(StateTableInterface::staticGetClassId())) out.push_back(KavPtr<StateTableInterface>(node));
-  for (const KavPtr<QueryBase>& child : node->getChildren()) collectStateTables(child, out);
+template <class T>
+void collectIn(const KavPtr<QueryBase>& node, std::vector<KavPtr<T>>& out) {
+  if (node->isInstanceOf(T::staticGetClassId())) out.push_back(KavPtr<T>(node));
+  for (const KavPtr<QueryBase>& child : node->getChildren()) collectIn(child, out);
+}
+
+// Every object of class T in the visible tree, in prefix order.
+template <class T>
+std::vector<KavPtr<T>> collect() {
+  std::vector<KavPtr<T>> out;
+  KavPtr<QueryBase> root = get_tree_root();
+  if (root != nullptr) collectIn(root, out);
+  return out;
 }
 
 // Every state table with its fields and their values, read through the
 // table; for a redundant table also each replica's administration byte.
 void printStateTables() {
-  std::vector<KavPtr<StateTableInterface>> tables;
-  KavPtr<QueryBase> root = get_tree_root();
-  if (root != nullptr) collectStateTables(root, tables);
+  std::vector<KavPtr<StateTableInterface>> tables = collect<StateTableInterface>();
   std::printf("state tables (%zu):\n", tables.size());
   for (const KavPtr<StateTableInterface>& table : tables) {
     const unsigned int name = table->getInstanceId();
@@ -321,17 +330,7 @@ class LogRecorder : public LogSink {
   size_t m_dropped = 0;
 };
 
-void collectPowerControls(const KavPtr<QueryBase>& node, std::vector<KavPtr<PowerControl> >& out) {
-  if (node->isInstanceOf(PowerControl::staticGetClassId())) out.push_back(KavPtr<PowerControl>(node));
-  for (const KavPtr<QueryBase>& child : node->getChildren()) collectPowerControls(child, out);
-}
-
-std::vector<KavPtr<PowerControl> > powerControls() {
-  std::vector<KavPtr<PowerControl> > out;
-  KavPtr<QueryBase> root = get_tree_root();
-  if (root != nullptr) collectPowerControls(root, out);
-  return out;
-}
+std::vector<KavPtr<PowerControl> > powerControls() { return collect<PowerControl>(); }
 
 const char* const kActivationStates[] = {"deactivated", "activation running", "activated", "deactivation running"};
 
@@ -350,6 +349,23 @@ void printActivationStates() {
     std::printf("  slot=0x%X: %u %s%s%s\n", card->getSlotId(), static_cast<unsigned int>(state),
                 state < 4 ? kActivationStates[state] : "?", flags && fenced ? " fenced" : "",
                 flags && powerFail ? " power-fail" : "");
+  }
+}
+
+// The register dump of every clock-redundancy chip (an unpowered chip,
+// on a card not activated, says why its registers are not readable).
+void printCrcRegisters() {
+  std::vector<KavPtr<CrcHwdIcs872Sxx>> chips = collect<CrcHwdIcs872Sxx>();
+  std::printf("clock-redundancy chips (%zu):\n", chips.size());
+  for (const KavPtr<CrcHwdIcs872Sxx>& chip : chips) {
+    const std::string dump = chip->registerDumpAsString();
+    size_t start = 0;
+    while (start < dump.size()) {
+      size_t end = dump.find('\n', start);
+      if (end == std::string::npos) end = dump.size();
+      std::printf("  %s\n", dump.substr(start, end - start).c_str());
+      start = end + 1;
+    }
   }
 }
 
@@ -482,6 +498,7 @@ int main(int argc, char** argv) {
   }
   printStateTables();
   printActivationStates();
+  printCrcRegisters();
   // Nothing buffered may reach a process the library starts.
   std::fflush(stdout);
 
