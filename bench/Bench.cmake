@@ -34,11 +34,13 @@ if(TARGET dio_irq_bench)
 endif()
 # ---- end dio_irq_bench -------------------------------------------------------
 
-# ---- state_table_bench (redundant state table on the simulated scratchpads) -
-if(TARGET state_table_bench)
-  target_compile_definitions(state_table_bench PRIVATE QUIB_BENCH_CONFIG_DIR="${PROJECT_BINARY_DIR}/config")
-  if(TARGET config_files)
-    add_dependencies(state_table_bench config_files)
+# ---- state_table_bench, crc_bench (objects that read the configuration) ----
+foreach(bench state_table_bench crc_bench)
+  if(TARGET ${bench})
+    target_compile_definitions(${bench} PRIVATE QUIB_BENCH_CONFIG_DIR="${PROJECT_BINARY_DIR}/config")
+    if(TARGET config_files)
+      add_dependencies(${bench} config_files)
+    endif()
   endif()
-endif()
-# ---- end state_table_bench ---------------------------------------------------
+endforeach()
+# ---- end state_table_bench, crc_bench ----------------------------------------

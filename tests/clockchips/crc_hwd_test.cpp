@@ -19,6 +19,7 @@
 #include "kav/tree/config/StringToId.h"
 #include "kav/tree/objects/Container.h"
 #include "tests/cards/CardsTestSupport.h"
+#include "tests/clockchips/CrcTestSupport.h"
 
 using cardstest::element;
 using cardstest::link;
@@ -81,7 +82,6 @@ class ChipEngine : public I2cHwaInterface {
   }
 };
 
-const std::string& text(unsigned int id) { return get_string_by_id(id); }
 
 class CrcHwdTest : public ::testing::Test {
  protected:
@@ -98,24 +98,7 @@ class CrcHwdTest : public ::testing::Test {
 
   KavPtr<CrcHwdIcs872Sxx> makeChip(const char* outputs, const char* supply) {
     KavPtr<CrcHwdIcs872Sxx> chip(new CrcHwdIcs872Sxx());
-    std::unique_ptr<BinaryReaderNode> node(element(
-        "CrcHwdIcs872Sxx", {{text(kav::sid::INSTANCE_NAME), "CrcTestChip"},
-                            {text(kav::sid::I2C_TRANSFER_MODE), "I2C_SLAVE_ADDRESS"},
-                            {text(kav::sid::I2C_BUS_NO), "3"},
-                            {text(kav::sid::I2C_DEVICE_ADDRESS), "0xB0"},
-                            {text(kav::sid::I2C_TRANSFER_SPEED), "100000"},
-                            {text(kav::sid::I2C_TIMEOUT), "100"},
-                            {text(kav::sid::I2C_OFFSET_BYTES), "1"},
-                            {text(kav::sid::I2C_PAGE_SELECT), "0"},
-                            {text(kav::sid::I2C_WRITE_SPLIT), "0"},
-                            {text(kav::sid::I2C_WRITE_DELAY), "0"},
-                            {text(kav::sid::I2C_WRITE_RETRY_DELAY), "0"},
-                            {text(kav::sid::I2C_WRITE_RETRY_COUNT), "0"},
-                            {text(kav::sid::I2C_READ_RETRIES), "0"},
-                            {text(kav::sid::I2C_WRITE_RETRIES), "0"},
-                            {text(kav::sid::DELAY_MS), "0"},
-                            {text(kav::sid::DEVICE_SUPPLY), supply},
-                            {text(kav::sid::NUM_OUTPUT_CONTROLS), outputs}}));
+    std::unique_ptr<BinaryReaderNode> node(crctest::chipElement("3", outputs, supply));
     EXPECT_EQ(0u, chip->setAttributes(AttributeInfo(nullptr, node.get(), nullptr)).getRc());
     link(m_container.getRawPointer(), chip.getRawPointer());
     KavPtr<I2cHwaInterfaceLink> l(new I2cHwaInterfaceLink());

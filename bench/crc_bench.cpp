@@ -1,0 +1,196 @@
+// The clock-redundancy chip over the real I2C path of the simulated machine:
+// an I2cViaFsiHwa engine, the CrcHwdIcs872Sxx driver and a Crc with its two
+// output groups (outputs 0..7 on, 8 off), on the simulated chip (ics872sxx)
+// at 100 kHz.
+//
+// For the power-on set-up (its chip part: the reset pulse of the master
+// reset line is a pin, not a bus transfer), a mode change (mode 1) and an
+// error-flag reset, the counters give per operation:
+//   bus_us, transfers      the modelled bus time and transfers it made;
+//   min_bus_us, min_transfers   the least the register map needs: each
+//                          register written once, in one transfer where the
+//                          registers are adjacent, read first only where
+//                          bits of it must be kept (the driver knows no
+//                          register's value before an operation);
+//   bus_ratio              bus_us / min_bus_us;
+//   cpu_per_bus            CPU time per operation / bus_us (the simulator's
+//                          own work included).
+// The least, by operation:
+//   power-on set-up: R1, W1 (interrupt and spreading support), R4 (keeps the
+//     input disables), W3..7 (outputs 0..7, register 4 with output 8, the
+//     frequency check off and input 1, and the two check values): 4;
+//   mode 1: R1, W1 (bandwidth), R4, W4 (inputs and selection), one
+//     interrupt reset: 5;
+//   error-flag reset: one interrupt reset: 1.
+#include <benchmark/benchmark.h>
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+
+#include "kav/clockchips/Crc.h"
+#include "kav/clockchips/CrcHwdIcs872Sxx.h"
+#include "kav/clockchips/OutputControlHwrCrc.h"
+#include "kav/hwaccess/i2c/I2cHwaInterfaceLink.h"
+#include "kav/hwaccess/i2c/I2cViaFsiHwa.h"
+#include "kav/hwaccess/links/CrcHwdInterfaceLink.h"
+#include "kav/tree/config/AttributeInfo.h"
+#include "kav/tree/config/StringIds.h"
+#include "kav/tree/config/StringToId.h"
+#include "kav/tree/objects/Container.h"
+#include "ravo_sim_control.h"
+#include "tests/cards/CardsTestSupport.h"
+#include "tests/clockchips/CrcTestSupport.h"
+
+namespace {
+
+const char* const kMachine = R"(<machine name="crc-bench">
+  <cfam link="1" cascade="0">
+    <oscillator name="a" khz="25000"/>
+    <oscillator name="b" khz="25000"/>
+    <oscillator name="c" khz="25000"/>
+    <i2c number="5" ports="1">
+      <device port="0" address="0xB0" model="ics872sxx">
+        <input name="in1" oscillator="a"/>
+        <input name="in2" oscillator="b"/>
+        <input name="in3" oscillator="c"/>
+      </device>
+    </i2c>
+  </cfam>
+</machine>)";
+const char* const kPort = "/dev/iic/L01C0E05P00";
+
+// Bit times of a transfer of `data` bytes at 100 kHz (10 us a bit): address,
+// offset and data; a read sends the address a second time.
+double busUs(bool read, unsigned data) { return ((read ? 3 : 2) + data) * 9 * 10.0; }
+
+using cardstest::element;
+using cardstest::link;
+
+template <class L>
+void addLink(QueryBase* owner, unsigned target, const KavPtr<Container>& container) {
+  KavPtr<L> l(new L());
+  l->setHidden(true);
+  l->setScopeId(kav::sid::SCOPE_CONTAINER);
+  l->setTargetInstanceName(target);
+  link(owner, l.getRawPointer());
+  l->setContainer(container);
+  l->init(initSequence::INIT_LINK_TREE_ELEMENTS);
+}
+
+struct Bench {
+  KavPtr<Container> container;
+  KavPtr<I2cViaFsiHwa> engine;
+  KavPtr<CrcHwdIcs872Sxx> chip;
+  KavPtr<Crc> crc;
+
+  Bench() {
+    cardstest::startServices();
+    ravosim::setStateDir("/tmp/quib-bench-state-" + std::to_string(getpid()));
+    if (!ravosim::loadMachineText(kMachine, "crc-bench").ok) std::abort();
+    ravosim::setTransactionLog(false);
+    container = KavPtr<Container>(new Container(KavPtr<QueryBase>()));
+    engine = KavPtr<I2cViaFsiHwa>(new I2cViaFsiHwa(FsiEngineInfo(EngineInfo(EngineInfo::ENGINE_I2C, 0), 1, 1, 0, 5)));
+    link(container.getRawPointer(), engine.getRawPointer());
+    if (engine->init(initSequence::INIT_OPEN_ENGINES) != 0) std::abort();
+
+    chip = KavPtr<CrcHwdIcs872Sxx>(new CrcHwdIcs872Sxx());
+    std::unique_ptr<BinaryReaderNode> node(crctest::chipElement("0", "9", "ALWAYS_SUPPLIED"));
+    chip->setAttributes(AttributeInfo(nullptr, node.get(), nullptr));
+    link(container.getRawPointer(), chip.getRawPointer());
+    addLink<I2cHwaInterfaceLink>(chip.getRawPointer(), engine->getInstanceId(), container);
+    if (chip->init(initSequence::INIT_LINK_TREE_ELEMENTS) != 0) std::abort();
+
+    crc = KavPtr<Crc>(new Crc());
+    std::unique_ptr<BinaryReaderNode> crcNode(
+        element("Crc", {{get_string_by_id(kav::sid::CRC_BANDWIDTH_MODE_1), "2"}}));
+    crc->setAttributes(AttributeInfo(nullptr, crcNode.get(), nullptr));
+    link(container.getRawPointer(), crc.getRawPointer());
+    addLink<CrcHwdInterfaceLink>(crc.getRawPointer(), chip->getInstanceId(), container);
+    const char* groups[2][2] = {{"OutputsOnAtPowerOn", "0xFF"}, {"OutputsOffAtPowerOn", "0x100"}};
+    for (const auto& g : groups) {
+      KavPtr<OutputControlHwrCrc> output(new OutputControlHwrCrc());
+      std::unique_ptr<BinaryReaderNode> outputNode(
+          element("OutputControlHwrCrc", {{get_string_by_id(kav::sid::INSTANCE_NAME), g[0]},
+                                          {get_string_by_id(kav::sid::OUTPUT_MASK), g[1]}}));
+      output->setAttributes(AttributeInfo(nullptr, outputNode.get(), nullptr));
+      output->setHidden(true);
+      link(crc.getRawPointer(), output.getRawPointer());
+      addLink<CrcHwdInterfaceLink>(output.getRawPointer(), chip->getInstanceId(), container);
+      output->init(initSequence::INIT_LINK_TREE_ELEMENTS);
+    }
+    // The master reset and the alarm lines are pins: left out here.
+    crc->init(initSequence::INIT_LINK_TREE_ELEMENTS);
+  }
+};
+
+Bench& bench() {
+  static Bench b;
+  return b;
+}
+
+void report(benchmark::State& state, uint64_t busNs, uint64_t transfers, double minUs, unsigned minTransfers) {
+  const double ops = static_cast<double>(state.iterations());
+  const double bus = static_cast<double>(busNs) / 1000.0 / ops;
+  state.counters["bus_us"] = bus;
+  state.counters["transfers"] = static_cast<double>(transfers) / ops;
+  state.counters["min_bus_us"] = minUs;
+  state.counters["min_transfers"] = minTransfers;
+  state.counters["bus_ratio"] = bus / minUs;
+  // CPU seconds of the run over its bus seconds (bus seconds per operation
+  // times iterations, over CPU seconds, inverted).
+  state.counters["cpu_per_bus"] =
+      benchmark::Counter(bus / 1e6, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+
+template <class Op>
+void run(benchmark::State& state, Op op, double minUs, unsigned minTransfers) {
+  Bench& b = bench();
+  ravosim::resetBusTime();
+  for (auto _ : state) {
+    const ErrorData rc = op(b);
+    if (rc != 0) {
+      state.SkipWithError("operation failed");
+      break;
+    }
+  }
+  report(state, ravosim::busTimeNs(kPort), ravosim::busTransfers(kPort), minUs, minTransfers);
+}
+
+void BM_PowerOnSetup(benchmark::State& state) {
+  run(state, [](Bench& b) {
+    // Without the reset line the set-up reports it missing (0x7000); the
+    // chip's part runs in full.
+    const ErrorData rc = b.crc->performPowerOnSetup();
+    return rc == 0x7000u ? ErrorData() : rc;
+  }, busUs(true, 1) + busUs(false, 1) + busUs(true, 1) + busUs(false, 5), 4);
+}
+
+void BM_WriteMode1(benchmark::State& state) {
+  run(state, [](Bench& b) { return b.crc->writeMode(kavosc::OSC_SET_MODE_REDUNDANT_PRIMARY); },
+      busUs(true, 1) + busUs(false, 1) + busUs(true, 1) + busUs(false, 1) + busUs(false, 2), 5);
+}
+
+void BM_ResetErrorFlags(benchmark::State& state) {
+  run(state, [](Bench& b) { return b.chip->resetAllErrorFlags(); }, busUs(false, 2), 1);
+}
+
+BENCHMARK(BM_PowerOnSetup)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_WriteMode1)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_ResetErrorFlags)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // The test support this program shares points the configuration at
+  // $QUIB_BUILD_DIR/config, or ./config without it: here it is the build's.
+  if (std::getenv("QUIB_BUILD_DIR") == nullptr) setenv("FACADEXMLPATH", QUIB_BENCH_CONFIG_DIR, 1);
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}
