@@ -20,7 +20,6 @@ const unsigned int kMinTimeout = 100;
 const unsigned int kSpecialReadBit = 0x4;
 const unsigned int kMaxSlaveLength = 0xFF;
 
-enum TransferKind { WRITE, READ, RESET_IRQ };
 
 unsigned int speedKhz(const i2c::i2cInfo_s& info) {
   unsigned int khz = info.speed / 1000;
@@ -119,7 +118,7 @@ unsigned int setSpecialRead(ravo_struct* port, bool on, std::string& msg) {
   return edal::EDAL_OK;
 }
 
-unsigned int slaveTransfer(TransferKind kind, ravo_struct* port, const i2c::i2cInfo_s& info, unsigned int offset,
+unsigned int slaveTransfer(i2c::TransferKind_t kind, ravo_struct* port, const i2c::i2cInfo_s& info, unsigned int offset,
                            unsigned char* data, unsigned int& len, std::string& msg) {
   if (len > kMaxSlaveLength) {
     KAV_TRACE(KAVE, "edalI2c: slave-address transfer of %u bytes", len);
@@ -131,19 +130,21 @@ unsigned int slaveTransfer(TransferKind kind, ravo_struct* port, const i2c::i2cI
   const uint8_t n = static_cast<uint8_t>(len);
   int rc = 0;
   switch (kind) {
-    case WRITE: rc = ravo_siic_write(port, addr, off, data, n); break;
-    case READ: rc = ravo_siic_read(port, addr, off, data, n); break;
-    case RESET_IRQ: rc = ravo_siic_reset_irq(port, addr, off, data, n); break;
+    case i2c::TRANSFER_WRITE: rc = ravo_siic_write(port, addr, off, data, n); break;
+    case i2c::TRANSFER_READ: rc = ravo_siic_read(port, addr, off, data, n); break;
+    case i2c::TRANSFER_RESET_IRQ: rc = ravo_siic_reset_irq(port, addr, off, data, n); break;
   }
   if (rc == -1) {
-    const char* text = kind == RESET_IRQ ? "error resetting irq" : kind == READ ? "error ravo_siic_read" : "error ravo_siic_write";
+    const char* text = kind == i2c::TRANSFER_RESET_IRQ ? "error resetting irq"
+                       : kind == i2c::TRANSFER_READ  ? "error ravo_siic_read"
+                                                     : "error ravo_siic_write";
     return failed(port, text, msg);
   }
-  if (kind == READ && rc > 0 && static_cast<unsigned int>(rc) <= len) len = static_cast<unsigned int>(rc);
+  if (kind == i2c::TRANSFER_READ && rc > 0 && static_cast<unsigned int>(rc) <= len) len = static_cast<unsigned int>(rc);
   return edal::EDAL_OK;
 }
 
-unsigned int transfer(TransferKind kind, EdalHandle* h, const i2c::i2cInfo_s& infoIn, unsigned int offset,
+unsigned int transfer(i2c::TransferKind_t kind, EdalHandle* h, const i2c::i2cInfo_s& infoIn, unsigned int offset,
                       unsigned char* data, unsigned int& len, std::string& msg) {
   static const char* const kNames[] = {"edalI2cWrite", "edalI2cRead", "edalSi2cResetIrq"};
   EdalI2cHandle* i2c = toI2c(h, kNames[kind], msg);
@@ -156,11 +157,12 @@ unsigned int transfer(TransferKind kind, EdalHandle* h, const i2c::i2cInfo_s& in
   if (rc != edal::EDAL_OK) return rc;
 
   if (info.timeout == 0)
-    info.timeout = kind == READ ? edalI2cComputeReadTimeout(info, len) : edalI2cComputeWriteTimeout(info, len);
+    info.timeout =
+        kind == i2c::TRANSFER_READ ? edalI2cComputeReadTimeout(info, len) : edalI2cComputeWriteTimeout(info, len);
   rc = setMasterParams(port, info, offset, msg);
   if (rc != edal::EDAL_OK) return rc;
 
-  if (kind == RESET_IRQ || info.transferMode == 1 || info.transferMode == 2) {
+  if (kind == i2c::TRANSFER_RESET_IRQ || info.transferMode == 1 || info.transferMode == 2) {
     const bool special = info.transferMode == 2;
     if (special) {
       rc = setSpecialRead(port, true, msg);
@@ -176,19 +178,19 @@ unsigned int transfer(TransferKind kind, EdalHandle* h, const i2c::i2cInfo_s& in
       }
     }
   } else if (info.transferMode == 0) {
-    ssize_t n = kind == READ ? ravo_iic_read(port, data, len) : ravo_iic_write(port, data, len);
+    ssize_t n = kind == i2c::TRANSFER_READ ? ravo_iic_read(port, data, len) : ravo_iic_write(port, data, len);
     if (n == -1) {
-      rc = failed(port, kind == READ ? "error ravo_iic_read" : "error ravo_iic_write", msg);
-    } else if (kind == READ && n >= 0 && static_cast<size_t>(n) <= len) {
+      rc = failed(port, kind == i2c::TRANSFER_READ ? "error ravo_iic_read" : "error ravo_iic_write", msg);
+    } else if (kind == i2c::TRANSFER_READ && n >= 0 && static_cast<size_t>(n) <= len) {
       len = static_cast<unsigned int>(n);
     }
   } else {
     KAV_TRACE_STR(KAVE, "%s: transfer mode %d undefined", kNames[kind], info.transferMode);
-    msg = join(msg, kind == READ ? "error transfer mode is undefined" : "error transfer mode undefined");
+    msg = join(msg, kind == i2c::TRANSFER_READ ? "error transfer mode is undefined" : "error transfer mode undefined");
     return edal::EDAL_I2C_MODE_UNDEFINED;
   }
   if (rc != edal::EDAL_OK) return rc;
-  if (kind == WRITE && info.writeDelay != 0) ::usleep(static_cast<useconds_t>(info.writeDelay) * 1000u);
+  if (kind == i2c::TRANSFER_WRITE && info.writeDelay != 0) ::usleep(static_cast<useconds_t>(info.writeDelay) * 1000u);
   return edal::EDAL_OK;
 }
 
@@ -243,15 +245,20 @@ unsigned int edalI2cClose(EdalHandle*& h, std::string& msg) {
 
 unsigned int edalI2cWrite(EdalHandle* h, const i2c::i2cInfo_s& info, unsigned int offset, const unsigned char* data,
                           unsigned int len, std::string& msg) {
-  return transfer(WRITE, h, info, offset, const_cast<unsigned char*>(data), len, msg);
+  return transfer(i2c::TRANSFER_WRITE, h, info, offset, const_cast<unsigned char*>(data), len, msg);
 }
 
 unsigned int edalI2cRead(EdalHandle* h, const i2c::i2cInfo_s& info, unsigned int offset, unsigned char* data,
                          unsigned int& len, std::string& msg) {
-  return transfer(READ, h, info, offset, data, len, msg);
+  return transfer(i2c::TRANSFER_READ, h, info, offset, data, len, msg);
 }
 
 unsigned int edalSi2cResetIrq(EdalHandle* h, const i2c::i2cInfo_s& info, unsigned int offset,
                               const unsigned char* data, unsigned int len, std::string& msg) {
-  return transfer(RESET_IRQ, h, info, offset, const_cast<unsigned char*>(data), len, msg);
+  return transfer(i2c::TRANSFER_RESET_IRQ, h, info, offset, const_cast<unsigned char*>(data), len, msg);
+}
+
+const char* i2c::transferKindName(TransferKind_t kind) {
+  static const char* const kNames[] = {"write", "read", "resetIrq"};
+  return kind <= TRANSFER_RESET_IRQ ? kNames[kind] : "?";
 }

@@ -25,6 +25,12 @@ struct i2cInfo_s {
   unsigned int writeRetryCount = 0;
 };
 
+// What a transfer does; the same numbers at every layer.
+enum TransferKind_t : unsigned int { TRANSFER_WRITE = 0, TRANSFER_READ = 1, TRANSFER_RESET_IRQ = 2 };
+
+// "write", "read" or "resetIrq".
+const char* transferKindName(TransferKind_t kind);
+
 }  // namespace i2c
 
 // The time-out (ms) handed to the library when the description has none.

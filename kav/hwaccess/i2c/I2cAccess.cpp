@@ -21,7 +21,6 @@ const unsigned int kNoPower = 0x7236u;
 const unsigned int kNotLinked = 0x737Au;
 const unsigned int kWrongLink = 0x737Bu;
 
-const char* const kKindNames[] = {"read", "write", "resetIrq"};
 
 // Transfer modes by their configuration names, and back for the dump.
 struct ModeName {
@@ -183,47 +182,48 @@ BaseErrorData I2cAccess::init(initSequence::Id_t step) { return m_deviceSupplyIn
 BaseErrorData I2cAccess::terminate(terminateSequence::Id_t step) { return m_deviceSupplyInfo.terminate(step); }
 
 ErrorData I2cAccess::read(unsigned int offset, unsigned char* data, unsigned int& len) const {
-  return transfer(KIND_READ, m_i2cInfo, offset, data, len);
+  return transfer(i2c::TRANSFER_READ, m_i2cInfo, offset, data, len);
 }
 
 ErrorData I2cAccess::write(unsigned int offset, const unsigned char* data, unsigned int len) const {
-  return transfer(KIND_WRITE, m_i2cInfo, offset, const_cast<unsigned char*>(data), len);
+  return transfer(i2c::TRANSFER_WRITE, m_i2cInfo, offset, const_cast<unsigned char*>(data), len);
 }
 
 ErrorData I2cAccess::resetIrq(unsigned int offset, const unsigned char* data, unsigned int len) const {
-  return transfer(KIND_RESET_IRQ, m_i2cInfo, offset, const_cast<unsigned char*>(data), len);
+  return transfer(i2c::TRANSFER_RESET_IRQ, m_i2cInfo, offset, const_cast<unsigned char*>(data), len);
 }
 
 ErrorData I2cAccess::read(const i2c::i2cInfo_s& info, unsigned int offset, unsigned char* data,
                           unsigned int& len) const {
-  return transfer(KIND_READ, info, offset, data, len);
+  return transfer(i2c::TRANSFER_READ, info, offset, data, len);
 }
 
 ErrorData I2cAccess::write(const i2c::i2cInfo_s& info, unsigned int offset, const unsigned char* data,
                            unsigned int len) const {
-  return transfer(KIND_WRITE, info, offset, const_cast<unsigned char*>(data), len);
+  return transfer(i2c::TRANSFER_WRITE, info, offset, const_cast<unsigned char*>(data), len);
 }
 
 ErrorData I2cAccess::resetIrq(const i2c::i2cInfo_s& info, unsigned int offset, const unsigned char* data,
                               unsigned int len) const {
-  return transfer(KIND_RESET_IRQ, info, offset, const_cast<unsigned char*>(data), len);
+  return transfer(i2c::TRANSFER_RESET_IRQ, info, offset, const_cast<unsigned char*>(data), len);
 }
 
-ErrorData I2cAccess::transfer(Kind_t kind, const i2c::i2cInfo_s& info, unsigned int offset, unsigned char* data,
+ErrorData I2cAccess::transfer(i2c::TransferKind_t kind, const i2c::i2cInfo_s& info, unsigned int offset, unsigned char* data,
                               unsigned int& len) const {
   ErrorData err;
   if (m_i2cAccessExecutor == nullptr) {
-    KAV_TRACE(KAVE, "I2cAccess::%s not linked slot=0x%08X", static_cast<unsigned int>(kind), getSlotId());
+    KAV_TRACE_STR(KAVE, "I2cAccess::%s not linked slot=0x%08X", i2c::transferKindName(kind),
+                  getSlotId());
     err = kNotLinked;
     return err;
   }
   if (!hasDevicePower()) {
-    KAV_TRACE(KAVE, "I2cAccess::%s device without power slot=0x%08X port=%u addr=0x%02X",
-              static_cast<unsigned int>(kind), getSlotId(), info.port, info.deviceAddress);
+    KAV_TRACE_STR(KAVE, "I2cAccess::%s device without power slot=0x%08X port=%u addr=0x%02X",
+                  i2c::transferKindName(kind), getSlotId(), info.port, info.deviceAddress);
     err = kNoPower;
     return err;
   }
-  const unsigned int retries = kind == KIND_READ ? m_numReadRetries : m_numWriteRetries;
+  const unsigned int retries = kind == i2c::TRANSFER_READ ? m_numReadRetries : m_numWriteRetries;
   const unsigned int slotId = getSlotId();
   // Each try asks for the whole length again.
   const unsigned int requested = len;
@@ -231,23 +231,24 @@ ErrorData I2cAccess::transfer(Kind_t kind, const i2c::i2cInfo_s& info, unsigned 
   for (unsigned int tries = 0;; ++tries) {
     len = requested;
     switch (kind) {
-      case KIND_READ: result = m_i2cAccessExecutor->read(slotId, info, offset, data, len); break;
-      case KIND_WRITE: result = m_i2cAccessExecutor->write(slotId, info, offset, data, len); break;
-      case KIND_RESET_IRQ: result = m_i2cAccessExecutor->resetIrq(slotId, info, offset, data, len); break;
+      case i2c::TRANSFER_READ: result = m_i2cAccessExecutor->read(slotId, info, offset, data, len); break;
+      case i2c::TRANSFER_WRITE: result = m_i2cAccessExecutor->write(slotId, info, offset, data, len); break;
+      case i2c::TRANSFER_RESET_IRQ: result = m_i2cAccessExecutor->resetIrq(slotId, info, offset, data, len); break;
     }
     if (result == 0 || tries >= retries) break;
-    KAV_TRACE(KAVT, "I2cAccess::%s retry %u of %u slot=0x%08X rc=0x%08X", static_cast<unsigned int>(kind), tries + 1,
-              retries, slotId, result.getRc());
+    KAV_TRACE_STR(KAVT, "I2cAccess::%s retry %u of %u slot=0x%08X rc=0x%08X",
+                  i2c::transferKindName(kind), tries + 1, retries, slotId, result.getRc());
     KavWait(m_retryDelayMsec);
   }
   err = result;
   if (err == 0) return err;
   char text[64];
-  std::snprintf(text, sizeof text, "%s also fails after %u retries", kKindNames[kind], retries);
+  std::snprintf(text, sizeof text, "%s also fails after %u retries", i2c::transferKindName(kind), retries);
   err << text;
   checkAndLogError(err);
-  KAV_TRACE(KAVE, "I2cAccess::%s failed slot=0x%08X port=%u addr=0x%02X offset=0x%X len=%u rc=0x%08X",
-            static_cast<unsigned int>(kind), slotId, info.port, info.deviceAddress, offset, requested, err.getRc());
+  KAV_TRACE_STR(KAVE, "I2cAccess::%s failed slot=0x%08X port=%u addr=0x%02X offset=0x%X len=%u rc=0x%08X",
+                i2c::transferKindName(kind), slotId, info.port, info.deviceAddress, offset, requested,
+                err.getRc());
   return err;
 }
 

@@ -110,8 +110,7 @@ class KAV_EXPORT I2cAccess {
   void checkAndLogError(ErrorData& err) const;
 
  private:
-  enum Kind_t : unsigned int { KIND_READ = 0, KIND_WRITE = 1, KIND_RESET_IRQ = 2 };
-  ErrorData transfer(Kind_t kind, const i2c::i2cInfo_s& info, unsigned int offset, unsigned char* data,
+  ErrorData transfer(i2c::TransferKind_t kind, const i2c::i2cInfo_s& info, unsigned int offset, unsigned char* data,
                      unsigned int& len) const;
 
   unsigned int m_numReadRetries;

@@ -15,7 +15,6 @@ const unsigned int kDeleted = 0x7017u;
 const unsigned int kNotOpen = 0x7019u;
 const unsigned int kInvalidArgument = 0x7012u;
 
-const char* const kKindNames[] = {"write", "read", "resetIrq"};
 
 }  // namespace
 
@@ -115,20 +114,20 @@ void I2cViaFsiHwa::handleError(ErrorData& err, unsigned long rc, std::string& ms
 
 ErrorData I2cViaFsiHwa::write(const i2c::i2cInfo_s& info, unsigned int offset, const unsigned char* data,
                               unsigned int len) const {
-  return transfer(KIND_WRITE, info, offset, const_cast<unsigned char*>(data), len);
+  return transfer(i2c::TRANSFER_WRITE, info, offset, const_cast<unsigned char*>(data), len);
 }
 
 ErrorData I2cViaFsiHwa::read(const i2c::i2cInfo_s& info, unsigned int offset, unsigned char* data,
                              unsigned int& len) const {
-  return transfer(KIND_READ, info, offset, data, len);
+  return transfer(i2c::TRANSFER_READ, info, offset, data, len);
 }
 
 ErrorData I2cViaFsiHwa::resetIrq(const i2c::i2cInfo_s& info, unsigned int offset, const unsigned char* data,
                                  unsigned int len) const {
-  return transfer(KIND_RESET_IRQ, info, offset, const_cast<unsigned char*>(data), len);
+  return transfer(i2c::TRANSFER_RESET_IRQ, info, offset, const_cast<unsigned char*>(data), len);
 }
 
-ErrorData I2cViaFsiHwa::transfer(Kind_t kind, const i2c::i2cInfo_s& info, unsigned int offset, unsigned char* data,
+ErrorData I2cViaFsiHwa::transfer(i2c::TransferKind_t kind, const i2c::i2cInfo_s& info, unsigned int offset, unsigned char* data,
                                  unsigned int& len) const {
   IFOSGuard<const QueryBase> guard(*this);
   ErrorData err = checkForEngineOpen();
@@ -136,21 +135,21 @@ ErrorData I2cViaFsiHwa::transfer(Kind_t kind, const i2c::i2cInfo_s& info, unsign
   if (data == nullptr && len != 0) {
     // The device access libraries would take the length's worth of bytes
     // from (or into) the null pointer.
-    KAV_TRACE_STR(KAVE, "I2cViaFsiHwa::%s no buffer for %u bytes slot=0x%08X", kKindNames[kind], len, getSlotId());
+    KAV_TRACE_STR(KAVE, "I2cViaFsiHwa::%s no buffer for %u bytes slot=0x%08X", i2c::transferKindName(kind), len, getSlotId());
     err = kInvalidArgument;
     return err;
   }
   std::string msg;
   unsigned int rc = 0;
   switch (kind) {
-    case KIND_WRITE: rc = edalI2cWrite(m_pEdalHandle, info, offset, data, len, msg); break;
-    case KIND_READ: rc = edalI2cRead(m_pEdalHandle, info, offset, data, len, msg); break;
-    case KIND_RESET_IRQ: rc = edalSi2cResetIrq(m_pEdalHandle, info, offset, data, len, msg); break;
+    case i2c::TRANSFER_WRITE: rc = edalI2cWrite(m_pEdalHandle, info, offset, data, len, msg); break;
+    case i2c::TRANSFER_READ: rc = edalI2cRead(m_pEdalHandle, info, offset, data, len, msg); break;
+    case i2c::TRANSFER_RESET_IRQ: rc = edalSi2cResetIrq(m_pEdalHandle, info, offset, data, len, msg); break;
   }
   char bytes[1024];
   bytes[0] = '\0';
   unsigned int used = 0;
-  const bool haveBytes = kind != KIND_READ || rc == 0;
+  const bool haveBytes = kind != i2c::TRANSFER_READ || rc == 0;
   for (unsigned int i = 0; haveBytes && data != nullptr && i < len && 3 * i < 1023 - 3; ++i) {
     std::snprintf(bytes + used, sizeof(bytes) - used, "%.2X ", data[i]);
     used += 3;

@@ -50,8 +50,7 @@ class KAV_EXPORT I2cViaFsiHwa : public I2cHwaInterface {
   const FsiEngineInfo& getEngineInfo() const { return m_engineInfo; }
 
  private:
-  enum Kind_t : unsigned int { KIND_WRITE = 0, KIND_READ = 1, KIND_RESET_IRQ = 2 };
-  ErrorData transfer(Kind_t kind, const i2c::i2cInfo_s& info, unsigned int offset, unsigned char* data,
+  ErrorData transfer(i2c::TransferKind_t kind, const i2c::i2cInfo_s& info, unsigned int offset, unsigned char* data,
                      unsigned int& len) const;
 
   FsiEngineInfo m_engineInfo;
