@@ -6,6 +6,9 @@
 #include "kav/runtime/IFOSGuard.h"
 #include "kav/runtime/KavTrace.h"
 #include "kav/runtime/SoftDogInt.h"
+#include "kav/runtime/TimeScale.h"
+#include "kav/runtime/TimedExecutor.h"
+#include "kav/runtime/TimedJob.h"
 #include "kav/tree/config/AttributeInfo.h"
 #include "kav/tree/config/AttributeReader.h"
 #include "kav/tree/config/BinaryReaderNode.h"
@@ -42,22 +45,21 @@ const ModeSetup kModes[5] = {
 
 ErrorData failure(unsigned int rc) { return ErrorData(ErrorData::NO_OVERWRITE, rc); }
 
-// The single DioHwrInterface hidden child named nameId.
-KavPtr<DioHwrInterface> signalNamed(const QueryBase& owner, unsigned int nameId) {
-  KavPtr<DioHwrInterface> found;
-  unsigned int count = 0;
-  for (const KavPtr<QueryBase>& child : owner.getHiddenChildren())
-    if (child != nullptr && child->isInstanceOf(DioHwrInterface::staticGetClassId()) &&
-        child->getInstanceId() == nameId) {
-      found = KavPtr<DioHwrInterface>(child);
-      ++count;
-    }
-  return count == 1 ? found : KavPtr<DioHwrInterface>();
-}
+// Runs Crc::rearmHeldLines on the job thread; keeps the Crc alive until then.
+class RearmJob : public TimedJob {
+ public:
+  explicit RearmJob(const KavPtr<Crc>& crc) : m_crc(crc) {}
+  void execute() override {
+    if (!m_crc->isDeleted()) m_crc->rearmHeldLines();
+  }
+
+ private:
+  KavPtr<Crc> m_crc;
+};
 
 }  // namespace
 
-Crc::Crc() : m_bandwidth{0, 0, 0, 0}, m_regIdCrcErr(-1), m_regIdCrcIrq(-1) {}
+Crc::Crc() : m_bandwidth{0, 0, 0, 0}, m_regIdCrcErr(-1), m_regIdCrcIrq(-1), m_heldLines(0), m_rearmJobId(0) {}
 
 Crc::~Crc() {}
 
@@ -93,7 +95,10 @@ BaseErrorData Crc::init(initSequence::Id_t step) {
 }
 
 BaseErrorData Crc::terminate(terminateSequence::Id_t step) {
-  if (step == terminateSequence::TERM_DEREGISTER_EVENTS) deregisterEvents();
+  if (step == terminateSequence::TERM_DEREGISTER_EVENTS) {
+    deregisterEvents();
+    cancelRearm();
+  }
   if (step == terminateSequence::TERM_UNLINK_TREE_ELEMENTS) releaseChildren();
   return QueryBase::terminate(step);
 }
@@ -114,7 +119,7 @@ ErrorData Crc::linkChildren() {
                  {&m_pCrcErr, kav::sid::CRC_ERROR_SIGNAL},
                  {&m_pCrcIrq, kav::sid::CRC_IRQ_SIGNAL}};
   for (const auto& s : signals) {
-    *s.member = signalNamed(*this, s.name);
+    *s.member = singleHiddenChild<DioHwrInterface>(*this, count, s.name);
     if (*s.member == nullptr) {
       KAV_TRACE_STR(KAVE, "Crc::linkChildren no signal %s slot=0x%08X", get_string_by_id(s.name), getSlotId());
       rc = kNotLinked;
@@ -272,45 +277,47 @@ ErrorData Crc::readStatus(kavosc::CrcStatus_t& status, bool flag) {
   return rc;
 }
 
+ErrorData Crc::arm(const KavPtr<DioHwrInterface>& alarm) {
+  // An interrupt request fires once: the condition it latched is cleared
+  // and the request made again.
+  ErrorData rc = alarm->resetIrqCondition();
+  if (rc == 0) rc = alarm->enableIrq(dioState::DIO_STATE_ON);
+  return rc;
+}
+
+KavPtr<DioHwrInterface> Crc::line(Line_t which) const {
+  IFOSGuard<const QueryBase> guard(*this);
+  return which == LINE_ERROR ? m_pCrcErr : m_pCrcIrq;
+}
+
 ErrorData Crc::enableInterrupt() {
-  KavPtr<DioHwrInterface> lines[2];
-  {
-    IFOSGuard<const QueryBase> guard(*this);
-    lines[0] = m_pCrcErr;
-    lines[1] = m_pCrcIrq;
-  }
+  cancelRearm();
   ErrorData rc;
-  for (const KavPtr<DioHwrInterface>& line : lines) {
-    if (line == nullptr) {
+  for (Line_t which : {LINE_ERROR, LINE_INTERRUPT}) {
+    KavPtr<DioHwrInterface> alarm = line(which);
+    if (alarm == nullptr) {
       rc = kMissing;
       continue;
     }
-    // A condition left latched by a line that stayed active is cleared, so
-    // that the line, if still active, reports once more.
-    ErrorData lineRc = line->resetIrqCondition();
-    if (lineRc == 0) lineRc = line->enableIrq(dioState::DIO_STATE_ON);
+    const ErrorData lineRc = arm(alarm);
     if (lineRc != 0)
-      KAV_TRACE(KAVE, "Crc::enableInterrupt line=0x%08X rc=0x%08X", line->getInstanceId(), lineRc.getRc());
+      KAV_TRACE(KAVE, "Crc::enableInterrupt line=0x%08X rc=0x%08X", alarm->getInstanceId(), lineRc.getRc());
   }
   return rc;
 }
 
 ErrorData Crc::disableInterrupt() {
-  KavPtr<DioHwrInterface> lines[2];
-  {
-    IFOSGuard<const QueryBase> guard(*this);
-    lines[0] = m_pCrcErr;
-    lines[1] = m_pCrcIrq;
-  }
+  cancelRearm();
   ErrorData rc;
-  for (const KavPtr<DioHwrInterface>& line : lines) {
-    if (line == nullptr) {
+  for (Line_t which : {LINE_ERROR, LINE_INTERRUPT}) {
+    KavPtr<DioHwrInterface> alarm = line(which);
+    if (alarm == nullptr) {
       rc = kMissing;
       continue;
     }
-    const ErrorData lineRc = line->disableIrq();
+    const ErrorData lineRc = alarm->disableIrq();
     if (lineRc != 0)
-      KAV_TRACE(KAVE, "Crc::disableInterrupt line=0x%08X rc=0x%08X", line->getInstanceId(), lineRc.getRc());
+      KAV_TRACE(KAVE, "Crc::disableInterrupt line=0x%08X rc=0x%08X", alarm->getInstanceId(), lineRc.getRc());
   }
   return rc;
 }
@@ -334,47 +341,84 @@ ErrorData Crc::disableSpreadingMode() {
 }
 
 void Crc::handleCrcError(const DioEvent&) {
-  KavPtr<DioHwrInterface> line;
-  {
-    IFOSGuard<const QueryBase> guard(*this);
-    line = m_pCrcErr;
-  }
-  handleAlarm(line, "CrcError", "handleCrcError", "Error in Crc::handleCrcError()");
+  handleAlarm(LINE_ERROR, "CrcError", "handleCrcError", "Error in Crc::handleCrcError()");
 }
 
 void Crc::handleCrcInterrupt(const DioEvent&) {
-  KavPtr<DioHwrInterface> line;
-  {
-    IFOSGuard<const QueryBase> guard(*this);
-    line = m_pCrcIrq;
-  }
-  handleAlarm(line, "CrcInterrupt", "handleCrcInterrupt", "Error in Crc::handleCrcInterrupt()");
+  handleAlarm(LINE_INTERRUPT, "CrcInterrupt", "handleCrcInterrupt", "Error in Crc::handleCrcInterrupt()");
 }
 
-void Crc::handleAlarm(const KavPtr<DioHwrInterface>& line, const char* kind, const char* watchdogName,
-                      const char* failureText) {
+void Crc::handleAlarm(Line_t which, const char* kind, const char* watchdogName, const char* failureText) {
   SoftDogInt dog(kHandlerLimitMs, watchdogName);
   ErrorData rc = reportEvent(kind);
-  // The flags are reported: clear them, so that a condition that has gone
-  // releases the line. One that still holds sets its flag again at once.
-  rc = resetAllErrors();
-  if (line == nullptr) {
-    rc = kMissing;
-  } else {
-    dioState::DioState_t state = dioState::DIO_STATE_NONE;
-    const ErrorData readRc = line->read(state);
-    if (readRc == 0 && state == dioState::DIO_STATE_ON) {
-      // Still active: re-armed now it would interrupt again at once, for as
-      // long as the condition lasts. The latched condition holds it until
-      // the interrupts are enabled again.
-      KAV_TRACE_STR(KAVE, "Crc::%s line still active, held slot=0x%08X", kavstl::string(kind), getSlotId());
-    } else {
-      rc = readRc;
-      rc = line->resetIrqCondition();
-    }
-  }
+  bool held = false;
+  rc = rearmOrHold(which, held);
+  if (held) scheduleRearm();
   const unsigned int code = rc.getRcWithoutLogFlag();
-  if (code != 0 && code != kEngineDeleted && code != kEngineNotOpen) rc.microcodeLog("kav/Crc", __LINE__, failureText, 2, false);
+  if (code != 0 && code != kEngineDeleted && code != kEngineNotOpen)
+    rc.microcodeLog("kav/Crc", __LINE__, failureText, 2, false);
+}
+
+ErrorData Crc::rearmOrHold(Line_t which, bool& held) {
+  held = false;
+  KavPtr<DioHwrInterface> alarm = line(which);
+  if (alarm == nullptr) return failure(kMissing);
+  dioState::DioState_t state = dioState::DIO_STATE_NONE;
+  ErrorData rc = alarm->read(state);
+  if (rc == 0 && state == dioState::DIO_STATE_ON) {
+    // Still active: armed now it would interrupt again at once, for as long
+    // as the condition lasts.
+    held = true;
+  } else {
+    rc = arm(alarm);
+  }
+  IFOSGuard<const QueryBase> guard(*this);
+  const unsigned int bit = 1u << which;
+  m_heldLines = held ? (m_heldLines | bit) : (m_heldLines & ~bit);
+  return rc;
+}
+
+void Crc::scheduleRearm() {
+  IFOSGuard<const QueryBase> guard(*this);
+  if (m_rearmJobId != 0 || isDeleted()) return;
+  m_rearmJobId = TimedExecutor::getInstance()->insertJob(new RearmJob(KavPtr<Crc>(this)),
+                                                         TimeScale::delayMs(kRearmDelayMs), 0, 0);
+  KAV_TRACE(KAVT, "Crc: lines 0x%X held, re-arm job %u slot=0x%08X", m_heldLines, m_rearmJobId, getSlotId());
+}
+
+void Crc::cancelRearm() {
+  IFOSGuard<const QueryBase> guard(*this);
+  if (m_rearmJobId != 0) TimedExecutor::getInstance()->deleteJob(m_rearmJobId);
+  m_rearmJobId = 0;
+  m_heldLines = 0;
+}
+
+unsigned int Crc::getHeldLines() const {
+  IFOSGuard<const QueryBase> guard(*this);
+  return m_heldLines;
+}
+
+void Crc::rearmHeldLines() {
+  unsigned int held;
+  {
+    IFOSGuard<const QueryBase> guard(*this);
+    m_rearmJobId = 0;
+    held = m_heldLines;
+  }
+  if (held == 0) return;
+  // The flags were reported with the event: clear them, so that a condition
+  // that has gone releases its line. One that still holds sets its flag
+  // again at once.
+  ErrorData rc = resetAllErrors();
+  bool stillHeld = false;
+  for (Line_t which : {LINE_ERROR, LINE_INTERRUPT}) {
+    if ((held & (1u << which)) == 0) continue;
+    bool lineHeld = false;
+    rc = rearmOrHold(which, lineHeld);
+    stillHeld = stillHeld || lineHeld;
+  }
+  KAV_TRACE(KAVT, "Crc::rearmHeldLines slot=0x%08X held=0x%X rc=0x%08X", getSlotId(), getHeldLines(), rc.getRc());
+  if (stillHeld) scheduleRearm();
 }
 
 ErrorData Crc::reportEvent(const char* kind) {

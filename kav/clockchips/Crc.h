@@ -43,7 +43,7 @@ class KAV_EXPORT Crc : public QueryBase {
   ErrorData writeMode(kavosc::OscSetMode_t mode);
   ErrorData readStatus(kavosc::CrcStatus_t& status, bool flag);
   // Arms (on level) or disarms the two alarm lines; their own failures are
-  // only traced. Arming also clears a condition left latched.
+  // only traced.
   ErrorData enableInterrupt();
   ErrorData disableInterrupt();
   ErrorData resetAllErrors();
@@ -51,21 +51,41 @@ class KAV_EXPORT Crc : public QueryBase {
   ErrorData enableSpreadingMode();
   ErrorData disableSpreadingMode();
 
-  // The alarm lines' interrupts (priority-0 dispatcher).
+  // The alarm lines' interrupts (priority-0 dispatcher): the event is
+  // reported with the chip's error flags; a line that has gone inactive is
+  // armed again, one still active is held (it would interrupt again at
+  // once) until the re-arm job finds it inactive.
   void handleCrcError(const DioEvent& event);
   void handleCrcInterrupt(const DioEvent& event);
+  // The re-arm job (job thread): resets the chip's error flags and arms the
+  // held lines that have gone inactive; while one stays active it runs again
+  // after the re-arm delay.
+  void rearmHeldLines();
 
   KavPtr<CrcHwdInterface> getCrcHwd() const;
   bool eventsRegistered() const;
+  // Alarm lines held after an event: bit 0 the error line, bit 1 the
+  // interrupt line.
+  unsigned int getHeldLines() const;
+
+  // The delay of the re-arm job.
+  static const unsigned int kRearmDelayMs = 1000;
 
  private:
+  enum Line_t : unsigned int { LINE_ERROR = 0, LINE_INTERRUPT = 1 };
+
   ErrorData linkChildren();
   void releaseChildren();
   BaseErrorData registerEvents();
   void deregisterEvents();
-  void handleAlarm(const KavPtr<DioHwrInterface>& line, const char* kind, const char* watchdogName,
-                   const char* failureText);
+  void handleAlarm(Line_t which, const char* kind, const char* watchdogName, const char* failureText);
   ErrorData reportEvent(const char* kind);
+  // Arms the line unless it is still active; then it is held.
+  ErrorData rearmOrHold(Line_t which, bool& held);
+  static ErrorData arm(const KavPtr<DioHwrInterface>& alarm);
+  void scheduleRearm();
+  void cancelRearm();
+  KavPtr<DioHwrInterface> line(Line_t which) const;
   unsigned int bandwidthOf(kavosc::OscSetMode_t mode) const;
 
   KavPtr<CrcHwdInterfaceLink> m_pCrcHwdLink;
@@ -77,6 +97,8 @@ class KAV_EXPORT Crc : public QueryBase {
   long m_regIdCrcErr;
   long m_regIdCrcIrq;
   EventRouter<DioEvent> m_router;
+  unsigned int m_heldLines;
+  unsigned int m_rearmJobId;  // 0: none pending
 };
 
 extern "C" KAV_EXPORT BuildBase* createCrc(void* argument, BaseErrorData& error);

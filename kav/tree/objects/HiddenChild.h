@@ -8,12 +8,14 @@
 
 // The hidden child of class T when there is exactly one; null otherwise.
 // count tells how many there were (for the caller's trace).
+// With a name id other than 0, only the children of that instance name count.
 template <class T>
-KavPtr<T> singleHiddenChild(const QueryBase& owner, unsigned int& count) {
+KavPtr<T> singleHiddenChild(const QueryBase& owner, unsigned int& count, unsigned int nameId = 0) {
   KavPtr<T> found;
   count = 0;
   for (const KavPtr<QueryBase>& child : owner.getHiddenChildren()) {
     if (!child->isInstanceOf(T::staticGetClassId())) continue;
+    if (nameId != 0 && child->getInstanceId() != nameId) continue;
     found = KavPtr<T>(child);
     ++count;
   }
