@@ -28,6 +28,8 @@ const char* const kCard0Gpio = "/dev/gpio/L01C0E08";
 const char* const kCard1Gpio = "/dev/gpio/L02C0E08";
 const char* const kCard0Scratchpad = "/dev/scp/L01C0E03";
 const char* const kCard1Scratchpad = "/dev/scp/L02C0E03";
+const char* const kCard0Chip = "/dev/iic/L01C0E05P00";
+const int kChipAddress = 0xB0;
 
 const unsigned kLed = bit(1);
 const unsigned kLines = bit(2) | bit(3);
@@ -116,6 +118,16 @@ TEST_F(PowerControlE2e, PluggedCardStartsDeactivatedAndActivatesInStepOrder) {
   // Whole milliseconds: a delay may end up to 1 ms early.
   EXPECT_GE(changes[1].time - changes[0].time, std::chrono::milliseconds(scaled(20) - 1));
   EXPECT_GE(changes[2].time - changes[1].time, std::chrono::milliseconds(scaled(10) - 1));
+  // Between supply and LED, once the supply settled, the redundancy chip was
+  // marked supplied: its outputs read and written back.
+  std::vector<Transaction> chip = ravosim::readTransactionLog(kCard0Chip, kChipAddress);
+  ASSERT_EQ(2u, chip.size()) << ravosim::formatTransactionLog(chip);
+  EXPECT_EQ(Transaction::I2cRead, chip[0].kind);
+  EXPECT_EQ(Transaction::I2cWrite, chip[1].kind);
+  EXPECT_EQ(3u, chip[0].offset);
+  EXPECT_EQ(chip[0].data, chip[1].data);
+  EXPECT_GE(chip[0].time - changes[0].time, std::chrono::milliseconds(scaled(20) - 1));
+  EXPECT_LE(chip[1].time, changes[1].time);
   EXPECT_TRUE(pinChanges(kCard1Gpio).empty());
   EXPECT_EQ(0u, stateByte(kCard1Scratchpad) & 3u);
 
@@ -134,6 +146,8 @@ TEST_F(PowerControlE2e, PluggedCardStartsDeactivatedAndActivatesInStepOrder) {
   ASSERT_GE(changes.size(), 2u);
   EXPECT_EQ(kLed, changes[changes.size() - 2].mask);
   EXPECT_EQ(kSupply, changes.back().mask);
+  // Marking the chip unsupplied needs no transfer.
+  EXPECT_TRUE(ravosim::readTransactionLog(kCard0Chip, kChipAddress).empty());
   ASSERT_EQ((std::vector<std::string>{"FruDeac10"}), eventNames(log));
   EXPECT_EQ("Fru got deactivated in SlotId 0x10 in Cage 0 Node 0\n", log.events()[0].text);
 }
@@ -195,6 +209,24 @@ TEST_F(PowerControlE2e, FailingLedAfterTheSupplyRunsThePowerOffSequence) {
   EXPECT_FALSE(supplyOn("osc0.vdd"));
   EXPECT_EQ(0u, stateByte(kCard0Scratchpad) & 3u);
   EXPECT_EQ((std::vector<std::string>{"FruActvtErr", "FruDeactvt"}), eventNames(log));
+}
+
+TEST_F(PowerControlE2e, PowerOffGoesOnPastASignalThatFailsAndSwitchesTheSupplyOff) {
+  ASSERT_EQ(0u, m_card->activate(false).getRc());
+  testsupport::RecordingLogSink log;
+  // The soft-switch lines cannot be disarmed: they stay on, as the soft
+  // switch leaves a line whose interrupt it could not disable.
+  ravosim::failAlways("ravo_aiocb_cancel", "*", EIO);
+  EXPECT_EQ(0u, m_card->deactivate(false).getRc());
+  ravosim::clearFaults();
+  EXPECT_EQ(0u, stateByte(kCard0Scratchpad) & 3u);
+  EXPECT_EQ(kLines, levels(kCard0Gpio) & kSwitched);
+  EXPECT_FALSE(supplyOn("osc0.vdd"));
+  EXPECT_EQ((std::vector<std::string>{"FruDeac10"}), eventNames(log));
+  // Switched off once the interrupts can be disarmed again.
+  ASSERT_EQ(0u, m_card->activate(false).getRc());
+  ASSERT_EQ(0u, m_card->deactivate(false).getRc());
+  EXPECT_EQ(0u, levels(kCard0Gpio) & kSwitched);
 }
 
 TEST_F(PowerControlE2e, CardVanishingBetweenTwoStepsIsDeactivatedWhenItReturns) {
