@@ -89,6 +89,9 @@ TEST_F(I2c, ResetIrqReachesTheDevice) {
   const std::vector<ravosim::Transaction> log = ravosim::readTransactionLog(kCards[1].port);
   ASSERT_EQ(1u, log.size());
   EXPECT_EQ(ravosim::Transaction::I2cResetIrq, log[0].kind);
+  EXPECT_EQ(kDevice, log[0].address);
+  EXPECT_EQ(4u, log[0].offset);
+  EXPECT_EQ(std::vector<uint8_t>{0x03}, log[0].data);
 }
 
 // No I2C engine of that hardware-access id in the slot: 0x7013 from each
