@@ -70,17 +70,8 @@ double busUs(bool read, unsigned data) { return ((read ? 3 : 2) + data) * 9 * 10
 
 using cardstest::element;
 using cardstest::link;
+using chiptest::addLink;
 
-template <class L>
-void addLink(QueryBase* owner, unsigned target, const KavPtr<Container>& container) {
-  KavPtr<L> l(new L());
-  l->setHidden(true);
-  l->setScopeId(kav::sid::SCOPE_CONTAINER);
-  l->setTargetInstanceName(target);
-  link(owner, l.getRawPointer());
-  l->setContainer(container);
-  l->init(initSequence::INIT_LINK_TREE_ELEMENTS);
-}
 
 struct Bench {
   KavPtr<Container> container;

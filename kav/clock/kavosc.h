@@ -16,6 +16,14 @@ enum OscSetMode_t : unsigned int {
   OSC_SET_MODE_OTHER_SINGLE = 4
 };
 
+// The direction of a PLL's spread-spectrum modulation.
+enum SpreadingDirection_t : unsigned int {
+  SPREADING_OFF = 0,
+  SPREADING_UP = 1,
+  SPREADING_DOWN = 2,
+  SPREADING_CENTER = 3
+};
+
 // One reference input of a clock-redundancy chip.
 struct CrcInputStatus_t {
   bool firstErrorPresent;   // error type 1, 2 or 3 of the input

@@ -1,16 +1,12 @@
 #include "kav/clockchips/CrcHwdIcs872Sxx.h"
 
-#include <cstdio>
-#include <cstring>
-
-#include "kav/hwaccess/i2c/I2cHwaInterfaceLink.h"
+#include "kav/clockchips/I2cChipRegisters.h"
 #include "kav/runtime/IFOSGuard.h"
 #include "kav/runtime/KavTrace.h"
 #include "kav/tree/config/AttributeInfo.h"
 #include "kav/tree/config/AttributeReader.h"
 #include "kav/tree/config/BinaryReaderNode.h"
 #include "kav/tree/config/StringIds.h"
-#include "kav/tree/objects/HiddenChild.h"
 
 KAV_TREE_CLASS_IMPL(CrcHwdIcs872Sxx, CrcHwdInterface)
 
@@ -33,8 +29,6 @@ const unsigned char kModeBit = 0x04;
 const unsigned char kInputDisableShift = 3;
 const unsigned char kCheckBit = 0x40;
 const unsigned char kOutput8Bit = 0x80;
-
-const unsigned int kMaxOutputBits = 9;
 
 // Error type by register bit: register 8 bits 0..7, then register 9 bits 0..7
 // (-1: no flag).
@@ -61,52 +55,23 @@ ErrorData failure(unsigned int rc) { return ErrorData(ErrorData::NO_OVERWRITE, r
 }  // namespace
 
 CrcHwdIcs872Sxx::CrcHwdIcs872Sxx()
-    : m_i2cAccess(this), m_numOutputControlBits(0), m_enabledOutputsMask(0), m_enabledOutputsValue(0) {}
+    : m_numOutputControlBits(0), m_enabledOutputsMask(0), m_enabledOutputsValue(0) {}
 
 CrcHwdIcs872Sxx::~CrcHwdIcs872Sxx() {}
 
 BaseErrorData CrcHwdIcs872Sxx::setAttributes(const AttributeInfo& info) {
-  BaseErrorData rc = CrcHwdInterface::setAttributes(info);
-  rc = m_i2cAccess.setAttributes(info);
+  BaseErrorData rc = I2cChipDriver<CrcHwdInterface>::setAttributes(info);
   const BinaryReaderNode* node = info.getLocalAttributes();
   if (node != nullptr) rc = getAttributeUint32(&m_numOutputControlBits, kav::sid::NUM_OUTPUT_CONTROLS, *node, false);
   return rc;
 }
 
-BaseErrorData CrcHwdIcs872Sxx::init(initSequence::Id_t step) {
-  BaseErrorData rc = CrcHwdInterface::init(step);
-  IFOSGuard<const QueryBase> guard(*this);
-  rc = m_i2cAccess.init(step);
-  if (step == initSequence::INIT_LINK_TREE_ELEMENTS) {
-    unsigned int count = 0;
-    KavPtr<I2cHwaInterfaceLink> link = singleHiddenChild<I2cHwaInterfaceLink>(*this, count);
-    if (link == nullptr) KAV_TRACE(KAVE, "CrcHwdIcs872Sxx::init no single I2C link slot=0x%08X count=%u", getSlotId(), count);
-    rc = m_i2cAccess.linkI2cAccess(KavPtr<LinkBase>(link));
-  }
-  return rc;
-}
-
-BaseErrorData CrcHwdIcs872Sxx::terminate(terminateSequence::Id_t step) {
-  {
-    IFOSGuard<const QueryBase> guard(*this);
-    if (step == terminateSequence::TERM_UNLINK_TREE_ELEMENTS) m_i2cAccess.unlinkI2cAccess();
-    m_i2cAccess.terminate(step);
-  }
-  return CrcHwdInterface::terminate(step);
-}
-
-unsigned int CrcHwdIcs872Sxx::maxOutputValue() const {
-  const unsigned int bits = m_numOutputControlBits < kMaxOutputBits ? m_numOutputControlBits : kMaxOutputBits;
-  return (1u << bits) - 1u;
-}
-
 ErrorData CrcHwdIcs872Sxx::readRegister(unsigned int reg, unsigned char& value) const {
-  unsigned int len = 1;
-  return m_i2cAccess.read(reg, &value, len);
+  return I2cChipRegisters::readRegister(m_i2cAccess, reg, value);
 }
 
 ErrorData CrcHwdIcs872Sxx::writeRegister(unsigned int reg, unsigned char value) const {
-  return m_i2cAccess.write(reg, &value, 1);
+  return I2cChipRegisters::writeRegister(m_i2cAccess, reg, value);
 }
 
 ErrorData CrcHwdIcs872Sxx::modifyRegister(unsigned int reg, unsigned char mask, unsigned char bits) const {
@@ -293,20 +258,19 @@ ErrorData CrcHwdIcs872Sxx::writeOutputControl(unsigned int value, unsigned int m
 }
 
 ErrorData CrcHwdIcs872Sxx::writeOutputControlLocked(unsigned int value, unsigned int mask) {
-  const unsigned int max = maxOutputValue();
+  const unsigned int max = I2cChipRegisters::maxOutputValue(m_numOutputControlBits);
   if (value > max) return failure(kBadOutputValue);
   if (mask > max) return failure(kBadOutputMask);
   m_enabledOutputsMask |= mask;
   m_enabledOutputsValue = (m_enabledOutputsValue & ~mask) | (value & mask);
   unsigned char regs[2] = {0, 0};
-  unsigned int len = sizeof regs;
-  ErrorData rc = m_i2cAccess.read(kRegOutputs, regs, len);
+  unsigned int hardware = 0;
+  ErrorData rc = I2cChipRegisters::readOutputs(m_i2cAccess, regs, hardware);
   // Without the registers' contents a write would clear the other bits of
   // register 4 (input selection, mode, disables): the shadow keeps the
   // request, the chip gets it with the next write.
   if (rc != 0) return rc;
   // Outputs not known yet keep what the chip has.
-  const unsigned int hardware = ((static_cast<unsigned int>(regs[1]) & kOutput8Bit) << 1) | regs[0];
   m_enabledOutputsValue |= ~m_enabledOutputsMask & hardware & max;
   m_enabledOutputsMask = max;
   const unsigned int known = m_enabledOutputsMask;
@@ -319,10 +283,7 @@ ErrorData CrcHwdIcs872Sxx::writeOutputControlLocked(unsigned int value, unsigned
 ErrorData CrcHwdIcs872Sxx::readOutputControl(unsigned int& value) {
   IFOSGuard<const QueryBase> guard(*this);
   unsigned char regs[2] = {0, 0};
-  unsigned int len = sizeof regs;
-  ErrorData rc = m_i2cAccess.read(kRegOutputs, regs, len);
-  if (rc == 0) value = ((static_cast<unsigned int>(regs[1]) & kOutput8Bit) << 1) | regs[0];
-  return rc;
+  return I2cChipRegisters::readOutputs(m_i2cAccess, regs, value);
 }
 
 unsigned int CrcHwdIcs872Sxx::getNumOfOutputControls() { return m_numOutputControlBits; }
@@ -374,36 +335,12 @@ ErrorData CrcHwdIcs872Sxx::resetAllErrorFlags() {
 }
 
 ErrorData CrcHwdIcs872Sxx::getRegister(unsigned char* buffer, unsigned int& length) {
-  if (buffer != nullptr) std::memset(buffer, 0, length);
-  if (buffer == nullptr || length < kRegisterCount) {
-    length = 0;
-    return failure(kShortBuffer);
-  }
   IFOSGuard<const QueryBase> guard(*this);
-  unsigned int len = kRegisterCount;
-  ErrorData rc = m_i2cAccess.read(kRegControl, buffer, len);
-  length = rc == 0 ? len : 0;
-  return rc;
+  return I2cChipRegisters::readBlock(m_i2cAccess, kRegControl, kRegisterCount, buffer, length, kShortBuffer);
 }
 
 std::string CrcHwdIcs872Sxx::registerDumpAsString() {
-  const i2c::i2cInfo_s& info = m_i2cAccess.getI2cInfo();
-  char line[96];
-  std::snprintf(line, sizeof line, "SlodId: 0x%.8X, I2CBus: %u, DeviceAddress: 0x%X\n", getSlotId(), info.port,
-                info.deviceAddress);
-  std::string text(line);
-  unsigned char regs[kRegisterCount];
-  unsigned int length = sizeof regs;
-  ErrorData rc = getRegister(regs, length);
-  if (rc != 0) {
-    std::snprintf(line, sizeof line, "Registers not readable: rc=0x%.8X\n", rc.getRcWithoutLogFlag());
-    return text + line;
-  }
-  for (unsigned int i = 0; i < length; ++i) {
-    std::snprintf(line, sizeof line, "Register %u: 0x%.2X\n", i, regs[i]);
-    text += line;
-  }
-  return text;
+  return I2cChipRegisters::dumpAsString(*this, m_i2cAccess, kRegControl, kRegisterCount);
 }
 
 BuildBase* createCrcHwdIcs872Sxx(void*, BaseErrorData&) { return (new CrcHwdIcs872Sxx())->getBuildInterface(); }

@@ -7,9 +7,9 @@
 #define KAV_CLOCKCHIPS_CRCHWDICS872SXX_H
 
 #include "kav/clockchips/CrcHwdInterface.h"
-#include "kav/hwaccess/i2c/I2cAccess.h"
+#include "kav/clockchips/I2cChipDriver.h"
 
-class KAV_EXPORT CrcHwdIcs872Sxx : public CrcHwdInterface {
+class KAV_EXPORT CrcHwdIcs872Sxx : public I2cChipDriver<CrcHwdInterface> {
   KAV_TREE_CLASS(CrcHwdIcs872Sxx)
 
  public:
@@ -19,13 +19,9 @@ class KAV_EXPORT CrcHwdIcs872Sxx : public CrcHwdInterface {
   CrcHwdIcs872Sxx();
   ~CrcHwdIcs872Sxx() override;
 
-  // The I2C transfer description and supply (see I2cAccess) and the number
-  // of output controls (numOutputControls; at most 9 are used).
+  // Those of I2cChipDriver and the number of output controls
+  // (numOutputControls; at most 9 are used). Steps: those of I2cChipDriver.
   BaseErrorData setAttributes(const AttributeInfo& info) override;
-  // Step 3 links the I2C access to the single I2cHwaInterfaceLink hidden
-  // child; step 11 (activated hardware) marks the chip supplied.
-  BaseErrorData init(initSequence::Id_t step) override;
-  BaseErrorData terminate(terminateSequence::Id_t step) override;
 
   // A power step: off (339) forgets the output shadow, on (340) reads the
   // outputs from the chip and writes them back; another step is 0x7002.
@@ -60,7 +56,6 @@ class KAV_EXPORT CrcHwdIcs872Sxx : public CrcHwdInterface {
   ErrorData getRegister(unsigned char* buffer, unsigned int& length) override;
   std::string registerDumpAsString() override;
 
-  const I2cAccess& getI2cAccess() const { return m_i2cAccess; }
   // The output shadow: the bits whose value is known, and their values.
   unsigned int getEnabledOutputsMask() const;
   unsigned int getEnabledOutputsValue() const;
@@ -73,9 +68,7 @@ class KAV_EXPORT CrcHwdIcs872Sxx : public CrcHwdInterface {
   ErrorData testBit(unsigned int reg, unsigned char bit, bool& set) const;
   ErrorData readErrorFlagsLocked(kavstl::set<CrcErrorType_t>& flags) const;
   ErrorData writeOutputControlLocked(unsigned int value, unsigned int mask);
-  unsigned int maxOutputValue() const;
 
-  I2cAccess m_i2cAccess;
   unsigned int m_numOutputControlBits;
   unsigned int m_enabledOutputsMask;
   unsigned int m_enabledOutputsValue;

@@ -12,7 +12,6 @@
 KAV_TREE_CLASS_IMPL(OutputControlHwrCrc, OutputControlHwrInterface)
 
 namespace {
-const unsigned int kInvalidSwitch = 0x7013;
 const unsigned int kNoChipLink = 0x7371;
 }  // namespace
 
@@ -99,13 +98,6 @@ ErrorData OutputControlHwrCrc::apply(Status_t status) {
 ErrorData OutputControlHwrCrc::enableOutput() { return apply(STATUS_ENABLED); }
 
 ErrorData OutputControlHwrCrc::disableOutput() { return apply(STATUS_DISABLED); }
-
-ErrorData OutputControlHwrCrc::switchForPwrCtrl(unsigned int, unsigned int switchId) {
-  if (switchId == kav::sid::OUTPUT_ENABLED || switchId == kav::sid::STATE_ON) return enableOutput();
-  if (switchId == kav::sid::OUTPUT_DISABLED || switchId == kav::sid::STATE_OFF) return disableOutput();
-  KAV_TRACE(KAVE, "OutputControlHwrCrc::switchForPwrCtrl unknown switch %u", switchId);
-  return ErrorData(ErrorData::NO_OVERWRITE, kInvalidSwitch);
-}
 
 void OutputControlHwrCrc::hwdLinkChanged() {
   Status_t status = getStatus();

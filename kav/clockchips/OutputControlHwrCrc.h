@@ -26,8 +26,6 @@ class KAV_EXPORT OutputControlHwrCrc : public OutputControlHwrInterface {
   // but the switch is remembered.
   ErrorData enableOutput() override;
   ErrorData disableOutput() override;
-  // Positions on/enabled and off/disabled; others 0x7013.
-  ErrorData switchForPwrCtrl(unsigned int signalName, unsigned int switchId) override;
 
   // The link's callback: the chip is there again.
   void hwdLinkChanged();

@@ -12,114 +12,45 @@
 #include <vector>
 
 #include "kav/clockchips/CrcHwdIcs872Sxx.h"
-#include "kav/hwaccess/i2c/I2cHwaInterface.h"
-#include "kav/hwaccess/i2c/I2cHwaInterfaceLink.h"
-#include "kav/tree/config/AttributeInfo.h"
 #include "kav/tree/config/StringIds.h"
-#include "kav/tree/config/StringToId.h"
-#include "kav/tree/objects/Container.h"
-#include "tests/cards/CardsTestSupport.h"
 #include "tests/clockchips/CrcTestSupport.h"
-
-using cardstest::element;
-using cardstest::link;
 
 namespace {
 
 typedef CrcHwdInterface Chip;
-
-// The chip's registers behind an engine; every transfer is recorded.
-class ChipEngine : public I2cHwaInterface {
- public:
-  struct Transfer {
-    char kind;  // 'R', 'W', 'I' (interrupt reset)
-    unsigned int offset;
-    std::vector<unsigned char> data;
-    bool operator==(const Transfer& o) const { return kind == o.kind && offset == o.offset && data == o.data; }
-  };
-
-  mutable unsigned char regs[16] = {};
-  mutable std::vector<Transfer> log;
-  // Registers 8 and 9 as the chip shows them after each interrupt reset
-  // (the last one stays).
-  mutable std::vector<std::pair<unsigned char, unsigned char>> flagsAfterReset;
-  mutable unsigned int failNextRead = 0;
-
-  ErrorData write(const i2c::i2cInfo_s&, unsigned int offset, const unsigned char* data,
-                  unsigned int len) const override {
-    log.push_back({'W', offset, std::vector<unsigned char>(data, data + len)});
-    for (unsigned int i = 0; i < len && offset + i < 16; ++i)
-      if (offset + i < 8 || offset + i > 10) regs[offset + i] = data[i];  // flags and selection: read only
-    return ErrorData();
-  }
-  ErrorData read(const i2c::i2cInfo_s&, unsigned int offset, unsigned char* data, unsigned int& len) const override {
-    if (failNextRead != 0) {
-      ErrorData err(ErrorData::NO_OVERWRITE, failNextRead);
-      failNextRead = 0;
-      len = 0;
-      return err;
-    }
-    for (unsigned int i = 0; i < len; ++i) data[i] = offset + i < 16 ? regs[offset + i] : 0;
-    log.push_back({'R', offset, std::vector<unsigned char>(data, data + len)});
-    return ErrorData();
-  }
-  ErrorData resetIrq(const i2c::i2cInfo_s&, unsigned int offset, const unsigned char* data,
-                     unsigned int len) const override {
-    log.push_back({'I', offset, std::vector<unsigned char>(data, data + len)});
-    if (!flagsAfterReset.empty()) {
-      regs[8] = flagsAfterReset.front().first;
-      regs[9] = flagsAfterReset.front().second;
-      if (flagsAfterReset.size() > 1) flagsAfterReset.erase(flagsAfterReset.begin());
-    }
-    return ErrorData();
-  }
-  // The writes alone.
-  std::vector<Transfer> writes() const {
-    std::vector<Transfer> out;
-    for (const Transfer& t : log)
-      if (t.kind == 'W') out.push_back(t);
-    return out;
-  }
-};
-
+using Transfer = chiptest::RegisterEngine::Transfer;
 
 class CrcHwdTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() { cardstest::startServices(); }
 
   void SetUp() override {
-    m_container = KavPtr<Container>(new Container(KavPtr<QueryBase>()));
-    m_engine = KavPtr<ChipEngine>(new ChipEngine());
-    m_engine->setInstanceId(get_id_by_string("CrcTestEngine"));
-    link(m_container.getRawPointer(), m_engine.getRawPointer());
+    m_engine = m_rig.engine;
+    // Flags and selection are read only; an interrupt reset leaves the flags
+    // of flagsAfterReset (the last one stays).
+    m_engine->readOnly = {8, 9, 10};
+    m_engine->onResetIrq = [this](unsigned int, const std::vector<unsigned char>&) {
+      if (m_flagsAfterReset.empty()) return;
+      m_engine->regs[8] = m_flagsAfterReset.front().first;
+      m_engine->regs[9] = m_flagsAfterReset.front().second;
+      if (m_flagsAfterReset.size() > 1) m_flagsAfterReset.erase(m_flagsAfterReset.begin());
+    };
     m_chip = makeChip("9", "OscCardSupply");
-    m_engine->log.clear();
+    m_engine->clearLog();
   }
 
   KavPtr<CrcHwdIcs872Sxx> makeChip(const char* outputs, const char* supply) {
-    KavPtr<CrcHwdIcs872Sxx> chip(new CrcHwdIcs872Sxx());
-    std::unique_ptr<BinaryReaderNode> node(crctest::chipElement("3", outputs, supply));
-    EXPECT_EQ(0u, chip->setAttributes(AttributeInfo(nullptr, node.get(), nullptr)).getRc());
-    link(m_container.getRawPointer(), chip.getRawPointer());
-    KavPtr<I2cHwaInterfaceLink> l(new I2cHwaInterfaceLink());
-    l->setHidden(true);
-    l->setScopeId(kav::sid::SCOPE_CONTAINER);
-    l->setTargetInstanceName(m_engine->getInstanceId());
-    link(chip.getRawPointer(), l.getRawPointer());
-    l->setContainer(m_container);
-    EXPECT_EQ(0u, chip->init(initSequence::INIT_LINK_TREE_ELEMENTS).getRc());
-    EXPECT_EQ(0u, l->init(initSequence::INIT_LINK_TREE_ELEMENTS).getRc());
-    // The card is activated: the chip is supplied.
-    EXPECT_EQ(0u, chip->init(initSequence::INIT_ACTIVATED_HW).getRc());
+    BaseErrorData rc;
+    KavPtr<CrcHwdIcs872Sxx> chip = m_rig.addChip<CrcHwdIcs872Sxx>(crctest::chipElement("3", outputs, supply), rc);
+    EXPECT_EQ(0u, rc.getRc());
     return chip;
   }
 
-  KavPtr<Container> m_container;
-  KavPtr<ChipEngine> m_engine;
+  chiptest::ChipRig m_rig;
+  KavPtr<chiptest::RegisterEngine> m_engine;
   KavPtr<CrcHwdIcs872Sxx> m_chip;
+  std::vector<std::pair<unsigned char, unsigned char>> m_flagsAfterReset;
 };
-
-using Transfer = ChipEngine::Transfer;
 
 }  // namespace
 
@@ -334,7 +265,7 @@ TEST_F(CrcHwdTest, ErrorFlagResetRepeatsWhileTheFlagsShrink) {
     SCOPED_TRACE(c.name);
     m_engine->regs[8] = c.r8;
     m_engine->regs[9] = c.r9;
-    m_engine->flagsAfterReset = c.after;
+    m_flagsAfterReset = c.after;
     m_engine->log.clear();
     ASSERT_EQ(0u, m_chip->resetAllErrorFlags().getRc());
     unsigned int resets = 0;

@@ -177,11 +177,3 @@ void OutputControlHwrDioGroupSingleDevice::checkAndLogError(ErrorData& err) {
 BuildBase* createOutputControlHwrDioGroupSingleDevice(void*, BaseErrorData&) {
   return (new OutputControlHwrDioGroupSingleDevice())->getBuildInterface();
 }
-
-ErrorData OutputControlHwrDioGroupSingleDevice::switchForPwrCtrl(unsigned int signalName, unsigned int switchId) {
-  KAV_TRACE(KAVT, "OutputControlHwrDioGroupSingleDevice::switchForPwrCtrl signal=%u switch=%u", signalName, switchId);
-  if (switchId == kav::sid::OUTPUT_ENABLED || switchId == kav::sid::STATE_ON) return enableOutput();
-  if (switchId == kav::sid::OUTPUT_DISABLED || switchId == kav::sid::STATE_OFF) return disableOutput();
-  KAV_TRACE(KAVE, "OutputControlHwrDioGroupSingleDevice::switchForPwrCtrl unknown switch %u", switchId);
-  return ErrorData(ErrorData::NO_OVERWRITE, 0x7013u);
-}

@@ -27,9 +27,7 @@ class KAV_EXPORT OutputControlHwrDioGroupSingleDevice : public OutputControlHwrI
 
   ErrorData enableOutput() override;
   ErrorData disableOutput() override;
-  // A power step switches the group: "enabled" or "on" enables it,
-  // "disabled" or "off" disables it; any other position is 0x7013.
-  ErrorData switchForPwrCtrl(unsigned int signalName, unsigned int switchId) override;
+  // A power step switches the group (OutputControlHwrInterface).
 
   unsigned int getPinMask() const { return m_pinMask; }
 

@@ -16,6 +16,9 @@ class KAV_EXPORT OutputControlHwrInterface : public PowerControllable {
 
   virtual ErrorData enableOutput() = 0;
   virtual ErrorData disableOutput() = 0;
+  // A power step switches the output: "enabled" or "on" enables it,
+  // "disabled" or "off" disables it; any other position is 0x7013.
+  ErrorData switchForPwrCtrl(unsigned int signalName, unsigned int switchId) override;
 };
 
 #endif
