@@ -288,6 +288,23 @@ ErrorData CrcHwdIcs872Sxx::readOutputControl(unsigned int& value) {
 
 unsigned int CrcHwdIcs872Sxx::getNumOfOutputControls() { return m_numOutputControlBits; }
 
+void CrcHwdIcs872Sxx::dumpXml(std::ostream& os) const {
+  if (!os) return;
+  {
+    IFOSGuard<const QueryBase> guard(*this);
+    char mask[16];
+    char value[16];
+    std::snprintf(mask, sizeof mask, "0x%X", m_enabledOutputsMask);
+    std::snprintf(value, sizeof value, "0x%X", m_enabledOutputsValue);
+    os << "<class className=\"CrcHwdIcs872Sxx\">\n";
+    os << "<parameter name=\"m_numOutputControlBits\" value=\"" << m_numOutputControlBits << "\"/>\n";
+    os << "<parameter name=\"m_enabledOutputsMask\" value=\"" << mask << "\"/>\n";
+    os << "<parameter name=\"m_enabledOutputsValue\" value=\"" << value << "\"/>\n";
+    os << "</class>\n";
+  }
+  I2cChipDriver<CrcHwdInterface>::dumpXml(os);
+}
+
 unsigned int CrcHwdIcs872Sxx::getEnabledOutputsMask() const {
   IFOSGuard<const QueryBase> guard(*this);
   return m_enabledOutputsMask;

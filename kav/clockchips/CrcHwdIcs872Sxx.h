@@ -57,6 +57,9 @@ class KAV_EXPORT CrcHwdIcs872Sxx : public I2cChipDriver<CrcHwdInterface> {
   std::string registerDumpAsString() override;
 
   // The output shadow: the bits whose value is known, and their values.
+  // The output shadow and the number of outputs, then the I2C access.
+  void dumpXml(std::ostream& os) const override;
+
   unsigned int getEnabledOutputsMask() const;
   unsigned int getEnabledOutputsValue() const;
 

@@ -7,6 +7,8 @@
 #ifndef KAV_CLOCKCHIPS_I2CCHIPDRIVER_H
 #define KAV_CLOCKCHIPS_I2CCHIPDRIVER_H
 
+#include <ostream>
+
 #include "kav/clockchips/I2cChipRegisters.h"
 #include "kav/hwaccess/i2c/I2cAccess.h"
 #include "kav/runtime/IFOSGuard.h"
@@ -44,6 +46,17 @@ class I2cChipDriver : public Interface {
   ErrorData switchForPwrCtrl(unsigned int, unsigned int step) override {
     IFOSGuard<const QueryBase> guard(*this);
     return I2cChipRegisters::switchSupply(*this, m_i2cAccess, step);
+  }
+
+  // The chip's I2C access (description, engine link, supply), then the
+  // base's rows.
+  void dumpXml(std::ostream& os) const override {
+    if (!os) return;
+    {
+      IFOSGuard<const QueryBase> guard(*this);
+      m_i2cAccess.dumpXml(os);
+    }
+    Interface::dumpXml(os);
   }
 
   const I2cAccess& getI2cAccess() const { return m_i2cAccess; }
