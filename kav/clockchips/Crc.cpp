@@ -290,23 +290,11 @@ KavPtr<DioHwrInterface> Crc::line(Line_t which) const {
   return which == LINE_ERROR ? m_pCrcErr : m_pCrcIrq;
 }
 
-ErrorData Crc::enableInterrupt() {
-  cancelRearm();
-  ErrorData rc;
-  for (Line_t which : {LINE_ERROR, LINE_INTERRUPT}) {
-    KavPtr<DioHwrInterface> alarm = line(which);
-    if (alarm == nullptr) {
-      rc = kMissing;
-      continue;
-    }
-    const ErrorData lineRc = arm(alarm);
-    if (lineRc != 0)
-      KAV_TRACE(KAVE, "Crc::enableInterrupt line=0x%08X rc=0x%08X", alarm->getInstanceId(), lineRc.getRc());
-  }
-  return rc;
-}
+ErrorData Crc::enableInterrupt() { return switchInterrupts(true); }
 
-ErrorData Crc::disableInterrupt() {
+ErrorData Crc::disableInterrupt() { return switchInterrupts(false); }
+
+ErrorData Crc::switchInterrupts(bool enable) {
   cancelRearm();
   ErrorData rc;
   for (Line_t which : {LINE_ERROR, LINE_INTERRUPT}) {
@@ -315,9 +303,11 @@ ErrorData Crc::disableInterrupt() {
       rc = kMissing;
       continue;
     }
-    const ErrorData lineRc = alarm->disableIrq();
+    // A line's own failure is only traced.
+    const ErrorData lineRc = enable ? arm(alarm) : alarm->disableIrq();
     if (lineRc != 0)
-      KAV_TRACE(KAVE, "Crc::disableInterrupt line=0x%08X rc=0x%08X", alarm->getInstanceId(), lineRc.getRc());
+      KAV_TRACE(KAVE, "Crc::switchInterrupts enable=%u line=0x%08X rc=0x%08X", enable ? 1u : 0u,
+                alarm->getInstanceId(), lineRc.getRc());
   }
   return rc;
 }

@@ -80,6 +80,8 @@ class KAV_EXPORT Crc : public QueryBase {
   void deregisterEvents();
   void handleAlarm(Line_t which, const char* kind, const char* watchdogName, const char* failureText);
   ErrorData reportEvent(const char* kind);
+  // Arms (enable) or disarms both alarm lines; ends the holding of lines.
+  ErrorData switchInterrupts(bool enable);
   // Arms the line unless it is still active; then it is held.
   ErrorData rearmOrHold(Line_t which, bool& held);
   static ErrorData arm(const KavPtr<DioHwrInterface>& alarm);
