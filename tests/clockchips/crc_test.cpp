@@ -237,6 +237,15 @@ TEST_F(CrcTest, AlarmIsReportedThenArmedAgainOrHeldUntilTheJobFindsItInactive) {
   m_crc->handleCrcError(DioEvent());
   EXPECT_EQ((std::vector<std::string>{"read", "reset", "arm on"}), m_err->take());
   EXPECT_EQ(0u, m_crc->getHeldLines());
+  // The report is logged asynchronously.
+  auto reports = [](size_t n) {
+    return [n](const std::vector<testsupport::LoggedError>& errors) {
+      size_t found = 0;
+      for (const auto& e : errors) found += e.rc == 0x7014u;
+      return found >= n;
+    };
+  };
+  ASSERT_TRUE(log.waitForErrors(reports(1)));
   ASSERT_EQ(1u, log.errorsWithRc(0x7014u).size());
   EXPECT_EQ("SlotId=0x00000000 - On Crc 'CrcUnderTest' a CrcError HW-Event was detected! \nCurrent Errors: '1'; ",
             log.errorsWithRc(0x7014u)[0].text);
@@ -254,6 +263,7 @@ TEST_F(CrcTest, AlarmIsReportedThenArmedAgainOrHeldUntilTheJobFindsItInactive) {
   m_crc->rearmHeldLines();
   EXPECT_EQ((std::vector<std::string>{"read", "reset", "arm on"}), m_irq->take());
   EXPECT_EQ(0u, m_crc->getHeldLines());
+  ASSERT_TRUE(log.waitForErrors(reports(2)));
   EXPECT_EQ(2u, log.errorsWithRc(0x7014u).size());
 }
 
