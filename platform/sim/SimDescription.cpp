@@ -283,7 +283,7 @@ bool parseOscillatorState(Parser& p, const pugi::xml_node& n, OscillatorState& o
 }
 
 bool parseDeviceInput(Parser& p, const pugi::xml_node& n, const DeviceModel& model, I2cDeviceSlot& slot) {
-  if (!p.allowOnly(n, {"name", "wire", "invert", "oscillator"})) return false;
+  if (!p.allowOnly(n, {"name", "wire", "invert", "oscillator", "clock"})) return false;
   const std::string name = n.attribute("name").value();
   if (name.empty()) return p.fail(n, "<input> needs the attribute 'name'");
   const int index = model.inputIndex(name);
@@ -297,10 +297,23 @@ bool parseDeviceInput(Parser& p, const pugi::xml_node& n, const DeviceModel& mod
   if (w.clock) {
     if (n.attribute("wire") || n.attribute("invert"))
       return p.fail(n, "input '" + name + "' is a clock input: it takes an oscillator, not a wire");
-    w.oscillator = n.attribute("oscillator").value();
-    if (w.oscillator.empty()) return p.fail(n, "clock input '" + name + "' needs the attribute 'oscillator'");
+    if (n.attribute("oscillator") && n.attribute("clock"))
+      return p.fail(n, "clock input '" + name + "' takes an oscillator or a device's clock, not both");
+    if (n.attribute("clock")) {
+      // Another device's clock output: /dev/iic/L..C.E..P..:<address>:<output>.
+      const std::string clock = n.attribute("clock").value();
+      if (clock.compare(0, 9, "/dev/iic/") != 0)
+        return p.fail(n, "clock '" + clock + "' does not name a device's clock output "
+                                                "(/dev/iic/L..C.E..P..:<address>:<output>)");
+      if (!parseWire(p, n, clock, w.wire)) return false;
+      w.fromDevice = true;
+    } else {
+      w.oscillator = n.attribute("oscillator").value();
+      if (w.oscillator.empty())
+        return p.fail(n, "clock input '" + name + "' needs the attribute 'oscillator' or 'clock'");
+    }
   } else {
-    if (n.attribute("oscillator"))
+    if (n.attribute("oscillator") || n.attribute("clock"))
       return p.fail(n, "input '" + name + "' is a digital input: it takes a wire, not an oscillator");
     if (!n.attribute("wire")) return p.fail(n, "input '" + name + "' needs the attribute 'wire'");
     if (!p.boolean(n, "invert", w.wire.invert, false) || !parseWire(p, n, n.attribute("wire").value(), w.wire))
@@ -543,6 +556,23 @@ bool wireExists(const Model& m, PinWire& w) {
   return true;
 }
 
+// A device's clock output; sets its index.
+bool clockOutputExists(const Model& m, PinWire& w) {
+  auto it = m.cfams.find({w.link, w.cascade});
+  if (it == m.cfams.end()) return false;
+  auto en = it->second.engines.find(w.engine);
+  if (en == it->second.engines.end() || en->second.family != Family::Iic ||
+      w.port >= en->second.i2c.ports.size())
+    return false;
+  const auto& devices = en->second.i2c.ports[w.port].devices;
+  auto dev = devices.find(w.address);
+  if (dev == devices.end()) return false;
+  const int index = dev->second.device->clockOutputIndex(w.outputName);
+  if (index < 0) return false;
+  w.output = static_cast<unsigned>(index);
+  return true;
+}
+
 std::string wireText(const PinWire& w) {
   char buf[96];
   switch (w.kind) {
@@ -594,6 +624,11 @@ void resolveWiring(Parser& p, Model& m) {
               if (wireExists(m, w.wire)) continue;
               return p.setError(w.line, "input '" + name + "' is wired to " + wireText(w.wire) +
                                             ", which the machine does not have");
+            }
+            if (w.fromDevice) {
+              if (clockOutputExists(m, w.wire)) continue;
+              return p.setError(w.line, "clock input '" + name + "' follows " + wireText(w.wire) +
+                                            ", a clock output the machine does not have");
             }
             bool found = false;
             for (const auto& [okey, ocfam] : m.cfams) {
