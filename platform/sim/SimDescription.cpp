@@ -537,37 +537,22 @@ bool parseErrno(Parser& p, const pugi::xml_node& n, int& err) {
   return true;
 }
 
-// Whether a wire names something that exists; a device output wire gets the
-// output's index.
-bool wireExists(const Model& m, PinWire& w) {
+// Whether a wire names something that exists. A device output wire gets
+// the index of the output, of a digital one or, with `clock`, of a clock
+// output.
+bool wireExists(const Model& m, PinWire& w, bool clock = false) {
   auto it = m.cfams.find({w.link, w.cascade});
   if (it == m.cfams.end()) return false;
-  if (w.kind == PinWire::CfamPresence) return true;
+  if (w.kind == PinWire::CfamPresence) return !clock;
   auto en = it->second.engines.find(w.engine);
   if (en == it->second.engines.end()) return false;
-  if (w.kind == PinWire::Pin) return en->second.family == Family::Gpio;
+  if (w.kind == PinWire::Pin) return !clock && en->second.family == Family::Gpio;
   if (en->second.family != Family::Iic || w.port >= en->second.i2c.ports.size()) return false;
   const auto& devices = en->second.i2c.ports[w.port].devices;
   auto dev = devices.find(w.address);
   if (dev == devices.end()) return false;
-  const int index = dev->second.device->outputIndex(w.outputName);
-  if (index < 0) return false;
-  w.output = static_cast<unsigned>(index);
-  return true;
-}
-
-// A device's clock output; sets its index.
-bool clockOutputExists(const Model& m, PinWire& w) {
-  auto it = m.cfams.find({w.link, w.cascade});
-  if (it == m.cfams.end()) return false;
-  auto en = it->second.engines.find(w.engine);
-  if (en == it->second.engines.end() || en->second.family != Family::Iic ||
-      w.port >= en->second.i2c.ports.size())
-    return false;
-  const auto& devices = en->second.i2c.ports[w.port].devices;
-  auto dev = devices.find(w.address);
-  if (dev == devices.end()) return false;
-  const int index = dev->second.device->clockOutputIndex(w.outputName);
+  const DeviceModel& d = *dev->second.device;
+  const int index = clock ? d.clockOutputIndex(w.outputName) : d.outputIndex(w.outputName);
   if (index < 0) return false;
   w.output = static_cast<unsigned>(index);
   return true;
@@ -626,7 +611,7 @@ void resolveWiring(Parser& p, Model& m) {
                                             ", which the machine does not have");
             }
             if (w.fromDevice) {
-              if (clockOutputExists(m, w.wire)) continue;
+              if (wireExists(m, w.wire, true)) continue;
               return p.setError(w.line, "clock input '" + name + "' follows " + wireText(w.wire) +
                                             ", a clock output the machine does not have");
             }

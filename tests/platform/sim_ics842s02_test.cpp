@@ -118,35 +118,20 @@ TEST_F(SimIcs842S02, RegisterMap) {
   EXPECT_EQ(readPattern(), kResetPattern);
   EXPECT_TRUE(output("err"));
   EXPECT_TRUE(output("lock"));
-  struct Case {
-    const char* what;
-    uint8_t reg;
-    uint8_t write;
-    uint8_t after;
-  };
-  const Case cases[] = {
+  expectWritesReadBack({
       {"no register 0", 0, 0x5A, 0x00},
       {"pattern bits 4..0 and 13..11", 1, 0xFF, 0xFF},
       {"pattern bits 10..5, bits 7..6 reserved", 2, 0xFF, 0x3F},
       {"spreading, bit 7 reserved", 3, 0xFF, 0x7F},
       {"errors read only", 4, 0xFF, 0x00},
       {"nothing above register 4", 15, 0xFF, 0x00},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
-    ravosim::resetMachine();
-    writeChip(c.reg, c.write);
-    EXPECT_EQ(chip(c.reg), c.after);
-  }
+  });
   // The flags can be injected; the unused bits of register 4 stay 0.
   ASSERT_TRUE(ravosim::pokeI2cRegister(kPort, kChip, 4, 0xFF));
   EXPECT_EQ(chip(4), kReferenceLost | kStepTooLarge);
   EXPECT_FALSE(output("err"));
   // Beyond offset 15 the chip does not acknowledge.
-  uint8_t b[2] = {};
-  errno = 0;
-  EXPECT_EQ(ravo_siic_read(m_i2c, kChip, 15, b, 2), -1);
-  EXPECT_EQ(errno, EIO);
+  expectNackBeyond(15);
 }
 
 // f_out = f_ref x N / (8 x 2^M) with N = pattern bits 10..0 and M = bits

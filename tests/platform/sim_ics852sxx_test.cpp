@@ -53,13 +53,7 @@ class SimIcs852Sxx : public testsupport::SimChipFixture {
 
 TEST_F(SimIcs852Sxx, RegisterMap) {
   expectRegisters(kResetValues, 0, 16);
-  struct Case {
-    const char* what;
-    uint8_t reg;
-    uint8_t write;
-    uint8_t after;
-  };
-  const Case cases[] = {
+  expectWritesReadBack({
       {"no register 0", 0, 0x5A, 0x00},
       {"no register 1", 1, 0xFF, 0x00},
       {"no register 2", 2, 0xFF, 0x00},
@@ -67,17 +61,8 @@ TEST_F(SimIcs852Sxx, RegisterMap) {
       {"output enable 8, bits 6..0 reserved", 4, 0xFF, 0x80},
       {"output 8 disabled", 4, 0x7F, 0x00},
       {"nothing above register 4", 15, 0xFF, 0x00},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
-    ravosim::resetMachine();
-    writeChip(c.reg, c.write);
-    EXPECT_EQ(chip(c.reg), c.after);
-  }
-  uint8_t b[2] = {};
-  errno = 0;
-  EXPECT_EQ(ravo_siic_read(m_i2c, kChip, 15, b, 2), -1);
-  EXPECT_EQ(errno, EIO);
+  });
+  expectNackBeyond(15);
 }
 
 // Register 3 bit i enables output i, register 4 bit 7 output 8; the driver

@@ -94,13 +94,7 @@ TEST_F(SimIcs872Sxx, RegisterMap) {
   expectRegisters(kResetValues, 0, 16);
   EXPECT_TRUE(output("err"));
   EXPECT_TRUE(output("irq"));
-  struct Case {
-    const char* what;
-    uint8_t reg;
-    uint8_t write;
-    uint8_t after;
-  };
-  const Case cases[] = {
+  expectWritesReadBack({
       {"no register 0", 0, 0x5A, 0x00},
       {"control: bits 5..4 reserved", 1, 0xFF, 0xCF},
       {"control: divider and bandwidth", 1, 0x0D, 0x0D},
@@ -114,13 +108,7 @@ TEST_F(SimIcs872Sxx, RegisterMap) {
       {"errors 2 read only", 9, 0xFF, 0x00},
       {"selected input read only", 10, 0xFF, 0x00},
       {"nothing above register 10", 15, 0xFF, 0x00},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
-    ravosim::resetMachine();
-    writeChip(c.reg, c.write);
-    EXPECT_EQ(chip(c.reg), c.after);
-  }
+  });
   // Flags the model never sets itself (types 8 and 9) can be injected; the
   // unused bits of registers 8 and 9 stay 0.
   ASSERT_TRUE(ravosim::pokeI2cRegister(kPort, kChip, 8, 0xFF));
@@ -128,10 +116,7 @@ TEST_F(SimIcs872Sxx, RegisterMap) {
   EXPECT_EQ(chip(8), 0xF7);
   EXPECT_EQ(chip(9), 0x07);
   // Beyond offset 15 the chip does not acknowledge.
-  uint8_t b[2] = {};
-  errno = 0;
-  EXPECT_EQ(ravo_siic_read(m_i2c, kChip, 15, b, 2), -1);
-  EXPECT_EQ(errno, EIO);
+  expectNackBeyond(15);
 }
 
 // The frequency check values as the driver writes its largest ones: one

@@ -7,6 +7,7 @@
 
 #include <fcntl.h>
 
+#include <cerrno>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -80,6 +81,29 @@ class SimChipFixture : public ::testing::Test {
     ASSERT_EQ(ravo_siic_read(m_i2c, m_chip, static_cast<uint8_t>(from), got.data(), static_cast<uint8_t>(count)),
               static_cast<int>(count));
     for (unsigned i = 0; i < count; ++i) EXPECT_EQ(got[i], expected[i]) << "register " << from + i;
+  }
+  // One write of one byte to a register and what the register reads after.
+  struct RegisterWrite {
+    const char* what;
+    uint8_t reg;
+    uint8_t write;
+    uint8_t after;
+  };
+  // Each write on the machine fresh from reset.
+  void expectWritesReadBack(const std::vector<RegisterWrite>& cases) {
+    for (const RegisterWrite& c : cases) {
+      SCOPED_TRACE(c.what);
+      ravosim::resetMachine();
+      writeChip(c.reg, c.write);
+      EXPECT_EQ(chip(c.reg), c.after);
+    }
+  }
+  // A transfer that runs beyond offset `last` is not acknowledged.
+  void expectNackBeyond(unsigned last) {
+    uint8_t b[2] = {};
+    errno = 0;
+    EXPECT_EQ(ravo_siic_read(m_i2c, m_chip, static_cast<uint8_t>(last), b, 2), -1);
+    EXPECT_EQ(errno, EIO);
   }
   // A device output as its wire sees it.
   bool output(const char* name, const char* port = nullptr, unsigned address = ~0u) {
