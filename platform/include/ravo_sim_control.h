@@ -28,6 +28,28 @@ namespace ravosim {
 // stopped, or running off its nominal frequency.
 enum class OscillatorState { Running, Failed, Drifting };
 
+// A clock as a device's clock input sees it (an oscillator or another
+// device's clock output wired to it) or as a device's clock output drives
+// it (readDeviceClock).
+struct ClockSignal {
+  bool connected = false;  // something is wired to the input (an output: always)
+  // Failed as well while nothing is wired, the oscillator's card is absent
+  // or the device that drives the clock is unpowered.
+  OscillatorState state = OscillatorState::Failed;
+  uint32_t nominalKHz = 0;
+  int32_t driftPpm = 0;  // deviation from the nominal frequency while drifting
+  // Spread spectrum: the frequency swings down to nominalKHz - spreadBelowKHz
+  // and up to nominalKHz + spreadAboveKHz (both 0 without spreading).
+  uint32_t spreadBelowKHz = 0;
+  uint32_t spreadAboveKHz = 0;
+  bool running() const { return state != OscillatorState::Failed; }
+  bool operator==(const ClockSignal& o) const {
+    return connected == o.connected && state == o.state && nominalKHz == o.nominalKHz && driftPpm == o.driftPpm &&
+           spreadBelowKHz == o.spreadBelowKHz && spreadAboveKHz == o.spreadAboveKHz;
+  }
+  bool operator!=(const ClockSignal& o) const { return !(*this == o); }
+};
+
 // Result of loading a description. On failure `message` reads
 // "<file>:<line>: <what is wrong>" and the previous machine stays.
 struct LoadResult {
@@ -202,6 +224,11 @@ RAVO_SIM_API bool releaseDeviceInput(const std::string& portPath, unsigned addre
 RAVO_SIM_API bool forceDeviceOutput(const std::string& portPath, unsigned address, const std::string& output,
                                     bool level);
 RAVO_SIM_API bool releaseDeviceOutput(const std::string& portPath, unsigned address, const std::string& output);
+// A clock of a device, by name: a clock output as its wire sees it
+// (stopped while the device is unpowered or absent), or a clock input as
+// the device sees it. False for an unknown device or name.
+RAVO_SIM_API bool readDeviceClock(const std::string& portPath, unsigned address, const std::string& clock,
+                                  ClockSignal& signal);
 
 // Scratchpad and I/O multiplexer contents, directly. writeScratchpad and
 // setColdStart change the card's memory as a programmer on the bench would:

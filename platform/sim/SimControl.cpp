@@ -15,7 +15,9 @@ namespace ravosim {
 
 namespace {
 
+// The machine locked, its due wake-ups handled.
 struct Locked {
+  Locked() { m.processTimers(); }
   Machine& m = Machine::get();
   std::unique_lock<std::mutex> lock{m.mu};
 };
@@ -529,6 +531,24 @@ bool releaseDeviceOutput(const std::string& portPath, unsigned address, const st
   if (!d) return false;
   d->releaseOutput(i);
   l.m.recheckRequests();
+  return true;
+}
+
+bool readDeviceClock(const std::string& portPath, unsigned address, const std::string& clock, ClockSignal& signal) {
+  Locked l;
+  unsigned link, cascade, engine, port;
+  I2cDeviceSlot* s = deviceAt(l.m, portPath, address);
+  if (!s || !parseDevicePath(Family::Iic, portPath, link, cascade, engine, port)) return false;
+  DeviceModel& d = *s->device;
+  const int out = d.clockOutputIndex(clock);
+  if (out >= 0) {
+    const Cfam* c = l.m.findCfam(link, cascade);
+    signal = c && c->present && s->present ? d.clockOutput(static_cast<unsigned>(out)) : DeviceModel::stoppedClock();
+    return true;
+  }
+  const int in = d.inputIndex(clock);
+  if (in < 0 || !d.isClockInput(static_cast<unsigned>(in))) return false;
+  signal = d.clock(static_cast<unsigned>(in));
   return true;
 }
 

@@ -283,7 +283,7 @@ bool parseOscillatorState(Parser& p, const pugi::xml_node& n, OscillatorState& o
 }
 
 bool parseDeviceInput(Parser& p, const pugi::xml_node& n, const DeviceModel& model, I2cDeviceSlot& slot) {
-  if (!p.allowOnly(n, {"name", "wire", "invert", "oscillator"})) return false;
+  if (!p.allowOnly(n, {"name", "wire", "invert", "oscillator", "clock"})) return false;
   const std::string name = n.attribute("name").value();
   if (name.empty()) return p.fail(n, "<input> needs the attribute 'name'");
   const int index = model.inputIndex(name);
@@ -297,10 +297,23 @@ bool parseDeviceInput(Parser& p, const pugi::xml_node& n, const DeviceModel& mod
   if (w.clock) {
     if (n.attribute("wire") || n.attribute("invert"))
       return p.fail(n, "input '" + name + "' is a clock input: it takes an oscillator, not a wire");
-    w.oscillator = n.attribute("oscillator").value();
-    if (w.oscillator.empty()) return p.fail(n, "clock input '" + name + "' needs the attribute 'oscillator'");
+    if (n.attribute("oscillator") && n.attribute("clock"))
+      return p.fail(n, "clock input '" + name + "' takes an oscillator or a device's clock, not both");
+    if (n.attribute("clock")) {
+      // Another device's clock output: /dev/iic/L..C.E..P..:<address>:<output>.
+      const std::string clock = n.attribute("clock").value();
+      if (clock.compare(0, 9, "/dev/iic/") != 0)
+        return p.fail(n, "clock '" + clock + "' does not name a device's clock output "
+                                                "(/dev/iic/L..C.E..P..:<address>:<output>)");
+      if (!parseWire(p, n, clock, w.wire)) return false;
+      w.fromDevice = true;
+    } else {
+      w.oscillator = n.attribute("oscillator").value();
+      if (w.oscillator.empty())
+        return p.fail(n, "clock input '" + name + "' needs the attribute 'oscillator' or 'clock'");
+    }
   } else {
-    if (n.attribute("oscillator"))
+    if (n.attribute("oscillator") || n.attribute("clock"))
       return p.fail(n, "input '" + name + "' is a digital input: it takes a wire, not an oscillator");
     if (!n.attribute("wire")) return p.fail(n, "input '" + name + "' needs the attribute 'wire'");
     if (!p.boolean(n, "invert", w.wire.invert, false) || !parseWire(p, n, n.attribute("wire").value(), w.wire))
@@ -524,20 +537,22 @@ bool parseErrno(Parser& p, const pugi::xml_node& n, int& err) {
   return true;
 }
 
-// Whether a wire names something that exists; a device output wire gets the
-// output's index.
-bool wireExists(const Model& m, PinWire& w) {
+// Whether a wire names something that exists. A device output wire gets
+// the index of the output, of a digital one or, with `clock`, of a clock
+// output.
+bool wireExists(const Model& m, PinWire& w, bool clock = false) {
   auto it = m.cfams.find({w.link, w.cascade});
   if (it == m.cfams.end()) return false;
-  if (w.kind == PinWire::CfamPresence) return true;
+  if (w.kind == PinWire::CfamPresence) return !clock;
   auto en = it->second.engines.find(w.engine);
   if (en == it->second.engines.end()) return false;
-  if (w.kind == PinWire::Pin) return en->second.family == Family::Gpio;
+  if (w.kind == PinWire::Pin) return !clock && en->second.family == Family::Gpio;
   if (en->second.family != Family::Iic || w.port >= en->second.i2c.ports.size()) return false;
   const auto& devices = en->second.i2c.ports[w.port].devices;
   auto dev = devices.find(w.address);
   if (dev == devices.end()) return false;
-  const int index = dev->second.device->outputIndex(w.outputName);
+  const DeviceModel& d = *dev->second.device;
+  const int index = clock ? d.clockOutputIndex(w.outputName) : d.outputIndex(w.outputName);
   if (index < 0) return false;
   w.output = static_cast<unsigned>(index);
   return true;
@@ -594,6 +609,11 @@ void resolveWiring(Parser& p, Model& m) {
               if (wireExists(m, w.wire)) continue;
               return p.setError(w.line, "input '" + name + "' is wired to " + wireText(w.wire) +
                                             ", which the machine does not have");
+            }
+            if (w.fromDevice) {
+              if (wireExists(m, w.wire, true)) continue;
+              return p.setError(w.line, "clock input '" + name + "' follows " + wireText(w.wire) +
+                                            ", a clock output the machine does not have");
             }
             bool found = false;
             for (const auto& [okey, ocfam] : m.cfams) {

@@ -30,6 +30,10 @@ Registry& registry() {
   return *r;
 }
 
+// The time of the wake-up being handled; only touched under the machine lock.
+bool g_modelTimeSet = false;
+DeviceModel::TimePoint g_modelTime;
+
 }  // namespace
 
 bool registerDeviceModel(const std::string& name, ModelFactory factory) {
@@ -48,7 +52,18 @@ ModelFactory deviceModelFactory(const std::string& name) {
   return it == r.factories.end() ? ModelFactory() : it->second;
 }
 
+void setModelTime(DeviceModel::TimePoint t) {
+  g_modelTime = t;
+  g_modelTimeSet = true;
+}
+
+void clearModelTime() { g_modelTimeSet = false; }
+
 }  // namespace detail
+
+DeviceModel::TimePoint DeviceModel::now() {
+  return g_modelTimeSet ? g_modelTime : std::chrono::steady_clock::now();
+}
 
 DeviceModel::DeviceModel(std::string model, uint32_t size) : m_model(std::move(model)), m_size(size), m_at(size, -1) {}
 
@@ -127,6 +142,21 @@ unsigned DeviceModel::addOutput(const std::string& name, std::function<bool()> l
   return static_cast<unsigned>(m_outputs.size() - 1);
 }
 
+unsigned DeviceModel::addClockOutput(const std::string& name, std::function<ClockSignal()> signal) {
+  ClockOut out;
+  out.name = name;
+  out.fn = std::move(signal);
+  out.signal = stoppedClock();
+  m_clockOutputs.push_back(std::move(out));
+  return static_cast<unsigned>(m_clockOutputs.size() - 1);
+}
+
+ClockSignal DeviceModel::stoppedClock() {
+  ClockSignal s;
+  s.connected = true;
+  return s;
+}
+
 DeviceModel::Slot* DeviceModel::slotAt(uint32_t offset) {
   if (offset >= m_size || m_at[offset] < 0) return nullptr;
   return &m_regs[static_cast<size_t>(m_at[offset])];
@@ -157,6 +187,7 @@ const ClockSignal& DeviceModel::clock(unsigned index) const {
 void DeviceModel::reset() {
   for (Slot& s : m_regs) s.value = s.def.reset;
   m_position = 0;
+  m_wakePending = false;
   onReset();
   settle();
 }
@@ -263,6 +294,16 @@ int DeviceModel::outputIndex(const std::string& name) const {
   return -1;
 }
 
+int DeviceModel::clockOutputIndex(const std::string& name) const {
+  for (size_t i = 0; i < m_clockOutputs.size(); ++i)
+    if (m_clockOutputs[i].name == name) return static_cast<int>(i);
+  return -1;
+}
+
+ClockSignal DeviceModel::clockOutput(unsigned index) const {
+  return index < m_clockOutputs.size() ? m_clockOutputs[index].signal : stoppedClock();
+}
+
 bool DeviceModel::output(unsigned index) const { return index < m_outputs.size() && m_outputs[index].level; }
 
 bool DeviceModel::unpoweredOutput(unsigned index) const {
@@ -275,10 +316,12 @@ bool DeviceModel::idleInput(unsigned index) const { return index < m_inputs.size
 bool DeviceModel::setPowered(bool on) {
   if (on == m_powered) return false;
   m_powered = on;
-  if (on)
+  if (on) {
     reset();
-  else
+  } else {
+    m_wakePending = false;
     settle();
+  }
   return true;
 }
 
@@ -326,12 +369,33 @@ void DeviceModel::releaseOutput(unsigned index) {
   settle();
 }
 
+void DeviceModel::wakeAt(TimePoint when) {
+  m_wakeAt = when;
+  m_wakePending = true;
+  if (m_wakeListener) m_wakeListener(when);
+}
+
+bool DeviceModel::fireTimer() {
+  if (!m_powered || !m_wakePending || m_wakeAt > now()) return false;
+  m_wakePending = false;
+  onTimer();
+  settle();
+  return true;
+}
+
 void DeviceModel::settle() {
   bool changed = false;
   for (Output& o : m_outputs) {
     const bool level = o.forced ? o.forcedLevel : (m_powered ? o.fn() : o.unpowered);
     if (level != o.level) {
       o.level = level;
+      changed = true;
+    }
+  }
+  for (ClockOut& o : m_clockOutputs) {
+    const ClockSignal signal = m_powered ? o.fn() : stoppedClock();
+    if (signal != o.signal) {
+      o.signal = signal;
       changed = true;
     }
   }

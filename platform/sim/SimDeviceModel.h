@@ -7,6 +7,10 @@
 // (a reset line, an oscillator) changes the state. Output signals (an alert,
 // a lock detect) are expressions of registers and inputs; the machine wires
 // them to GPIO pins and other devices' inputs (README.md, "Device models").
+// Clock outputs (a PLL's output, the reference a clock switch passes on)
+// are expressions as well; other devices' clock inputs follow them. A
+// behaviour that takes time (a PLL settling) asks to be woken at a point of
+// the machine's time (wakeAt, onTimer).
 //
 // One model is one source file that defines its class and registers a
 // factory under the model's name:
@@ -21,6 +25,7 @@
 #ifndef RAVO_SIM_DEVICE_MODEL_H
 #define RAVO_SIM_DEVICE_MODEL_H
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -46,20 +51,6 @@ struct Register {
   uint32_t reserved = 0;         // always read 0, writes ignored
 };
 
-// What an oscillator wired to a clock input looks like from the input.
-struct ClockSignal {
-  bool connected = false;  // an oscillator is wired to the input
-  // Failed as well while nothing is wired or the oscillator's card is absent.
-  OscillatorState state = OscillatorState::Failed;
-  uint32_t nominalKHz = 0;
-  int32_t driftPpm = 0;  // deviation from the nominal frequency while drifting
-  bool running() const { return state != OscillatorState::Failed; }
-  bool operator==(const ClockSignal& o) const {
-    return connected == o.connected && state == o.state && nominalKHz == o.nominalKHz && driftPpm == o.driftPpm;
-  }
-  bool operator!=(const ClockSignal& o) const { return !(*this == o); }
-};
-
 class DeviceModel;
 
 // What a model is built from: the model's own attributes of its <device>
@@ -82,6 +73,8 @@ class ModelArgs {
 
 class RAVO_SIM_API DeviceModel : public detail::I2cDevice {
  public:
+  using TimePoint = std::chrono::steady_clock::time_point;
+
   // `size`: the address space in bytes; a transfer beyond it is not
   // acknowledged. Offsets inside it without a register read 0 and ignore
   // writes.
@@ -105,6 +98,13 @@ class RAVO_SIM_API DeviceModel : public detail::I2cDevice {
   // the device; `unpoweredLevel` while the device has no supply or is
   // absent (an open-drain line pulled up reads high). Returns its index.
   unsigned addOutput(const std::string& name, std::function<bool()> level, bool unpoweredLevel = false);
+  // A clock output following `signal`, re-evaluated after every change of
+  // the device; stopped while the device has no supply or is absent. Clock
+  // inputs of other devices take it with
+  // clock="<port path>:<address>:<name>". Returns its index.
+  unsigned addClockOutput(const std::string& name, std::function<ClockSignal()> signal);
+  // What a clock output drives while stopped: wired, failed, 0 kHz.
+  static ClockSignal stoppedClock();
 
   // ---- State, for behaviours ----
   // Value of the register at `offset` (0 without one).
@@ -117,6 +117,10 @@ class RAVO_SIM_API DeviceModel : public detail::I2cDevice {
   bool input(unsigned index) const;
   const ClockSignal& clock(unsigned index) const;
   bool powered() const { return m_powered; }
+  // The machine's time: the steady clock, except while a wake-up is handled,
+  // when it is the time the wake-up was asked for (so what it changes is
+  // logged at that time, however late the machine got to it).
+  static TimePoint now();
 
   // ---- The machine's side ----
   std::string model() const override { return m_model; }
@@ -133,6 +137,9 @@ class RAVO_SIM_API DeviceModel : public detail::I2cDevice {
   int inputIndex(const std::string& name) const;
   bool isClockInput(unsigned index) const;
   int outputIndex(const std::string& name) const;
+  int clockOutputIndex(const std::string& name) const;
+  // A clock output as its wire sees it (stopped while unpowered).
+  ClockSignal clockOutput(unsigned index) const;
   unsigned inputCount() const { return static_cast<unsigned>(m_inputs.size()); }
   const std::string& inputName(unsigned index) const;
   bool idleInput(unsigned index) const;
@@ -151,8 +158,17 @@ class RAVO_SIM_API DeviceModel : public detail::I2cDevice {
   void releaseInput(unsigned index);
   void forceOutput(unsigned index, bool level);
   void releaseOutput(unsigned index);
-  // Called when an output may have changed level.
+  // Called when an output may have changed level or a clock output its
+  // signal.
   void setChangeListener(std::function<void()> listener) { m_listener = std::move(listener); }
+  // Wake-ups: at most one pending per device; a reset or the loss of the
+  // supply drops it. The listener hears of every new request.
+  bool wakePending() const { return m_wakePending; }
+  TimePoint wakeTime() const { return m_wakeAt; }
+  void setWakeListener(std::function<void(TimePoint)> listener) { m_wakeListener = std::move(listener); }
+  // Runs onTimer() when the device is powered and its wake-up is due at
+  // now(); true when it ran.
+  bool fireTimer();
 
  protected:
   // ---- Behaviours ----
@@ -181,6 +197,20 @@ class RAVO_SIM_API DeviceModel : public detail::I2cDevice {
     (void)level;
   }
   virtual void onClock(unsigned index) { (void)index; }
+  // A wake-up asked for with wakeAt() is due; now() is its time.
+  virtual void onTimer() {}
+
+  // The byte that a transfer of `len` bytes, the first at `offset`, carried
+  // to the register at `reg` (0 when it did not reach it): with a reset-irq
+  // transfer, the flags it releases there.
+  static uint8_t byteFor(uint32_t reg, uint32_t offset, const uint8_t* data, size_t len) {
+    return reg >= offset && reg - offset < len ? data[reg - offset] : 0;
+  }
+
+  // Asks for onTimer() at `when` (of the machine's time, see now()); it
+  // replaces a pending request. cancelWake() drops it.
+  void wakeAt(TimePoint when);
+  void cancelWake() { m_wakePending = false; }
 
   // Re-evaluates the outputs; the hooks above are followed by it, so a
   // behaviour calls it only for changes it makes on its own.
@@ -210,6 +240,11 @@ class RAVO_SIM_API DeviceModel : public detail::I2cDevice {
     bool forced = false;
     bool forcedLevel = false;
   };
+  struct ClockOut {
+    std::string name;
+    std::function<ClockSignal()> fn;
+    ClockSignal signal;
+  };
   Slot* slotAt(uint32_t offset);
   const Slot* slotAt(uint32_t offset) const;
   void touch(int index);
@@ -225,7 +260,11 @@ class RAVO_SIM_API DeviceModel : public detail::I2cDevice {
   std::vector<int> m_touched;
   std::vector<Input> m_inputs;
   std::vector<Output> m_outputs;
+  std::vector<ClockOut> m_clockOutputs;
   std::function<void()> m_listener;
+  std::function<void(TimePoint)> m_wakeListener;
+  TimePoint m_wakeAt;
+  bool m_wakePending = false;
   uint32_t m_position = 0;
   bool m_powered = true;
 };
@@ -240,6 +279,10 @@ RAVO_SIM_API bool registerDeviceModel(const std::string& name, ModelFactory fact
 namespace detail {
 // The factory of a model, empty for an unknown name.
 ModelFactory deviceModelFactory(const std::string& name);
+// While the machine handles a wake-up, DeviceModel::now() is the time it
+// was due (machine lock held).
+void setModelTime(DeviceModel::TimePoint t);
+void clearModelTime();
 }  // namespace detail
 
 }  // namespace ravosim

@@ -20,6 +20,7 @@
 //   10 selected  bits 4..3 the input in use (0, 1, 2); read only
 // The flags latch; a reset-irq transfer releases the bits it writes to
 // registers 8 and 9, and a condition that still holds sets its flag again.
+// The clock output "out" passes the input in use on (a PLL's reference).
 #include <cstdlib>
 
 #include "SimDeviceModel.h"
@@ -73,6 +74,12 @@ class Ics872Sxx : public DeviceModel {
     // Both lines are open drain, pulled up: high while inactive or unpowered.
     addOutput("irq", [this] { return !((reg(kControl) & kInterruptEnable) && flags() != 0); }, true);
     addOutput("err", [this] { return (flags() & kChipErrors) == 0; }, true);
+    // The divider and the output enables are not applied to it.
+    addClockOutput("out", [this] {
+      ClockSignal s = clock(m_in[(reg(kSelected) >> kSelectedShift) & 3]);
+      s.connected = true;
+      return s;
+    });
   }
 
  protected:
@@ -87,11 +94,7 @@ class Ics872Sxx : public DeviceModel {
     if (index == m_reset && level) reset();
   }
   void onResetIrq(uint32_t offset, const uint8_t* data, size_t len) override {
-    uint32_t release = 0;
-    for (size_t i = 0; i < len; ++i) {
-      if (offset + i == kErrors) release |= data[i];
-      if (offset + i == kErrors2) release |= static_cast<uint32_t>(data[i]) << 8;
-    }
+    const uint32_t release = byteFor(kErrors, offset, data, len) | byteFor(kErrors2, offset, data, len) << 8;
     setFlags(flags() & ~release);
     update(false);
   }

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
@@ -286,6 +287,15 @@ bool Machine::supplyOn(const Supply& s) { return !s.cut && (!s.wired || wireLeve
 
 ClockSignal Machine::clockSignal(const DeviceInputWire& w) {
   ClockSignal sig;
+  if (w.fromDevice) {
+    // A clock output of an absent card or device is stopped.
+    I2cDeviceSlot* s = findDevice(w.wire.link, w.wire.cascade, w.wire.engine, w.wire.port, w.wire.address);
+    Cfam* c = findCfam(w.wire.link, w.wire.cascade);
+    if (!s || !c) return sig;
+    sig = c->present && s->present ? s->device->clockOutput(w.wire.output) : DeviceModel::stoppedClock();
+    sig.connected = true;
+    return sig;
+  }
   Cfam* c = findCfam(w.oscLink, w.oscCascade);
   if (!c || w.oscIndex >= c->oscillators.size()) return sig;
   const Oscillator& o = c->oscillators[w.oscIndex];
@@ -353,7 +363,8 @@ Transaction* Machine::logEntry(Transaction::Kind kind, const std::string& device
     ++logDropped;
   }
   t->seq = ++logSeq;
-  t->time = std::chrono::steady_clock::now();
+  t->time = std::max(DeviceModel::now(), logLast);
+  logLast = t->time;
   t->kind = kind;
   t->device = device;
   t->address = 0;
@@ -514,6 +525,7 @@ void Machine::powerOnDevices() {
             slot.present = slot.initialPresent;
             slot.irqResets = 0;
             slot.device->setChangeListener([this] { deviceChanged(); });
+            slot.device->setWakeListener([this](std::chrono::steady_clock::time_point t) { wakeRequested(t); });
             if (slot.device->inputCount() > 0 || slot.supply >= 0) {
               // Off until its inputs have their levels: the power-on reset
               // below (propagateSignals) then sees them.
@@ -527,8 +539,81 @@ void Machine::powerOnDevices() {
       }
     }
   }
+  orderWiredDevices();
+  nextWake = std::chrono::steady_clock::time_point::max();
   propagating = false;
   propagateSignals();
+}
+
+void Machine::orderWiredDevices() {
+  const size_t n = wiredDevices.size();
+  std::vector<size_t> depth(n, 0);
+  auto indexOf = [this](const I2cDeviceSlot* s) {
+    for (size_t i = 0; i < wiredDevices.size(); ++i)
+      if (wiredDevices[i].slot == s) return static_cast<long>(i);
+    return -1L;
+  };
+  // Depth: the longest chain of clock sources in front of a device (bounded,
+  // so that a loop of clocks ends).
+  for (size_t pass = 0; pass < n; ++pass) {
+    bool changed = false;
+    for (size_t i = 0; i < n; ++i) {
+      for (const DeviceInputWire& w : wiredDevices[i].slot->inputs) {
+        if (!w.fromDevice) continue;
+        const long j =
+            indexOf(findDevice(w.wire.link, w.wire.cascade, w.wire.engine, w.wire.port, w.wire.address));
+        if (j < 0) continue;
+        const size_t d = std::min(depth[static_cast<size_t>(j)] + 1, n);
+        if (d > depth[i]) {
+          depth[i] = d;
+          changed = true;
+        }
+      }
+    }
+    if (!changed) break;
+  }
+  std::vector<size_t> order(n);
+  for (size_t i = 0; i < n; ++i) order[i] = i;
+  std::stable_sort(order.begin(), order.end(), [&depth](size_t a, size_t b) { return depth[a] < depth[b]; });
+  std::vector<WiredDevice> sorted;
+  for (size_t i : order) sorted.push_back(wiredDevices[i]);
+  wiredDevices.swap(sorted);
+}
+
+void Machine::wakeRequested(std::chrono::steady_clock::time_point when) {
+  if (when >= nextWake) return;
+  nextWake = when;
+  // Waiters for requests wait no longer than the earliest wake-up.
+  for (ravo_aio_ctx* ctx : contexts) ctx->cv.notify_all();
+}
+
+void Machine::processTimers() {
+  using Clock = std::chrono::steady_clock;
+  if (handlingTimers || nextWake > Clock::now()) return;
+  handlingTimers = true;
+  for (;;) {
+    // The earliest due wake-up of a powered device.
+    DeviceModel* due = nullptr;
+    Clock::time_point next = Clock::time_point::max();
+    const Clock::time_point now = Clock::now();
+    for (auto& [key, cfam] : model.cfams)
+      for (auto& [num, e] : cfam.engines)
+        if (e.family == Family::Iic)
+          for (I2cPort& p : e.i2c.ports)
+            for (auto& [addr, slot] : p.devices) {
+              DeviceModel& d = *slot.device;
+              if (!d.powered() || !d.wakePending() || d.wakeTime() >= next) continue;
+              next = d.wakeTime();
+              due = next <= now ? &d : nullptr;
+            }
+    nextWake = next;
+    if (!due) break;
+    setModelTime(next);
+    due->fireTimer();
+    recheckRequests();
+    clearModelTime();
+  }
+  handlingTimers = false;
 }
 
 bool validCardText(const std::string& s) {
@@ -705,7 +790,7 @@ void Machine::persistIomux(const Engine& e, unsigned link, unsigned cascade) {
   close(fd);
 }
 
-Call::Call(const char* name) : m(Machine::get()), lock(m.mu), op(name) {}
+Call::Call(const char* name) : m(Machine::get()), lock(m.mu), op(name) { m.processTimers(); }
 
 Call::~Call() {
   if (lock.owns_lock()) lock.unlock();

@@ -72,10 +72,12 @@ struct GpioState {
 
 // What an input of a device is wired to: a digital input follows `wire`, a
 // clock input the oscillator `oscillator` (found on CFAM oscLink/oscCascade
-// at oscIndex).
+// at oscIndex) or, with `fromDevice`, the clock output of another device
+// (`wire`, kind Device; `output` and `outputName` name the clock output).
 struct DeviceInputWire {
   unsigned input = 0;
   bool clock = false;
+  bool fromDevice = false;
   PinWire wire;
   std::string oscillator;
   unsigned oscLink = 0, oscCascade = 0, oscIndex = 0;
@@ -299,6 +301,19 @@ class Machine {
   std::vector<WiredDevice> wiredDevices;
   bool propagating = false;
 
+  // Wake-ups the devices asked for (DeviceModel::wakeAt): none is due
+  // before nextWake (time_point::max() when none is pending). They are
+  // handled when the machine is next used (every call and control call
+  // starts with processTimers) and by waiters for requests, who wait no
+  // longer than nextWake.
+  std::chrono::steady_clock::time_point nextWake = std::chrono::steady_clock::time_point::max();
+  bool handlingTimers = false;
+  // Runs every due wake-up, earliest first, each at its own time: the
+  // device's hook, then the wiring and pending requests as after any change.
+  void processTimers();
+  // A device asked for a wake-up at `when`.
+  void wakeRequested(std::chrono::steady_clock::time_point when);
+
   // Power cut (cutPowerAfterScratchpadWrites): writes left until the cut
   // (0: none armed), the tear of the last one (-1: none), the devices that
   // count, and whether the power is off now.
@@ -316,6 +331,9 @@ class Machine {
   size_t logNext = 0;  // where the next entry goes once the ring is full
   uint64_t logSeq = 0;
   uint64_t logDropped = 0;
+  // Time of the last entry: a wake-up handled late is logged at its own
+  // time, but never before what the log already holds.
+  std::chrono::steady_clock::time_point logLast;
   // A new entry of the kind for the device, time-stamped now; null while the
   // log is off. The caller fills in the rest before releasing the lock.
   Transaction* logEntry(Transaction::Kind kind, const std::string& device);
@@ -387,6 +405,10 @@ class Machine {
   void install(Model&& m, bool keepHandles = false);
   // Power-on state of every device of the model.
   void powerOnDevices();
+  // Puts a device whose clock input follows another device's clock output
+  // after that device, so that one round of propagateSignals hands it the
+  // clock its source has after the same change (a power-on, say).
+  void orderWiredDevices();
   // As a new process after a power cycle sees the machine (restartMachine).
   void restart();
   // A call that would change persistent state while the power is cut fails

@@ -1,4 +1,5 @@
 // libravo_aio over the simulated machine.
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <new>
@@ -102,16 +103,20 @@ RAVO_API int ravo_aio_ctx_wait(ravo_aio_ctx* ctx, unsigned int min, unsigned int
               : std::chrono::steady_clock::time_point::max();
   ++ctx->waiters;
   bool timedOut = false;
-  while (!ctx->breakPending && ctx->completed.size() < min) {
-    if (timeout) {
-      if (ctx->cv.wait_until(c.lock, deadline) == std::cv_status::timeout && ctx->completed.size() < min &&
-          !ctx->breakPending) {
-        timedOut = true;
-        break;
-      }
-    } else {
-      ctx->cv.wait(c.lock);
+  // Waits no longer than the machine's next wake-up, which may complete a
+  // request (a lock-detect line that returns after its settling time).
+  for (;;) {
+    c.m.processTimers();
+    if (ctx->breakPending || ctx->completed.size() >= min) break;
+    if (timeout && std::chrono::steady_clock::now() >= deadline) {
+      timedOut = true;
+      break;
     }
+    const auto until = std::min(deadline, c.m.nextWake);
+    if (until == std::chrono::steady_clock::time_point::max())
+      ctx->cv.wait(c.lock);
+    else
+      ctx->cv.wait_until(c.lock, until);
   }
   --ctx->waiters;
   if (ctx->breakPending) {

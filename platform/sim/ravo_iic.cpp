@@ -61,6 +61,7 @@ ssize_t transferOnBus(Call& c, ravo_struct* h, const Transfer& t, uint8_t* data,
     c.lock.unlock();
     std::this_thread::sleep_for(std::chrono::milliseconds(timesOut ? params.timeoutMs : delay));
     c.lock.lock();
+    c.m.processTimers();
     if (!c.m.handleValid(h, F)) {
       c.path.clear();
       return c.fail(EBADF);

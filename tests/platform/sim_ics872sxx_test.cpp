@@ -13,8 +13,7 @@
 
 #include "ravo.h"
 #include "ravo_sim_control.h"
-#include "tests/support/SimMachine.h"
-#include "tests/support/TempDir.h"
+#include "tests/support/SimChipFixture.h"
 
 namespace {
 
@@ -41,7 +40,8 @@ const char* const kMachine = R"(<machine name="crc">
   </cfam>
 </machine>)";
 
-constexpr uint32_t pin(unsigned n) { return 0x80000000u >> n; }
+using testsupport::pinBit;
+constexpr uint32_t pin(unsigned n) { return pinBit(n); }
 const char* const kPort = "/dev/iic/L00C0E05P00";
 const char* const kPins = "/dev/gpio/L00C0E08";
 constexpr uint8_t kChip = 0xB0;
@@ -62,40 +62,11 @@ const uint8_t kRelease[2] = {0xF7, 0x07};
 // Reset values of registers 0..15.
 const uint8_t kResetValues[16] = {0, 0x00, 0, 0xFF, 0x80, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
 
-class SimIcs872Sxx : public ::testing::Test {
+class SimIcs872Sxx : public testsupport::SimChipFixture {
  protected:
-  void SetUp() override { load(kMachine, kPort); }
-  void TearDown() override { close(); }
+  SimIcs872Sxx() : SimChipFixture("ravo-sim-crc", kPort, kChip, kPins) {}
+  void SetUp() override { load(kMachine); }
 
-  void load(const char* xml, const char* port) {
-    close();
-    ASSERT_TRUE(testsupport::freshSimMachine(m_dir.path(), xml, "crc.xml"));
-    m_i2c = ravo_iic_open(port, O_RDWR | O_SYNC);
-    ASSERT_NE(m_i2c, nullptr);
-  }
-  void close() {
-    if (m_i2c) {
-      EXPECT_EQ(ravo_iic_close(m_i2c), 0);
-    }
-    if (m_gpio) {
-      EXPECT_EQ(ravo_gpio_close(m_gpio), 0);
-    }
-    if (m_ctx) {
-      EXPECT_EQ(ravo_aio_ctx_destroy(m_ctx), 0);
-    }
-    m_i2c = m_gpio = nullptr;
-    m_ctx = nullptr;
-    EXPECT_EQ(ravosim::openHandles(), 0u);
-  }
-
-  uint8_t chip(unsigned r) {
-    uint8_t v = 0xEE;
-    EXPECT_EQ(ravo_siic_read(m_i2c, kChip, static_cast<uint8_t>(r), &v, 1), 1) << r;
-    return v;
-  }
-  void writeChip(unsigned r, uint8_t v) {
-    ASSERT_EQ(ravo_siic_write(m_i2c, kChip, static_cast<uint8_t>(r), &v, 1), 1) << r;
-  }
   void releaseFlags(const uint8_t* data = kRelease, uint8_t len = 2) {
     ASSERT_EQ(ravo_siic_reset_irq(m_i2c, kChip, 8, data, len), len);
   }
@@ -108,21 +79,6 @@ class SimIcs872Sxx : public ::testing::Test {
     for (unsigned bit = 0; bit < 16; ++bit) n += (flags >> bit) & 1;
     return n;
   }
-  bool output(const char* name, const char* port = kPort) {
-    bool level = false;
-    EXPECT_TRUE(ravosim::readDeviceOutput(port, kChip, name, level)) << name;
-    return level;
-  }
-  uint32_t pins(const char* gpio = kPins) {
-    uint32_t v = 0;
-    EXPECT_TRUE(ravosim::readPinLevels(gpio, v));
-    return v;
-  }
-  ravo_struct* gpio(const char* path = kPins) {
-    if (!m_gpio) m_gpio = ravo_gpio_open(path, O_RDWR);
-    EXPECT_NE(m_gpio, nullptr);
-    return m_gpio;
-  }
   // The library's side of the master reset: a push-pull output, one pulse.
   void pulseReset(const char* path = kPins) {
     ravo_struct* g = gpio(path);
@@ -130,32 +86,6 @@ class SimIcs872Sxx : public ::testing::Test {
     ASSERT_EQ(ravo_gpio_write_output_pins(g, pin(kResetPin), pin(kResetPin)), 0);
     ASSERT_EQ(ravo_gpio_write_output_pins(g, pin(kResetPin), 0), 0);
   }
-  // The card's power control: its supply-enable pin 4 driven high.
-  static void switchSupplyOn(const char* path) {
-    ravo_struct* g = ravo_gpio_open(path, O_RDWR);
-    ASSERT_NE(g, nullptr);
-    EXPECT_EQ(ravo_gpio_set_mode(g, pin(4), RAVO_GPIO_MODE_OUTPUT_PUSHPULL), 0);
-    EXPECT_EQ(ravo_gpio_write_output_pins(g, pin(4), pin(4)), 0);
-    EXPECT_EQ(ravo_gpio_close(g), 0);
-  }
-  // An interrupt request for `pinMask` low.
-  ravo_aio_cb* armLow(uint32_t pinMask, const char* path = kPins) {
-    if (!m_ctx) m_ctx = ravo_aio_ctx_create(8);
-    return testsupport::submitGpioRequest(m_ctx, gpio(path), 0, pinMask);
-  }
-  ravo_aio_cb* completed() { return testsupport::nextCompletedRequest(m_ctx, 5); }
-  bool nothingCompleted() { return testsupport::nextCompletedRequest(m_ctx, 0) == nullptr; }
-  void expectRegisters(const uint8_t* expected, unsigned from, unsigned count) {
-    std::vector<uint8_t> got(count, 0xEE);
-    ASSERT_EQ(ravo_siic_read(m_i2c, kChip, static_cast<uint8_t>(from), got.data(), static_cast<uint8_t>(count)),
-              static_cast<int>(count));
-    for (unsigned i = 0; i < count; ++i) EXPECT_EQ(got[i], expected[i]) << "register " << from + i;
-  }
-
-  testsupport::TempDir m_dir{"ravo-sim-crc"};
-  ravo_struct* m_i2c = nullptr;
-  ravo_struct* m_gpio = nullptr;
-  ravo_aio_ctx* m_ctx = nullptr;
 };
 
 // Reset values, what one write of one byte leaves in each register, and the
@@ -164,13 +94,7 @@ TEST_F(SimIcs872Sxx, RegisterMap) {
   expectRegisters(kResetValues, 0, 16);
   EXPECT_TRUE(output("err"));
   EXPECT_TRUE(output("irq"));
-  struct Case {
-    const char* what;
-    uint8_t reg;
-    uint8_t write;
-    uint8_t after;
-  };
-  const Case cases[] = {
+  expectWritesReadBack({
       {"no register 0", 0, 0x5A, 0x00},
       {"control: bits 5..4 reserved", 1, 0xFF, 0xCF},
       {"control: divider and bandwidth", 1, 0x0D, 0x0D},
@@ -184,13 +108,7 @@ TEST_F(SimIcs872Sxx, RegisterMap) {
       {"errors 2 read only", 9, 0xFF, 0x00},
       {"selected input read only", 10, 0xFF, 0x00},
       {"nothing above register 10", 15, 0xFF, 0x00},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
-    ravosim::resetMachine();
-    writeChip(c.reg, c.write);
-    EXPECT_EQ(chip(c.reg), c.after);
-  }
+  });
   // Flags the model never sets itself (types 8 and 9) can be injected; the
   // unused bits of registers 8 and 9 stay 0.
   ASSERT_TRUE(ravosim::pokeI2cRegister(kPort, kChip, 8, 0xFF));
@@ -198,10 +116,7 @@ TEST_F(SimIcs872Sxx, RegisterMap) {
   EXPECT_EQ(chip(8), 0xF7);
   EXPECT_EQ(chip(9), 0x07);
   // Beyond offset 15 the chip does not acknowledge.
-  uint8_t b[2] = {};
-  errno = 0;
-  EXPECT_EQ(ravo_siic_read(m_i2c, kChip, 15, b, 2), -1);
-  EXPECT_EQ(errno, EIO);
+  expectNackBeyond(15);
 }
 
 // The frequency check values as the driver writes its largest ones: one
@@ -497,13 +412,7 @@ TEST_F(SimIcs872Sxx, UnpoweredChipNacksAndReleasesItsLines) {
 // oscillators and input 3 from the other card's first one; its lines on
 // pins 5 and 6 and its master reset on pin 7 of the card's engine 8.
 TEST_F(SimIcs872Sxx, DefaultMachineWiring) {
-  const char* source = std::getenv("QUIB_SOURCE_DIR");
-  close();
-  ravosim::setStateDir(m_dir.path());
-  const ravosim::LoadResult r =
-      ravosim::loadMachine(std::string(source ? source : ".") + "/config/machine/default.xml");
-  ASSERT_TRUE(r.ok) << r.message;
-  ravosim::resetMachine();
+  loadDefaultMachine();
   struct Card {
     const char* port;
     const char* gpio;
@@ -524,8 +433,7 @@ TEST_F(SimIcs872Sxx, DefaultMachineWiring) {
     switchSupplyOn(c.gpio);
     ASSERT_TRUE(ravosim::devicePowered(c.port, kChip, powered));
     EXPECT_TRUE(powered);
-    m_i2c = ravo_iic_open(c.port, O_RDWR | O_SYNC);
-    ASSERT_NE(m_i2c, nullptr);
+    open(c.port);
     expectRegisters(kResetValues + 1, 1, 10);
     // The placeholder register file at 0xD0 is still there.
     uint8_t v = 0xEE;
@@ -563,8 +471,7 @@ TEST_F(SimIcs872Sxx, DefaultMachineWiring) {
   for (const Cross& x : crosses) {
     SCOPED_TRACE(x.port);
     switchSupplyOn(x.gpio);  // a pulled card comes back with its supply off
-    m_i2c = ravo_iic_open(x.port, O_RDWR | O_SYNC);
-    ASSERT_NE(m_i2c, nullptr);
+    open(x.port);
     writeChip(4, 2);
     releaseFlags();
     EXPECT_EQ(chip(8), 0);

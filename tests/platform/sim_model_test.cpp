@@ -525,6 +525,22 @@ TEST_F(SimModel, DescriptionErrorsOfModelsNameFileAndLine) {
       {"missing oscillator",
        "<device port=\"0\" address=\"1\" model=\"test-switch\">\n<input name=\"in1\" oscillator=\"p\"/></device>\n", 6,
        "names oscillator 'p', which the machine does not have"},
+      {"clock input with an oscillator and a device's clock",
+       "<device port=\"0\" address=\"1\" model=\"test-switch\">\n<input name=\"in1\" oscillator=\"o\" "
+       "clock=\"/dev/iic/L01C0E05P00:0x1:out\"/></device>\n",
+       6, "takes an oscillator or a device's clock, not both"},
+      {"clock input following a pin",
+       "<device port=\"0\" address=\"1\" model=\"test-switch\">\n<input name=\"in1\" clock=\"/dev/gpio/L01C0E08:1\"/>"
+       "</device>\n",
+       6, "does not name a device's clock output"},
+      {"clock input following a clock output the device does not have",
+       "<device port=\"0\" address=\"1\" model=\"test-switch\">\n<input name=\"in1\" "
+       "clock=\"/dev/iic/L01C0E05P00:0x1:out\"/></device>\n",
+       6, "follows /dev/iic/L01C0E05P00:0x1:out, a clock output the machine does not have"},
+      {"digital input following a clock",
+       "<device port=\"0\" address=\"1\" model=\"test-switch\">\n<input name=\"reset\" "
+       "clock=\"/dev/iic/L01C0E05P00:0x1:out\"/></device>\n",
+       6, "takes a wire, not an oscillator"},
       {"input wired to a missing pin",
        "<device port=\"0\" address=\"1\" model=\"test-switch\">\n<input name=\"reset\" wire=\"/dev/gpio/L01C0E09:1\"/>"
        "</device>\n",
