@@ -117,8 +117,8 @@ TEST_F(QuibsimTest, ShowsTheStateTablesAndTheReplicas) {
 
 }  // namespace
 
-// Each card's activation state is shown; activated cards keep it in their
-// scratchpad for the next run, and the run's log entries are printed.
+// Each card's activation state is shown, and the run's log entries are
+// printed; cards activated for a run are deactivated before it ends.
 TEST_F(QuibsimTest, ShowsActivationStatesAndTheRunsLogEntries) {
   testsupport::TempDir state("quibsim-state");
   ASSERT_FALSE(state.path().empty());
@@ -138,8 +138,16 @@ TEST_F(QuibsimTest, ShowsActivationStatesAndTheRunsLogEntries) {
   EXPECT_TRUE(contains(r, "  event FruActi10: Fru got activated in SlotId 0x10 in Cage 0 Node 0\n")) << r.out;
   EXPECT_TRUE(contains(r, "  event FruActi11: Fru got activated in SlotId 0x11 in Cage 0 Node 0\n")) << r.out;
 
-  // The next start finds the cards activated.
+  // The cards' chips were powered: the PLLs ran.
+  EXPECT_TRUE(contains(r, "  slot=0x10: pattern 0x0A80, spreading off 0, error flags none; machine: 1000000 kHz, locked\n"))
+      << r.out;
+  // Before stopping the cards are deactivated again (the machine of the
+  // next run starts at power-on), and the next start finds them so, in
+  // their own state bytes.
+  EXPECT_TRUE(contains(r, "deactivating slot 0x10: rc=0x00000000")) << r.out;
+  EXPECT_TRUE(contains(r, "  event FruDeac10: Fru got deactivated in SlotId 0x10 in Cage 0 Node 0\n")) << r.out;
   r = run(environment, "--time-scale 0.1");
   EXPECT_EQ(0, r.status) << r.out;
-  EXPECT_TRUE(contains(r, "  slot=0x10: 2 activated\n")) << r.out;
+  EXPECT_TRUE(contains(r, "  slot=0x10: 0 deactivated\n")) << r.out;
+  EXPECT_TRUE(contains(r, "  slot=0x10: not readable rc=0x00007236\n")) << r.out;  // the PLL: no supply
 }

@@ -24,6 +24,11 @@
 #include "kav/cards/RedundantStateTable.h"
 #include "kav/cards/StateTableInterface.h"
 #include "kav/clockchips/CrcHwdIcs872Sxx.h"
+#include "kav/clockchips/FanoutBufferHwdIcs852Sxx.h"
+#include "kav/clockchips/PllHwdIcs842S02.h"
+#include "kav/hwaccess/i2c/I2cHwaInterfaceLink.h"
+#include "kav/hwaccess/i2c/I2cViaFsiHwa.h"
+#include "kav/tree/objects/HiddenChild.h"
 #include "kav/hwaccess/dio/DioSignalListing.h"
 #include "kav/runtime/TimeScale.h"
 #include "kav/tree/config/StringToId.h"
@@ -32,6 +37,7 @@
 #include "kav/tree/objects/TreeListing.h"
 #include "kav/tree/objects/TreeRoot.h"
 #include "kav/tree/start/KavStart.h"
+#include "ravo_sim_control.h"
 
 namespace {
 
@@ -47,8 +53,9 @@ void usage(FILE* out) {
                "(one line per node: class, instance name, slot id), each state table with\n"
                "its fields and values (for a redundant table also both replicas'\n"
                "administration bytes), each card's activation state, the register dump\n"
-               "of every clock-redundancy chip, stops the library and prints what it\n"
-               "logged during the run.\n"
+               "of every clock-redundancy chip, each PLL's pattern, spreading and error\n"
+               "flags with the machine's output clock and lock, each fanout buffer's\n"
+               "outputs, stops the library and prints what it logged during the run.\n"
                "\n"
                "options:\n"
                "  --card0 STATE     state of card 0: functional (default), donotuse, absent\n"
@@ -61,7 +68,8 @@ void usage(FILE* out) {
                "                    0 < F <= 1 (sets QUIB_TIME_SCALE; default: that\n"
                "                    variable, else 1, real time)\n"
                "  --activate        activate the functional cards after the initial\n"
-               "                    configuration (their activation sequence)\n"
+               "                    configuration (their activation sequence), and\n"
+               "                    deactivate them before stopping\n"
                "  --no-progress     do not print progress dots during the long waits\n"
                "  --help            this text\n"
                "\n"
@@ -370,6 +378,67 @@ void printCrcRegisters() {
   }
 }
 
+const char* const kSpreading[] = {"off", "up", "down", "center"};
+
+// The device path of the port of the I2C engine a chip is linked to; empty
+// when it is linked to none.
+std::string portPath(const QueryBase& chip, unsigned int port) {
+  unsigned int count = 0;
+  KavPtr<I2cHwaInterfaceLink> link = singleHiddenChild<I2cHwaInterfaceLink>(chip, count);
+  KavPtr<I2cHwaInterface> engine = link == nullptr ? KavPtr<I2cHwaInterface>() : link->getLinkTarget();
+  if (engine == nullptr || !engine->isInstanceOf(I2cViaFsiHwa::staticGetClassId())) return std::string();
+  const FsiEngineInfo& info = KavPtr<I2cViaFsiHwa>(engine)->getEngineInfo();
+  char path[64];
+  std::snprintf(path, sizeof path, "/dev/iic/L%02uC%1uE%02uP%02u", info.getPhysLinkNumber(), info.getPhysCascadeId(),
+                info.getPhysEngineNumber(), port);
+  return path;
+}
+
+// Every PLL as the library reads it (pattern, spreading, error flags) and
+// as the machine runs it (output clock, lock), and every fanout buffer's
+// output enables.
+void printPlls() {
+  std::vector<KavPtr<PllHwdIcs842S02>> plls = collect<PllHwdIcs842S02>();
+  std::printf("PLLs (%zu):\n", plls.size());
+  for (const KavPtr<PllHwdIcs842S02>& pll : plls) {
+    unsigned int pattern = 0;
+    ErrorData rc = pll->readPattern(pattern);
+    if (rc != 0) {
+      std::printf("  slot=0x%X: not readable rc=0x%08X\n", pll->getSlotId(), rc.getRcWithoutLogFlag());
+      continue;
+    }
+    kavosc::SpreadingDirection_t direction = kavosc::SPREADING_OFF;
+    unsigned int amount = 0;
+    pll->readSpreadingMode(direction, amount);
+    kavstl::set<PllHwdInterface::PllErrorType_t> flags;
+    pll->readErrorFlags(flags);
+    std::string flagText;
+    for (PllHwdInterface::PllErrorType_t f : flags) flagText += " " + std::to_string(static_cast<unsigned int>(f));
+    std::printf("  slot=0x%X: pattern 0x%04X, spreading %s %u, error flags%s", pll->getSlotId(), pattern,
+                direction < 4 ? kSpreading[direction] : "?", amount, flagText.empty() ? " none" : flagText.c_str());
+    // The machine's side, on the port of the engine the chip is linked to.
+    const std::string port = portPath(*pll, pll->getI2cAccess().getI2cInfo().port);
+    const unsigned int address = pll->getI2cAccess().getI2cInfo().deviceAddress;
+    ravosim::ClockSignal out;
+    bool locked = false;
+    if (!port.empty() && ravosim::readDeviceClock(port, address, "out", out) &&
+        ravosim::readDeviceOutput(port, address, "lock", locked))
+      std::printf("; machine: %u kHz%s, %s", out.running() ? out.nominalKHz : 0u, out.running() ? "" : " (stopped)",
+                  locked ? "locked" : "not locked");
+    std::printf("\n");
+  }
+  std::vector<KavPtr<FanoutBufferHwdIcs852Sxx>> buffers = collect<FanoutBufferHwdIcs852Sxx>();
+  std::printf("fanout buffers (%zu):\n", buffers.size());
+  for (const KavPtr<FanoutBufferHwdIcs852Sxx>& buffer : buffers) {
+    unsigned int outputs = 0;
+    ErrorData rc = buffer->readOutputControl(outputs);
+    if (rc != 0)
+      std::printf("  slot=0x%X: not readable rc=0x%08X\n", buffer->getSlotId(), rc.getRcWithoutLogFlag());
+    else
+      std::printf("  slot=0x%X: outputs enabled 0x%03X\n", buffer->getSlotId(), outputs);
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -500,6 +569,17 @@ int main(int argc, char** argv) {
   printStateTables();
   printActivationStates();
   printCrcRegisters();
+  printPlls();
+  if (activate) {
+    // The machine of the next run starts at power-on, its cards unpowered:
+    // they are left deactivated, as their state bytes will say.
+    for (const KavPtr<PowerControl>& card : powerControls()) {
+      if (functional.count(card->getSlotId()) == 0) continue;
+      ErrorData deactivated = card->deactivate(false);
+      std::printf("deactivating slot 0x%X: rc=0x%08X\n", card->getSlotId(), deactivated.getRcWithoutLogFlag());
+      if (deactivated != 0) ++failures;
+    }
+  }
   // Nothing buffered may reach a process the library starts.
   std::fflush(stdout);
 
