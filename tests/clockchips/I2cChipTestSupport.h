@@ -25,15 +25,15 @@
 namespace chiptest {
 
 // A driver element of class `className`: slave-address transfers on `port`
-// at 0xB0, 100 kHz, no retries, the given supply. Further attributes are
-// added to the node by the caller.
+// at `address`, 100 kHz, no retries, the given supply. Further attributes
+// are added to the node by the caller.
 inline BinaryReaderNode* chipElement(const char* className, const char* instanceName, const char* port,
-                                     const char* supply) {
+                                     const char* supply, const char* address = "0xB0") {
   auto text = [](unsigned int id) { return get_string_by_id(id); };
   return cardstest::element(className, {{text(kav::sid::INSTANCE_NAME), instanceName},
                                         {text(kav::sid::I2C_TRANSFER_MODE), "I2C_SLAVE_ADDRESS"},
                                         {text(kav::sid::I2C_BUS_NO), port},
-                                        {text(kav::sid::I2C_DEVICE_ADDRESS), "0xB0"},
+                                        {text(kav::sid::I2C_DEVICE_ADDRESS), address},
                                         {text(kav::sid::I2C_TRANSFER_SPEED), "100000"},
                                         {text(kav::sid::I2C_TIMEOUT), "100"},
                                         {text(kav::sid::I2C_OFFSET_BYTES), "1"},

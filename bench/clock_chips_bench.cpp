@@ -1,11 +1,10 @@
-// The clock-redundancy chip over the real I2C path of the simulated machine:
-// an I2cViaFsiHwa engine, the CrcHwdIcs872Sxx driver and a Crc with its two
-// output groups (outputs 0..7 on, 8 off), on the simulated chip (ics872sxx)
-// at 100 kHz.
+// The clock chips over the real I2C path of the simulated machine: an
+// I2cViaFsiHwa engine with the redundancy chip (ics872sxx at 0xB0: the
+// CrcHwdIcs872Sxx driver and a Crc with its two output groups, outputs 0..7
+// on, 8 off) and the PLL (ics842s02 at 0xD4: the PllHwdIcs842S02 driver) on
+// its port, at 100 kHz.
 //
-// For the power-on set-up (its chip part: the reset pulse of the master
-// reset line is a pin, not a bus transfer), a mode change (mode 1) and an
-// error-flag reset, the counters give per operation:
+// For each operation the counters give:
 //   bus_us, transfers      the modelled bus time and transfers it made;
 //   min_bus_us, min_transfers   the least the register map needs: each
 //                          register written once, in one transfer where the
@@ -14,14 +13,21 @@
 //                          register's value before an operation);
 //   bus_ratio              bus_us / min_bus_us;
 //   cpu_per_bus            CPU time per operation / bus_us (the simulator's
-//                          own work included).
+//                          own work included; waits take no CPU time);
+//   pause_ms               the pauses the operation must make (the PLL's
+//                          spreading steps), at real time, apart from the rest.
 // The least, by operation:
-//   power-on set-up: R1, W1 (interrupt and spreading support), R4 (keeps the
-//     input disables), W3..7 (outputs 0..7, register 4 with output 8, the
-//     frequency check off and input 1, and the two check values): 4;
-//   mode 1: R1, W1 (bandwidth), R4, W4 (inputs and selection), one
-//     interrupt reset: 5;
-//   error-flag reset: one interrupt reset: 1.
+//   redundancy chip power-on set-up: R1, W1 (interrupt and spreading
+//     support), R4 (keeps the input disables), W3..7 (outputs 0..7,
+//     register 4 with output 8, the frequency check off and input 1, and the
+//     two check values): 4;
+//   redundancy chip mode 1: R1, W1 (bandwidth), R4, W4 (inputs and
+//     selection), one interrupt reset: 5;
+//   redundancy chip error-flag reset: one interrupt reset: 1;
+//   PLL spreading from up 3 to down 2: the amount may only move one step at a
+//     time, so each step is a write of register 3: R3 and seven writes, with
+//     seven pauses of 50 ms;
+//   PLL pattern one count up: W1..2: 1.
 #include <benchmark/benchmark.h>
 
 #include <unistd.h>
@@ -35,6 +41,7 @@
 #include "kav/clockchips/Crc.h"
 #include "kav/clockchips/CrcHwdIcs872Sxx.h"
 #include "kav/clockchips/OutputControlHwrCrc.h"
+#include "kav/clockchips/PllHwdIcs842S02.h"
 #include "kav/hwaccess/i2c/I2cHwaInterfaceLink.h"
 #include "kav/hwaccess/i2c/I2cViaFsiHwa.h"
 #include "kav/hwaccess/links/CrcHwdInterfaceLink.h"
@@ -45,10 +52,11 @@
 #include "ravo_sim_control.h"
 #include "tests/cards/CardsTestSupport.h"
 #include "tests/clockchips/CrcTestSupport.h"
+#include "tests/clockchips/I2cChipTestSupport.h"
 
 namespace {
 
-const char* const kMachine = R"(<machine name="crc-bench">
+const char* const kMachine = R"(<machine name="clock-chips-bench">
   <cfam link="1" cascade="0">
     <oscillator name="a" khz="25000"/>
     <oscillator name="b" khz="25000"/>
@@ -58,6 +66,9 @@ const char* const kMachine = R"(<machine name="crc-bench">
         <input name="in1" oscillator="a"/>
         <input name="in2" oscillator="b"/>
         <input name="in3" oscillator="c"/>
+      </device>
+      <device port="0" address="0xD4" model="ics842s02">
+        <input name="ref" clock="/dev/iic/L01C0E05P00:0xB0:out"/>
       </device>
     </i2c>
   </cfam>
@@ -78,11 +89,12 @@ struct Bench {
   KavPtr<I2cViaFsiHwa> engine;
   KavPtr<CrcHwdIcs872Sxx> chip;
   KavPtr<Crc> crc;
+  KavPtr<PllHwdIcs842S02> pll;
 
   Bench() {
     cardstest::startServices();
     ravosim::setStateDir("/tmp/quib-bench-state-" + std::to_string(getpid()));
-    if (!ravosim::loadMachineText(kMachine, "crc-bench").ok) std::abort();
+    if (!ravosim::loadMachineText(kMachine, "clock-chips-bench").ok) std::abort();
     ravosim::setTransactionLog(false);
     container = KavPtr<Container>(new Container(KavPtr<QueryBase>()));
     engine = KavPtr<I2cViaFsiHwa>(new I2cViaFsiHwa(FsiEngineInfo(EngineInfo(EngineInfo::ENGINE_I2C, 0), 1, 1, 0, 5)));
@@ -116,6 +128,14 @@ struct Bench {
     }
     // The master reset and the alarm lines are pins: left out here.
     crc->init(initSequence::INIT_LINK_TREE_ELEMENTS);
+
+    pll = KavPtr<PllHwdIcs842S02>(new PllHwdIcs842S02());
+    std::unique_ptr<BinaryReaderNode> pllNode(
+        chiptest::chipElement("PllHwdIcs842S02", "BenchPll", "0", "ALWAYS_SUPPLIED", "0xD4"));
+    pll->setAttributes(AttributeInfo(nullptr, pllNode.get(), nullptr));
+    link(container.getRawPointer(), pll.getRawPointer());
+    addLink<I2cHwaInterfaceLink>(pll.getRawPointer(), engine->getInstanceId(), container);
+    if (pll->init(initSequence::INIT_LINK_TREE_ELEMENTS) != 0) std::abort();
   }
 };
 
@@ -138,18 +158,38 @@ void report(benchmark::State& state, uint64_t busNs, uint64_t transfers, double 
       benchmark::Counter(bus / 1e6, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 
-template <class Op>
-void run(benchmark::State& state, Op op, double minUs, unsigned minTransfers) {
+// Runs op per iteration, prepare (untimed, its bus use not counted) before
+// each.
+template <class Op, class Prepare>
+void run(benchmark::State& state, Op op, Prepare prepare, double minUs, unsigned minTransfers) {
   Bench& b = bench();
-  ravosim::resetBusTime();
+  uint64_t busNs = 0;
+  uint64_t transfers = 0;
   for (auto _ : state) {
+    state.PauseTiming();
+    if (prepare(b) != 0) {
+      state.SkipWithError("preparation failed");
+      break;
+    }
+    const uint64_t ns = ravosim::busTimeNs(kPort);
+    const uint64_t count = ravosim::busTransfers(kPort);
+    state.ResumeTiming();
     const ErrorData rc = op(b);
+    state.PauseTiming();
+    busNs += ravosim::busTimeNs(kPort) - ns;
+    transfers += ravosim::busTransfers(kPort) - count;
+    state.ResumeTiming();
     if (rc != 0) {
       state.SkipWithError("operation failed");
       break;
     }
   }
-  report(state, ravosim::busTimeNs(kPort), ravosim::busTransfers(kPort), minUs, minTransfers);
+  report(state, busNs, transfers, minUs, minTransfers);
+}
+
+template <class Op>
+void run(benchmark::State& state, Op op, double minUs, unsigned minTransfers) {
+  run(state, op, [](Bench&) { return ErrorData(); }, minUs, minTransfers);
 }
 
 // The registers a set-up leaves; false (and the benchmark marked failed)
@@ -189,9 +229,27 @@ void BM_ResetErrorFlags(benchmark::State& state) {
   run(state, [](Bench& b) { return b.chip->resetAllErrorFlags(); }, busUs(false, 2), 1);
 }
 
+void BM_PllSpreadingUp3ToDown2(benchmark::State& state) {
+  run(state, [](Bench& b) { return b.pll->writeSpreadingMode(kavosc::SPREADING_DOWN, 2); },
+      [](Bench& b) { return b.pll->writeSpreadingMode(kavosc::SPREADING_UP, 3); },
+      busUs(true, 1) + 7 * busUs(false, 1), 8);
+  state.counters["pause_ms"] = 7.0 * PllHwdIcs842S02::kSpreadingStepMs;
+}
+
+void BM_PllPatternOneCount(benchmark::State& state) {
+  unsigned pattern = 0x0A80;
+  run(state, [&](Bench& b) {
+    pattern ^= 1u;  // one count up, then down again
+    return b.pll->writePattern(pattern);
+  }, busUs(false, 2), 1);
+}
+
 BENCHMARK(BM_PowerOnSetup)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_WriteMode1)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_ResetErrorFlags)->Unit(benchmark::kMicrosecond);
+// Each change waits seven steps of 50 ms: a few iterations are enough.
+BENCHMARK(BM_PllSpreadingUp3ToDown2)->Unit(benchmark::kMicrosecond)->Iterations(4);
+BENCHMARK(BM_PllPatternOneCount)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 
