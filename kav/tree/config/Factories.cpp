@@ -29,6 +29,9 @@
   X(FruStateTableVirtual)           \
   X(I2cHwaInterfaceLink)            \
   X(IdProvider)                     \
+  X(IoMuxConfigurator)              \
+  X(IoMuxGroupDataCfamS)            \
+  X(IoMuxGroupDataKtr1)             \
   X(IoMuxHwaInterfaceLink)          \
   X(OutputControlHwrDioGroupSingleDevice) \
   X(PldHwdInterfaceLink)            \
