@@ -34,7 +34,10 @@
   X(IoMuxGroupDataKtr1)             \
   X(IoMuxHwaInterfaceLink)          \
   X(OutputControlHwrDioGroupSingleDevice) \
+  X(PldHwdCfam)                     \
+  X(PldHwdData)                     \
   X(PldHwdInterfaceLink)            \
+  X(PldHwr)                         \
   X(PllHwdInterfaceLink)            \
   X(PlugDetectHwrIp)                \
   X(PowerControl)                   \
