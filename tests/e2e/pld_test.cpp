@@ -109,6 +109,12 @@ TEST_F(Pld, CardPlugWritesTheMultiplexerInRunsAndTheConfigurationWords) {
 }
 
 TEST_F(Pld, ClockEnableControlsOfTheCard) {
+  // The cards came up deactivated: both clock enables disabled.
+  for (unsigned int table : {0u, 1u}) {
+    unsigned int control = 0;
+    ASSERT_EQ(0, kav::dio_pldGetTableControl(kCard1, kCardHwa, 0, table, control));
+    EXPECT_EQ(2u, control) << table;
+  }
   KavPtr<PldHwr> pll = findObject<PldHwr>(get_id_by_string("PllClkEnable"), kCard0);
   KavPtr<PldHwr> crc = findObject<PldHwr>(get_id_by_string("CrcClkEnable"), kCard0);
   ASSERT_TRUE(pll != nullptr);
