@@ -255,6 +255,7 @@ struct Transaction {
     Interrupt,       // a pending request fired
     InterruptHeld,   // a request's level is met but the pin's condition is latched
     ConditionReset,  // ravo_gpio_reset_interrupt_condition
+    IomuxWrite,      // ravo_iomux_write
   };
   uint64_t seq = 0;  // 1, 2, ... since the machine was created
   std::chrono::steady_clock::time_point time;
@@ -275,6 +276,9 @@ struct Transaction {
   // reset and the latched conditions before the reset.
   uint32_t mask = 0;
   uint32_t levels = 0;
+  // IomuxWrite: the first entry's index in `offset`, the entries handed
+  // over (also those the device refused) and the result in `result`.
+  std::vector<uint32_t> entries;
 };
 RAVO_SIM_API void setTransactionLog(bool on);
 RAVO_SIM_API bool transactionLogOn();

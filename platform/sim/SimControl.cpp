@@ -725,6 +725,14 @@ std::string formatTransaction(const Transaction& t, std::chrono::steady_clock::t
       s += "IRQ     " + t.device + " reset condition " + pinList(t.mask, 0, false);
       if (t.mask & t.levels) s += " (latched " + pinList(t.mask & t.levels, 0, false) + ")";
       break;
+    case Transaction::IomuxWrite: {
+      char at[24];
+      std::snprintf(at, sizeof at, " @%u:", t.offset);
+      s += "IOMUX W " + t.device + at;
+      for (uint32_t entry : t.entries) s += " " + hex(entry);
+      s += t.result ? "  " + errnoName(t.result) : std::string("  ok");
+      break;
+    }
   }
   return s;
 }

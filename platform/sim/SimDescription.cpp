@@ -179,7 +179,7 @@ bool parseGpio(Parser& p, const pugi::xml_node& n, Engine& e) {
     if (c.type() != pugi::node_element) continue;
     const std::string name = c.name();
     if (name == "pin") {
-      if (!p.allowOnly(c, {"n", "level", "wire", "invert"})) return false;
+      if (!p.allowOnly(c, {"n", "level", "wire", "invert", "table", "in1", "in2", "in3"})) return false;
       uint32_t pin;
       if (!p.number(c, "n", pin, 31, true)) return false;
       const uint32_t bit = 0x80000000u >> pin;
@@ -189,15 +189,36 @@ bool parseGpio(Parser& p, const pugi::xml_node& n, Engine& e) {
       if (!p.boolean(c, "invert", w.invert, false)) return false;
       pugi::xml_attribute lv = c.attribute("level");
       pugi::xml_attribute wire = c.attribute("wire");
-      if (lv && wire) return p.fail(c, "a pin has either a level or a wire");
-      if (lv) {
+      pugi::xml_attribute table = c.attribute("table");
+      if ((lv ? 1 : 0) + (wire ? 1 : 0) + (table ? 1 : 0) > 1)
+        return p.fail(c, "a pin has either a level, a wire or a table");
+      if (!table && (c.attribute("in1") || c.attribute("in2") || c.attribute("in3")))
+        return p.fail(c, "only a pin driven by a table has inputs in1..in3");
+      if (table) {
+        uint32_t t;
+        if (!p.number(c, "table", t, 7, true)) return false;
+        w.kind = PinWire::Table;
+        w.pin = t;
+        const char* const inputs[] = {"in1", "in2", "in3"};
+        for (unsigned i = 0; i < 3; ++i) {
+          PinWire& in = g.tableInputs[pin][i];
+          in = PinWire();
+          const std::string v = c.attribute(inputs[i]).value();
+          if (v.empty() || v == "0") continue;
+          if (v == "1") {
+            in.invert = true;  // a Level wire that reads high
+          } else if (!parseWire(p, c, v, in)) {
+            return false;
+          }
+        }
+      } else if (lv) {
         uint32_t v;
         if (!p.number(c, "level", v, 1, true)) return false;
         if (v) g.initialLevels |= bit; else g.initialLevels &= ~bit;
       } else if (wire) {
         if (!parseWire(p, c, wire.value(), w)) return false;
       } else {
-        return p.fail(c, "a pin needs a level or a wire");
+        return p.fail(c, "a pin needs a level, a wire or a table");
       }
       g.initialWires[pin] = w;
     } else if (name == "config") {
@@ -566,6 +587,7 @@ std::string wireText(const PinWire& w) {
     case PinWire::Device:
       return devicePath(Family::Iic, w.link, w.cascade, w.engine, w.port) + ":" + hex(w.address) + ":" + w.outputName;
     case PinWire::Level: return "a level";
+    case PinWire::Table: return "lookup table " + std::to_string(w.pin);
   }
   return buf;
 }
@@ -589,9 +611,14 @@ void resolveWiring(Parser& p, Model& m) {
       if (e.family == Family::Gpio) {
         for (unsigned pin = 0; pin < 32; ++pin) {
           PinWire& w = e.gpio.initialWires[pin];
-          if (w.kind == PinWire::Level || wireExists(m, w)) continue;
-          return p.setError(e.line, "pin " + std::to_string(pin) + " of GPIO engine " + std::to_string(num) +
-                                        " is wired to something the machine does not have (" + wireText(w) + ")");
+          PinWire* wires[] = {&w, nullptr, nullptr, nullptr};
+          if (w.kind == PinWire::Table)
+            for (unsigned i = 0; i < 3; ++i) wires[i + 1] = &e.gpio.tableInputs[pin][i];
+          for (PinWire* x : wires) {
+            if (!x || x->kind == PinWire::Level || x->kind == PinWire::Table || wireExists(m, *x)) continue;
+            return p.setError(e.line, "pin " + std::to_string(pin) + " of GPIO engine " + std::to_string(num) +
+                                          " is wired to something the machine does not have (" + wireText(*x) + ")");
+          }
         }
       }
       if (e.family != Family::Iic) continue;

@@ -134,6 +134,12 @@ void GpioState::powerOn() {
   for (unsigned i = 0; i < kConfigRegs; ++i) config[i] = configReset[i];
 }
 
+unsigned GpioState::lookupControl(unsigned table) const {
+  const uint32_t reg = config[kConfigRegs - 1];
+  const unsigned code = ((reg & (0x80000000u >> table)) != 0 ? 2u : 0u) + ((reg & (0x00800000u >> table)) != 0 ? 1u : 0u);
+  return code == 3 ? 0 : code + 1;
+}
+
 Machine::Machine() {
   if (const char* dir = std::getenv("RAVO_SIM_STATE_DIR"); dir && *dir) {
     stateDir = dir;
@@ -224,11 +230,22 @@ uint32_t Machine::gpioLevels(const Engine& e, unsigned depth) {
       level = (g.driveLevels & bit) != 0;
     } else if (!driven) {
       const PinWire& w = g.wires[pin];
-      level = w.kind == PinWire::Level ? (g.external & bit) != 0 : wireLevel(w, depth);
+      if (w.kind == PinWire::Level) {
+        level = (g.external & bit) != 0;
+      } else if (w.kind == PinWire::Table) {
+        level = tableLevel(g, pin, depth) != w.invert;
+      } else {
+        level = wireLevel(w, depth);
+      }
     }
     if (level) levels |= bit;
   }
   return levels;
+}
+
+bool Machine::tableLevel(const GpioState& g, unsigned pin, unsigned depth) {
+  const unsigned control = g.lookupControl(g.wires[pin].pin);
+  return control != 0 && wireLevel(g.tableInputs[pin][control - 1], depth);
 }
 
 bool Machine::wireLevel(const PinWire& w, unsigned depth) {
@@ -236,7 +253,8 @@ bool Machine::wireLevel(const PinWire& w, unsigned depth) {
   Cfam* c = findCfam(w.link, w.cascade);
   switch (w.kind) {
     case PinWire::Level:
-      return false;
+    case PinWire::Table:
+      break;
     case PinWire::CfamPresence:
       v = c && c->present;
       break;
@@ -376,6 +394,7 @@ Transaction* Machine::logEntry(Transaction::Kind kind, const std::string& device
   t->busNs = 0;
   t->mask = 0;
   t->levels = 0;
+  t->entries.clear();
   return t;
 }
 

@@ -38,9 +38,11 @@ bool parseDevicePath(Family f, const std::string& path, unsigned& link, unsigned
 // What a GPIO pin sees from outside when nothing on the engine drives it,
 // and what drives a device's digital input: a fixed level, a CFAM's
 // presence, a GPIO pin, or a device's output (engine, port, address, the
-// output by name and index).
+// output by name and index). A GPIO pin may also follow a lookup table of
+// its engine's programmable logic (Table: the table in `pin`, its inputs in
+// GpioState::tableInputs). A Level wire reads low, or high with `invert`.
 struct PinWire {
-  enum Kind { Level, CfamPresence, Pin, Device } kind = Level;
+  enum Kind { Level, CfamPresence, Pin, Device, Table } kind = Level;
   unsigned link = 0, cascade = 0, engine = 0, pin = 0;
   unsigned port = 0, address = 0;
   unsigned output = 0;
@@ -67,7 +69,13 @@ struct GpioState {
   uint32_t loggedLevels = 0;
   uint32_t config[kConfigRegs] = {};
   uint32_t configReset[kConfigRegs] = {};
+  // The inputs 1..3 of the lookup table that drives a pin (its wire of kind
+  // Table): the table's control selects the one the pin follows.
+  PinWire tableInputs[32][3];
   void powerOn();
+  // The state of table t's control: 1..3, or 0 when both state bits are set
+  // (no control the device access layer could have written).
+  unsigned lookupControl(unsigned table) const;
 };
 
 // What an input of a device is wired to: a digital input follows `wire`, a
@@ -361,6 +369,8 @@ class Machine {
   bool handleValid(ravo_struct* h, Family f) const;
 
   uint32_t gpioLevels(const Engine& e, unsigned depth = 0);
+  // The level of a pin that follows a lookup table.
+  bool tableLevel(const GpioState& g, unsigned pin, unsigned depth);
   // Level of a wire other than a fixed level.
   bool wireLevel(const PinWire& w, unsigned depth = 0);
   // Completes every pending request whose event is met, after the devices'

@@ -143,6 +143,8 @@ RAVO_API int ravo_gpio_config(ravo_struct* h, int cmd, uint32_t id, void* value,
     uint32_t& reg = e->gpio.config[id - RAVO_GPIO_CFG_PLD_FIRST];
     if (cmd == RAVO_CONFIG_WRITE) reg = id == RAVO_GPIO_CFG_LOOKUP_CONTROL ? writeLookupControl(reg, v) : v;
     v = reg;
+    // Pins that follow a lookup table change with its control.
+    if (cmd == RAVO_CONFIG_WRITE && id == RAVO_GPIO_CFG_LOOKUP_CONTROL) c.m.recheckRequests();
   } else {
     return c.fail(EINVAL, "register " + hex(id) + " does not exist");
   }

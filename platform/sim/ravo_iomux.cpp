@@ -7,6 +7,7 @@
 #include "SimMachine.h"
 
 using namespace ravosim::detail;
+using ravosim::Transaction;
 
 namespace {
 
@@ -56,6 +57,11 @@ RAVO_API int ravo_iomux_write(ravo_struct* h, const ravo_iomux_entry_t* entries,
   if ((count && !entries) || !errors || flags != 0) return c.fail(EINVAL, "bad arguments");
   if (c.m.failWithoutPower(c)) return -1;
   IomuxState& s = e->iomux;
+  if (Transaction* t = c.m.logEntry(Transaction::IomuxWrite, c.path)) {
+    t->offset = static_cast<uint32_t>(h->position);
+    t->entries.assign(entries, entries + count);
+    if (s.state != RAVO_IOMUX_STATE_WRITABLE) t->result = EPERM;
+  }
   if (s.state != RAVO_IOMUX_STATE_WRITABLE) return c.fail(EPERM, "the multiplexer is validated");
   if (h->position + count > s.size)
     return c.fail(EINVAL, std::to_string(count) + " entries at " + std::to_string(h->position) + " pass the end (" +

@@ -21,7 +21,9 @@
 #include "kav/runtime/TimeoutService.h"
 #include "kav/tree/config/BinaryReaderNode.h"
 #include "kav/tree/objects/QueryBase.h"
+#include "ravo_sim_control.h"
 #include "tests/e2e/E2eSupport.h"
+#include "tests/support/TempDir.h"
 
 namespace cardstest {
 
@@ -40,6 +42,17 @@ inline void startServices() {
     return true;
   }();
   (void)started;
+}
+
+// The services, a state folder of the program's own (named after prefix)
+// and the machine of the description text: the start of a program that
+// tests objects on a machine of its own.
+inline bool startOnMachine(const char* prefix, const char* machine) {
+  startServices();
+  static testsupport::TempDir stateDir(prefix);
+  if (stateDir.path().empty()) return false;
+  ravosim::setStateDir(stateDir.path());
+  return ravosim::loadMachineText(machine).ok;
 }
 
 // Collects the events of one filter value, delivered on the dispatcher.

@@ -5,14 +5,17 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <iterator>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "kav/cards/FruIdProviderInterface.h"
 #include "kav/hwaccess/fsi/CfamViaFsiHwa.h"
 #include "kav/hwaccess/dio/DioViaFsiHwa.h"
 #include "kav/hwaccess/i2c/I2cViaFsiHwa.h"
+#include "kav/hwaccess/pld/IoMuxViaFsiHwa.h"
 #include "kav/hwaccess/scratchpad/ScratchpadViaFsiHwa.h"
 #include "kav/hwaccess/fsi/EngineDefine.h"
 #include "kav/hwaccess/fsi/EngineProvider.h"
@@ -80,19 +83,22 @@ TEST_F(CfamViaFsiHwaTest, DefaultMachineBaseDomainAndCardEngines) {
   ASSERT_TRUE(ravosim::loadMachine(defaultMachinePath()).ok);
 
   KavPtr<CfamViaFsiHwa> base = makeFactory(0, 0);
-  // Step 0: of the default engines (I2C, scratchpad, I/O multiplexer) the
-  // I2C engine and the scratchpad have access objects yet, opened at once
-  // (the I2C engine opens its ports on first use: no handle yet); the
-  // engine list is read.
+  // Step 0: the default engines (I2C, scratchpad, I/O multiplexer) get
+  // their access objects, opened at once (the I2C engine opens its ports on
+  // first use: no handle yet); the engine list is read.
   EXPECT_EQ(0u, base->init(initSequence::INIT_OPEN_ENGINES).getRc());
-  EXPECT_EQ((std::vector<std::string>{"I2C-Link_0-Engine_0", "SCRATCHPAD-Link_0-Engine_0"}),
+  EXPECT_EQ((std::vector<std::string>{"I2C-Link_0-Engine_0", "SCRATCHPAD-Link_0-Engine_0", "IOMUX-Link_0-Engine_0"}),
             fsitest::childNames(*base));
   ASSERT_TRUE(base->getChildren().front()->isInstanceOf(I2cViaFsiHwa::staticGetClassId()));
   const I2cViaFsiHwa* i2c = static_cast<const I2cViaFsiHwa*>(base->getChildren().front().getRawPointer());
   EXPECT_TRUE(i2c->isOpen());
   EXPECT_EQ(5u, i2c->getEngineInfo().getPhysEngineNumber());
-  ASSERT_TRUE(base->getChildren().back()->isInstanceOf(ScratchpadViaFsiHwa::staticGetClassId()));
-  EXPECT_EQ(m_handlesBefore + 1, ravosim::openHandles());
+  ASSERT_TRUE((*std::next(base->getChildren().begin()))->isInstanceOf(ScratchpadViaFsiHwa::staticGetClassId()));
+  ASSERT_TRUE(base->getChildren().back()->isInstanceOf(IoMuxViaFsiHwa::staticGetClassId()));
+  const IoMuxViaFsiHwa* iomux = static_cast<const IoMuxViaFsiHwa*>(base->getChildren().back().getRawPointer());
+  EXPECT_TRUE(iomux->isOpen());
+  EXPECT_EQ(4u, iomux->getEngineInfo().getPhysEngineNumber());
+  EXPECT_EQ(m_handlesBefore + 2, ravosim::openHandles());
   ASSERT_NE(nullptr, base->getDeviceData(engine(2, 0)));
   EXPECT_EQ(5u, base->getDeviceData(engine(2, 0))->engineNumber);
   EXPECT_EQ(3u, base->getDeviceData(engine(3, 0))->engineNumber);
@@ -106,8 +112,8 @@ TEST_F(CfamViaFsiHwaTest, DefaultMachineBaseDomainAndCardEngines) {
   // id and logical id; an engine that does not exist is skipped.
   kavstl::set<EngineInfo> gpios = {engine(1, 0), engine(1, 1), engine(1, 2)};
   EXPECT_EQ(0u, base->createEngine(gpios).getRc());
-  EXPECT_EQ((std::vector<std::string>{"I2C-Link_0-Engine_0", "SCRATCHPAD-Link_0-Engine_0", "GPIO-Link_0-Engine_0",
-                                      "GPIO-Link_0-Engine_1"}),
+  EXPECT_EQ((std::vector<std::string>{"I2C-Link_0-Engine_0", "SCRATCHPAD-Link_0-Engine_0", "IOMUX-Link_0-Engine_0",
+                                      "GPIO-Link_0-Engine_0", "GPIO-Link_0-Engine_1"}),
             fsitest::childNames(*base));
   for (const KavPtr<QueryBase>& child : base->getChildren()) {
     if (!child->isInstanceOf(DioViaFsiHwa::staticGetClassId())) continue;
@@ -116,14 +122,14 @@ TEST_F(CfamViaFsiHwaTest, DefaultMachineBaseDomainAndCardEngines) {
   const DioViaFsiHwa* second = static_cast<const DioViaFsiHwa*>(base->getChildren().back().getRawPointer());
   EXPECT_EQ(9u, second->getEngineInfo().getPhysEngineNumber());
   EXPECT_EQ(0u, second->getEngineInfo().getPhysLinkNumber());
-  EXPECT_EQ(m_handlesBefore + 3, ravosim::openHandles());
+  EXPECT_EQ(m_handlesBefore + 4, ravosim::openHandles());
   // Asked again (a card configuration naming an engine that already exists):
   // no second object under the same name, no second handle.
   EXPECT_EQ(0u, base->createEngine({engine(1, 1)}).getRc());
-  EXPECT_EQ((std::vector<std::string>{"I2C-Link_0-Engine_0", "SCRATCHPAD-Link_0-Engine_0", "GPIO-Link_0-Engine_0",
-                                      "GPIO-Link_0-Engine_1"}),
+  EXPECT_EQ((std::vector<std::string>{"I2C-Link_0-Engine_0", "SCRATCHPAD-Link_0-Engine_0", "IOMUX-Link_0-Engine_0",
+                                      "GPIO-Link_0-Engine_0", "GPIO-Link_0-Engine_1"}),
             fsitest::childNames(*base));
-  EXPECT_EQ(m_handlesBefore + 3, ravosim::openHandles());
+  EXPECT_EQ(m_handlesBefore + 4, ravosim::openHandles());
 
   KavPtr<CfamViaFsiHwa> card1 = makeFactory(1, 2);
   EXPECT_EQ(0u, card1->createEngine({engine(1, 0)}).getRc());
@@ -322,6 +328,26 @@ TEST_F(CfamViaFsiHwaTest, HardwareAccessConfigurationOfTheCardType) {
             fsitest::childNames(*factory));
   EXPECT_TRUE(factory->getHiddenChildren().empty());
   EXPECT_EQ(2u, content->getChildren().size());
+  closeEngines(*factory);
+}
+
+// With its multiplexer open (step 0), the card's configuration sets it up:
+// the configured groups in runs, one write each.
+TEST_F(CfamViaFsiHwaTest, HardwareAccessConfigurationSetsUpTheMultiplexer) {
+  ASSERT_TRUE(ravosim::loadMachine(defaultMachinePath()).ok);
+  ravosim::resetMachine();
+  KavPtr<Container> content(new Container(KavPtr<QueryBase>()));
+  KavPtr<FixedCardIdentity> identity(new FixedCardIdentity("20B20001", "0001"));
+  fsitest::link(content.getRawPointer(), identity.getRawPointer());
+  KavPtr<CfamViaFsiHwa> factory = makeFactory(1, 1);
+  fsitest::link(content.getRawPointer(), factory.getRawPointer());
+  ASSERT_EQ(0u, factory->init(initSequence::INIT_OPEN_ENGINES).getRc());
+  ravosim::clearTransactionLog();
+  EXPECT_EQ(0u, factory->init(initSequence::INIT_WRITE_HWA_CONFIG).getRc());
+  std::vector<std::pair<uint32_t, size_t>> runs;
+  for (const ravosim::Transaction& t : ravosim::readTransactionLog("/dev/iomux/L01C0E04"))
+    runs.emplace_back(t.offset, t.entries.size());
+  EXPECT_EQ((std::vector<std::pair<uint32_t, size_t>>{{0, 3}, {5, 2}}), runs);
   closeEngines(*factory);
 }
 

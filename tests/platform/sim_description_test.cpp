@@ -268,6 +268,26 @@ TEST_F(SimDescription, ErrorsNameFileAndLine) {
        2, "attribute 'serial' of <cfam> must be"},
       {"type starts with a dot", "<machine>\n<cfam link=\"1\" cascade=\"0\" type=\".osc\"/></machine>", 2,
        "attribute 'type' of <cfam> must be"},
+      {"pin with a table and a wire",
+       "<machine><cfam link=\"1\" cascade=\"0\"><gpio number=\"8\">\n"
+       "<pin n=\"1\" table=\"0\" wire=\"cfam:L01C0\"/></gpio></cfam></machine>",
+       2, "either a level, a wire or a table"},
+      {"table out of range",
+       "<machine><cfam link=\"1\" cascade=\"0\"><gpio number=\"8\">\n"
+       "<pin n=\"1\" table=\"8\"/></gpio></cfam></machine>",
+       2, "out of range"},
+      {"table inputs without a table",
+       "<machine><cfam link=\"1\" cascade=\"0\"><gpio number=\"8\">\n"
+       "<pin n=\"1\" level=\"1\" in1=\"1\"/></gpio></cfam></machine>",
+       2, "only a pin driven by a table has inputs"},
+      {"table input that is no wire",
+       "<machine><cfam link=\"1\" cascade=\"0\"><gpio number=\"8\">\n"
+       "<pin n=\"1\" table=\"0\" in2=\"high\"/></gpio></cfam></machine>",
+       2, "wire 'high' is neither"},
+      {"table input wired to nothing",
+       "<machine><cfam link=\"1\" cascade=\"0\">\n<gpio number=\"8\">"
+       "<pin n=\"1\" table=\"0\" in3=\"/dev/gpio/L01C0E09:0\"/></gpio></cfam></machine>",
+       2, "pin 1 of GPIO engine 8 is wired to something the machine does not have (/dev/gpio/L01C0E09:0)"},
       {"card in two places",
        "<machine>\n<cfam link=\"1\" cascade=\"0\" type=\"osc\" serial=\"A1\"/>\n"
        "<cfam link=\"2\" cascade=\"0\" type=\"osc\" serial=\"A1\"/></machine>",

@@ -8,6 +8,7 @@
 #include "kav/tree/errors/ErrorData.h"
 #include "kav/tree/objects/KavExport.h"
 #include "kav/tree/objects/TreeClassMacros.h"
+#include "kav/tree/objects/kavstl.h"
 
 namespace dioMode {
 // 0 none; 1 input; 2..6 output modes (they need an initial state).
@@ -26,7 +27,18 @@ bool fromStringId(unsigned int stringId, DioMode_t& mode);
 }  // namespace dioMode
 
 namespace kavPld {
-enum LookupControl_t : unsigned int { LOOKUP_CONTROL_1 = 1, LOOKUP_CONTROL_2 = 2, LOOKUP_CONTROL_3 = 3 };
+// Which input a lookup table follows; 0 stands for no control set.
+enum LookupControl_t : unsigned int {
+  LOOKUP_CONTROL_NONE = 0,
+  LOOKUP_CONTROL_1 = 1,
+  LOOKUP_CONTROL_2 = 2,
+  LOOKUP_CONTROL_3 = 3
+};
+// The control's name (string-id table); the not-found text for a value
+// other than 0..3.
+const kavstl::string& asString(unsigned int control);
+// The control a configuration names by string id; false for any other id.
+bool fromStringId(unsigned int stringId, LookupControl_t& control);
 }  // namespace kavPld
 
 class KAV_EXPORT DioHwaInterface : public AtomicBase {

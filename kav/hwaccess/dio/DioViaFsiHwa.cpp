@@ -4,6 +4,7 @@
 
 #include "kav/hwaccess/edal/EdalInfo.h"
 #include "kav/hwaccess/edal/EdalStatus.h"
+#include "kav/hwaccess/fsi/FsiEngineFrame.h"
 #include "kav/hwaccess/fsi/IrqId.h"
 #include "kav/runtime/IFOSGuard.h"
 #include "kav/runtime/KavTrace.h"
@@ -97,11 +98,7 @@ ErrorData DioViaFsiHwa::closeEngine() {
 }
 
 ErrorData DioViaFsiHwa::checkForEngineOpen() const {
-  ErrorData err;
-  if (m_pHandle != nullptr) return err;
-  err = isDeleted() ? 0x7017u : 0x7019u;
-  KAV_TRACE_STR(KAVE, "DioViaFsiHwa engine not open %s rc=0x%08X", m_engineInfo.getStringPath(), err.getRc());
-  return err;
+  return FsiEngineFrame::checkOpen(*this, m_engineInfo, m_pHandle, "DioViaFsiHwa");
 }
 
 void DioViaFsiHwa::handleError(ErrorData& err, unsigned long rc, std::string& msg) const {

@@ -4,6 +4,7 @@
 
 #include "kav/hwaccess/dio/DioViaFsiHwa.h"
 #include "kav/hwaccess/i2c/I2cViaFsiHwa.h"
+#include "kav/hwaccess/pld/IoMuxViaFsiHwa.h"
 #include "kav/hwaccess/scratchpad/ScratchpadViaFsiHwa.h"
 #include "kav/hwaccess/edal/EdalInfo.h"
 #include "kav/hwaccess/edal/EdalStatus.h"
@@ -168,7 +169,7 @@ ErrorData CfamViaFsiHwa::createOpenImmediatelyEngine(const FsiEngineInfo& info) 
       engine = new I2cViaFsiHwa(info);
       break;
     case EngineInfo::ENGINE_IOMUX:
-      // IoMuxViaFsiHwa is not part of the library yet.
+      engine = new IoMuxViaFsiHwa(info);
       break;
     default:
       break;

@@ -2,6 +2,7 @@
 
 #include "kav/cards/FruIdProviderInterface.h"
 #include "kav/hwaccess/fsi/EngineProvider.h"
+#include "kav/hwaccess/pld/IoMuxConfigurator.h"
 #include "kav/hwaccess/pld/IoMuxHwaInterface.h"
 #include "kav/runtime/IFOSGuard.h"
 #include "kav/runtime/KavTrace.h"
@@ -113,14 +114,19 @@ ErrorData HwaFactoryBase::writeHwaConfig() {
   KavPtr<QueryBase> subtree(top->getQueryBase());
   subtree->setParent(KavPtr<QueryBase>(this));
 
-  bool hasIoMux = false;
+  KavPtr<IoMuxHwaInterface> ioMux;
   for (const KavPtr<QueryBase>& child : getChildren())
-    if (child->isInstanceOf(IoMuxHwaInterface::staticGetClassId())) hasIoMux = true;
-  if (hasIoMux) {
-    // The multiplexer set-up comes from an IoMuxConfigurator of the
-    // configuration; this library has none to run.
-    KAV_TRACE(KAVE, "HwaFactoryBase::writeHwaConfig no IoMuxConfigurator slot=0x%08X", getSlotId());
-    rc = kNoIoMuxConfigurator;
+    if (ioMux == nullptr && child->isInstanceOf(IoMuxHwaInterface::staticGetClassId()))
+      ioMux = KavPtr<IoMuxHwaInterface>(child);
+  if (ioMux != nullptr) {
+    KavPtr<IoMuxConfigurator> configurator =
+        collectClasstypeInSubTree<IoMuxConfigurator>(KavPtr<const QueryBase>(subtree), true).getSingleton(false);
+    if (configurator == nullptr) {
+      KAV_TRACE(KAVE, "HwaFactoryBase::writeHwaConfig no single IoMuxConfigurator slot=0x%08X", getSlotId());
+      rc = kNoIoMuxConfigurator;
+    } else {
+      rc = configurator->configIoMux(ioMux);
+    }
   }
 
   KavPtr<EngineProvider> engineProvider =

@@ -32,8 +32,9 @@ class KAV_EXPORT HwaFactoryBase : public AtomicBase {
   ErrorData createDefaultEngines();
   // Builds the configuration named <card type>_HwaConfig<hardware-access id>
   // for the card type and hardware level of the enclosing container's FRU-id
-  // provider, creates the engines its EngineProvider lists and deletes it
-  // again. Without a container or a single FRU-id provider nothing is built
+  // provider, hands the CFAM's I/O multiplexer (when it has one) to the
+  // configuration's IoMuxConfigurator (0x7384 without a single one), creates
+  // the engines its EngineProvider lists and deletes it again. Without a container or a single FRU-id provider nothing is built
   // (0x7000).
   ErrorData writeHwaConfig();
 

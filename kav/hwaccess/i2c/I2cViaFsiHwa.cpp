@@ -4,6 +4,7 @@
 
 #include "kav/hwaccess/edal/EdalInfo.h"
 #include "kav/hwaccess/edal/EdalStatus.h"
+#include "kav/hwaccess/fsi/FsiEngineFrame.h"
 #include "kav/runtime/IFOSGuard.h"
 #include "kav/runtime/KavTrace.h"
 
@@ -11,8 +12,6 @@ KAV_TREE_CLASS_IMPL(I2cViaFsiHwa, I2cHwaInterface)
 
 namespace {
 
-const unsigned int kDeleted = 0x7017u;
-const unsigned int kNotOpen = 0x7019u;
 const unsigned int kInvalidArgument = 0x7012u;
 
 
@@ -46,13 +45,7 @@ void I2cViaFsiHwa::dumpXml(std::ostream& os) const {
   if (!os) return;
   {
     IFOSGuard<const QueryBase> guard(*this);
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "%p", static_cast<const void*>(m_pEdalHandle));
-    os << "<class className=\"I2cViaFsiHwa\">\n";
-    os << "<parameter name=\"m_pEdalHandle\" value=\"" << buf << "\"/>\n";
-    os << "<parameter name=\"physicalLinkNumber\" value=\"" << m_engineInfo.getPhysLinkNumber() << "\"/>\n";
-    os << "<parameter name=\"physicalCascadeId\" value=\"" << m_engineInfo.getPhysCascadeId() << "\"/>\n";
-    os << "<parameter name=\"physicalEngineNumber\" value=\"" << m_engineInfo.getPhysEngineNumber() << "\"/>\n";
+    FsiEngineFrame::dumpHead(os, "I2cViaFsiHwa", m_pEdalHandle, m_engineInfo);
     os << "</class>\n";
   }
   I2cHwaInterface::dumpXml(os);
@@ -97,19 +90,12 @@ ErrorData I2cViaFsiHwa::closeEngine() {
 }
 
 ErrorData I2cViaFsiHwa::checkForEngineOpen() const {
-  ErrorData err;
-  if (m_pEdalHandle != nullptr) return err;
-  err = isDeleted() ? kDeleted : kNotOpen;
-  KAV_TRACE_STR(KAVE, "I2cViaFsiHwa engine not open %s rc=0x%08X", m_engineInfo.getStringPath(), err.getRc());
-  return err;
+  return FsiEngineFrame::checkOpen(*this, m_engineInfo, m_pEdalHandle, "I2cViaFsiHwa");
 }
 
 void I2cViaFsiHwa::handleError(ErrorData& err, unsigned long rc, std::string& msg) const {
-  err = static_cast<unsigned int>(rc);
-  char text[64];
-  std::snprintf(text, sizeof text, "I2C Access Error on FSI  rc=0x%.8lX", rc);
-  const std::string path = m_engineInfo.getStringPath();
-  setFsiHwaErrorData(err, text, "FSI_I2C_ACCESS", "", getSlotId(), path.c_str(), msg);
+  FsiEngineFrame::convertError(*this, m_engineInfo, err, rc, msg, "I2C Access Error on FSI  rc=0x%.8lX",
+                               "FSI_I2C_ACCESS", nullptr);
 }
 
 ErrorData I2cViaFsiHwa::write(const i2c::i2cInfo_s& info, unsigned int offset, const unsigned char* data,

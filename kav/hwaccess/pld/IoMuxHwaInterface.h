@@ -1,9 +1,10 @@
-// An I/O multiplexer engine: its table of multiplexer entries.
-// Only the interface's identity for now: the objects that link to it find
-// it by class; its operations come with its implementations.
+// An I/O multiplexer engine: its table of multiplexer entries, one per pin
+// group.
 #ifndef KAV_HWACCESS_IOMUXHWAINTERFACE_H
 #define KAV_HWACCESS_IOMUXHWAINTERFACE_H
 
+#include "kav/hwaccess/pld/IoMuxInfo.h"
+#include "kav/tree/errors/ErrorData.h"
 #include "kav/tree/objects/QueryBase.h"
 #include "kav/tree/objects/KavExport.h"
 #include "kav/tree/objects/TreeClassMacros.h"
@@ -13,6 +14,13 @@ class KAV_EXPORT IoMuxHwaInterface : public QueryBase {
 
  public:
   ~IoMuxHwaInterface() override;
+
+  // Entries [index, index + count) into infos (their group ids stay).
+  virtual ErrorData read(unsigned int index, IoMuxInfo* infos, unsigned int& count) const = 0;
+  // infos[0 .. count) into entries [index, index + count).
+  virtual ErrorData write(unsigned int index, const IoMuxInfo* infos, unsigned int count) const = 0;
+  // The number of groups (entries) of the multiplexer.
+  virtual ErrorData readNumOfIoMuxGroups(unsigned int& n) const = 0;
 
  protected:
   IoMuxHwaInterface();

@@ -1,9 +1,10 @@
-// A programmable-logic device: its lookup-table controls.
-// Only the interface's identity for now: the objects that link to it find
-// it by class; its operations come with its implementations.
+// A programmable-logic device: its lookup-table controls (which input each
+// table follows).
 #ifndef KAV_HWACCESS_PLDHWDINTERFACE_H
 #define KAV_HWACCESS_PLDHWDINTERFACE_H
 
+#include "kav/hwaccess/dio/DioHwaInterface.h"
+#include "kav/tree/errors/ErrorData.h"
 #include "kav/tree/objects/QueryBase.h"
 #include "kav/tree/objects/KavExport.h"
 #include "kav/tree/objects/TreeClassMacros.h"
@@ -13,6 +14,9 @@ class KAV_EXPORT PldHwdInterface : public QueryBase {
 
  public:
   ~PldHwdInterface() override;
+
+  virtual ErrorData writeLookupTableControl(unsigned int tableId, kavPld::LookupControl_t control) const = 0;
+  virtual ErrorData readLookupTableControl(unsigned int tableId, kavPld::LookupControl_t& control) const = 0;
 
  protected:
   PldHwdInterface();

@@ -8,6 +8,7 @@
 #include "kav/hwaccess/edal/EdalInfo.h"
 #include "kav/hwaccess/edal/EdalStatus.h"
 #include "kav/hwaccess/edal/edalScpd.h"
+#include "kav/hwaccess/fsi/FsiEngineFrame.h"
 #include "kav/runtime/ColdStart.h"
 #include "kav/runtime/IFOSGuard.h"
 #include "kav/runtime/KavTrace.h"
@@ -17,8 +18,6 @@ KAV_TREE_CLASS_IMPL(ScratchpadViaFsiHwa, ScratchpadHwaInterface)
 
 namespace {
 const unsigned int kBeyondSize = 0x7180u;
-const unsigned int kDeleted = 0x7017u;
-const unsigned int kNotOpen = 0x7019u;
 }  // namespace
 
 ScratchpadViaFsiHwa::ScratchpadViaFsiHwa(const FsiEngineInfo& info)
@@ -57,13 +56,8 @@ void ScratchpadViaFsiHwa::dumpXml(std::ostream& os) const {
   if (!os) return;
   {
     IFOSGuard<const QueryBase> guard(*this);
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "%p", static_cast<const void*>(m_pEdalHandle));
-    os << "<class className=\"ScratchpadViaFsiHwa\">\n";
-    os << "<parameter name=\"m_pEdalHandle\" value=\"" << buf << "\"/>\n";
-    os << "<parameter name=\"physicalLinkNumber\" value=\"" << m_engineInfo.getPhysLinkNumber() << "\"/>\n";
-    os << "<parameter name=\"physicalCascadeId\" value=\"" << m_engineInfo.getPhysCascadeId() << "\"/>\n";
-    os << "<parameter name=\"physicalEngineNumber\" value=\"" << m_engineInfo.getPhysEngineNumber() << "\"/>\n";
+    FsiEngineFrame::dumpHead(os, "ScratchpadViaFsiHwa", m_pEdalHandle, m_engineInfo);
+    char buf[4];
     os << "<parameter name=\"m_scratchpadSize\" value=\"" << m_scratchpadSize << "\"/>\n";
     os << "<parameter name=\"m_cacheValid\" value=\"" << (m_cacheValid ? "true" : "false") << "\"/>\n";
     os << "<parameter name=\"m_pCache\" value=\"";
@@ -168,27 +162,12 @@ ErrorData ScratchpadViaFsiHwa::closeEngine() {
 }
 
 ErrorData ScratchpadViaFsiHwa::checkForEngineOpen() const {
-  ErrorData err;
-  if (m_pEdalHandle != nullptr) return err;
-  err = isDeleted() ? kDeleted : kNotOpen;
-  KAV_TRACE_STR(KAVE, "ScratchpadViaFsiHwa engine not open %s rc=0x%08X", m_engineInfo.getStringPath(), err.getRc());
-  return err;
+  return FsiEngineFrame::checkOpen(*this, m_engineInfo, m_pEdalHandle, "ScratchpadViaFsiHwa");
 }
 
 void ScratchpadViaFsiHwa::handleError(ErrorData& err, unsigned long rc, std::string& msg) const {
-  err = static_cast<unsigned int>(rc);
-  char text[64];
-  std::snprintf(text, sizeof(text), "ScratchPad Error on FSI  rc=0x%.8lX", rc);
-  const std::string path = m_engineInfo.getStringPath();
-  setFsiHwaErrorData(err, text, "FSI_SCRATCHPAD_ACCESS", "", getSlotId(), path.c_str(), msg);
-  if (isDeleted()) return;
-  if (m_errorLogged) {
-    err.setLogState(BaseErrorData::LOG_STATE_LOGGED);
-    return;
-  }
-  m_errorLogged = true;
-  KAV_TRACE_STR(KAVE, "ScratchpadViaFsiHwa logs error %s rc=0x%08X", path, static_cast<unsigned int>(rc));
-  err.logSynchron(kavstl::string(), kavstl::string(), KavPtr<const QueryBase>(this), KavPtr<const QueryBase>(this));
+  FsiEngineFrame::convertError(*this, m_engineInfo, err, rc, msg, "ScratchPad Error on FSI  rc=0x%.8lX",
+                               "FSI_SCRATCHPAD_ACCESS", &m_errorLogged);
 }
 
 bool ScratchpadViaFsiHwa::fits(unsigned int offset, unsigned int len) const {

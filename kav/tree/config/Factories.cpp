@@ -29,9 +29,15 @@
   X(FruStateTableVirtual)           \
   X(I2cHwaInterfaceLink)            \
   X(IdProvider)                     \
+  X(IoMuxConfigurator)              \
+  X(IoMuxGroupDataCfamS)            \
+  X(IoMuxGroupDataKtr1)             \
   X(IoMuxHwaInterfaceLink)          \
   X(OutputControlHwrDioGroupSingleDevice) \
+  X(PldHwdCfam)                     \
+  X(PldHwdData)                     \
   X(PldHwdInterfaceLink)            \
+  X(PldHwr)                         \
   X(PllHwdInterfaceLink)            \
   X(PlugDetectHwrIp)                \
   X(PowerControl)                   \

@@ -222,6 +222,36 @@ constexpr unsigned int CRC_BANDWIDTH_MODE_2 = 410;
 constexpr unsigned int CRC_BANDWIDTH_MODE_3 = 411;
 constexpr unsigned int CRC_BANDWIDTH_OTHER = 412;
 
+// Programmable logic and I/O multiplexing.
+// A multiplexer group's engine (an engine name), control gates, group id and
+// receiver threshold; the number of groups of a multiplexer configuration.
+constexpr unsigned int IOMUX_SELECTED_ENGINE = 85;
+constexpr unsigned int IOMUX_CONTROL_GATES = 96;
+constexpr unsigned int IOMUX_GROUP_ID = 98;
+constexpr unsigned int IOMUX_MAX_GROUPS = 99;
+constexpr unsigned int IOMUX_RECEIVE_THRESHOLD = 231;
+// Engine names a multiplexer group may select besides GPIO, I2C and ENGINE_8
+// (levels 5, 6, 4, 3 and 7), and the name of a disabled group.
+constexpr unsigned int IOMUX_ENGINE_UART = 285;
+constexpr unsigned int IOMUX_ENGINE_DISABLED = 287;
+constexpr unsigned int IOMUX_ENGINE_JTAG = 289;
+constexpr unsigned int IOMUX_ENGINE_IIC_SLAVE = 294;
+constexpr unsigned int IOMUX_ENGINE_SCOM = 300;
+constexpr unsigned int IOMUX_ENGINE_MAILBOX = 301;
+// A lookup-table control's default (a control name), its table (pld id) and
+// a configuration word's value (the parameter value's name).
+constexpr unsigned int PLD_DEFAULT_VALUE = 179;
+constexpr unsigned int PLD_ID = 182;
+constexpr unsigned int PLD_CONFIG_VALUE = PARAMETER_VALUE;
+// The names of the lookup-table controls 1, 2 and 3.
+constexpr unsigned int PLD_CONTROL_1 = 183;
+constexpr unsigned int PLD_CONTROL_2 = 180;
+constexpr unsigned int PLD_CONTROL_3 = 181;
+// Instance names of a clock domain's clock-enable controls (and inputs) of
+// its clock redundancy chip and of its PLL.
+constexpr unsigned int CRC_CLK_ENABLE = 258;
+constexpr unsigned int PLL_CLK_ENABLE = 259;
+
 struct FixedStringId {
   unsigned int id;
   const char* text;
@@ -248,9 +278,13 @@ constexpr FixedStringId kFixedStringIds[] = {
     {DIO_PIN, "dioPin"},
     {DIO_POLARITY, "dioPolarity"},
     {LINK_ENGINE_ID, "engineId"},
+    {IOMUX_SELECTED_ENGINE, "selectedEngine"},
     {ENGINE_TYPE, "engineType"},
     {EVENT_DRIVEN_BUILDUP, "eventDrivenBuildUp"},
     {SLOT_ID_CONVERTER_TABLE, "LogSlotIdConverterTable"},
+    {IOMUX_CONTROL_GATES, "controlGates"},
+    {IOMUX_GROUP_ID, "groupId"},
+    {IOMUX_MAX_GROUPS, "maxGroups"},
     {HWA_CONFIG_NAME, "HwaConfig"},
     {HWA_ID, "hwaId"},
     {I2C_BUS_NO, "BusNo"},
@@ -286,6 +320,11 @@ constexpr FixedStringId kFixedStringIds[] = {
     {I2C_WRITE_RETRIES, "numWriteRetries"},
     {BUILD_SIDE, "side"},
     {PHYS_LINK_NUMBER, "physicalLinkNumber"},
+    {PLD_DEFAULT_VALUE, "defaultValue"},
+    {PLD_CONTROL_2, "LOOKUP_CONTROL_2"},
+    {PLD_CONTROL_3, "LOOKUP_CONTROL_3"},
+    {PLD_ID, "pldId"},
+    {PLD_CONTROL_1, "LOOKUP_CONTROL_1"},
     {PLUG_DETECT_ID, "plugDetectId"},
     {PLUG_PATTERN, "pattern"},
     {STATE_TABLE_RAM_NAME, "ramInstanceName"},
@@ -303,6 +342,7 @@ constexpr FixedStringId kFixedStringIds[] = {
     {SWITCH_ID, "switchId"},
     {STATE_TABLE_ID, "tableId"},
     {TARGET_INSTANCE_NAME, "targetInstanceName"},
+    {IOMUX_RECEIVE_THRESHOLD, "receiveThreshold"},
     {I2C_TIMEOUT, "Timeout"},
     {SEQUENCE_TYPE, "type"},
     {PARAMETER_VALUE, "value"},
@@ -310,6 +350,8 @@ constexpr FixedStringId kFixedStringIds[] = {
     {ACTION_ON_FAIL_POWER_OFF, "powerOff"},
     {SOFT_SWITCH_ALL_LINES, "all"},
     {TRUE_TEXT, "true"},
+    {CRC_CLK_ENABLE, "CrcClkEnable"},
+    {PLL_CLK_ENABLE, "PllClkEnable"},
     {DIO_MODE_INPUT, "DIO_INPUT"},
     {DIO_MODE_PUSHPULL, "DIO_OUTPUT_PUSHPULL"},
     {DIO_MODE_PUSHPULL_SLOW, "DIO_OUTPUT_PUSHPULL_SLOW"},
@@ -320,17 +362,23 @@ constexpr FixedStringId kFixedStringIds[] = {
     {DIO_POLARITY_LOW_ON, "ACTIVE_LOW"},
     {OUTPUT_DISABLED, "disabled"},
     {OUTPUT_ENABLED, "enabled"},
+    {IOMUX_ENGINE_UART, "UART"},
     {ENGINE_TYPE_DIO, "GPIO"},
+    {IOMUX_ENGINE_DISABLED, "IOMUX_DISABLED"},
     {ENGINE_TYPE_I2C, "I2C"},
+    {IOMUX_ENGINE_JTAG, "JTAG"},
     {ENGINE_TYPE_IOMUX, "IOMUX"},
     {ENGINE_TYPE_8, "ENGINE_8"},
     {ENGINE_TYPE_9, "ENGINE_9"},
     {ENGINE_TYPE_7, "ENGINE_7"},
+    {IOMUX_ENGINE_IIC_SLAVE, "IIC_SLAVE"},
     {ENGINE_TYPE_11, "ENGINE_11"},
     {ENGINE_TYPE_10, "ENGINE_10"},
     {ENGINE_TYPE_12, "ENGINE_12"},
     {ENGINE_TYPE_13, "ENGINE_13"},
     {ENGINE_TYPE_SCRATCHPAD, "SCRATCHPAD"},
+    {IOMUX_ENGINE_SCOM, "SCOM"},
+    {IOMUX_ENGINE_MAILBOX, "MAILBOX"},
     {ENGINE_TYPE_5, "ENGINE_5"},
     {ENGINE_TYPE_6, "ENGINE_6"},
     {CRC_ERROR_SIGNAL, "CrcError"},
