@@ -121,14 +121,30 @@ TEST_F(Pld, ClockEnableControlsOfTheCard) {
   ASSERT_TRUE(crc != nullptr);
   EXPECT_EQ(0u, pll->getPldId());
   EXPECT_EQ(1u, crc->getPldId());
+  // The clock-enable pins (engine 8, pins 12 and 13) follow their tables.
+  const char* const gpio = "/dev/gpio/L01C0E08";
+  auto pin = [&](unsigned n) {
+    uint32_t levels = 0;
+    EXPECT_TRUE(ravosim::readPinLevels(gpio, levels));
+    return (levels & bit(n)) != 0;
+  };
+  EXPECT_FALSE(pin(12));
+  EXPECT_FALSE(pin(13));
   ASSERT_EQ(0u, pll->writeLookupTableControl(kavPld::LOOKUP_CONTROL_3).getRc());
   unsigned int control = 0;
   ASSERT_EQ(0, kav::dio_pldGetTableControl(kCard0, kCardHwa, 0, 0, control));
   EXPECT_EQ(3u, control);
+  EXPECT_TRUE(pin(12));
+  EXPECT_FALSE(pin(13));
   ASSERT_EQ(0, kav::dio_pldSetTableControl(kCard0, kCardHwa, 0, 1, 1));
   kavPld::LookupControl_t read = kavPld::LOOKUP_CONTROL_NONE;
   ASSERT_EQ(0u, crc->readLookupTableControl(read).getRc());
   EXPECT_EQ(kavPld::LOOKUP_CONTROL_1, read);
+  EXPECT_TRUE(pin(13));
+  ASSERT_EQ(0u, pll->writeLookupTableControl(kavPld::LOOKUP_CONTROL_2).getRc());
+  ASSERT_EQ(0u, crc->writeLookupTableControl(kavPld::LOOKUP_CONTROL_2).getRc());
+  EXPECT_FALSE(pin(12));
+  EXPECT_FALSE(pin(13));
 }
 
 // Earlier firmware validated the multiplexer with another set-up: the card

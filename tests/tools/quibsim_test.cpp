@@ -138,9 +138,13 @@ TEST_F(QuibsimTest, ShowsActivationStatesAndTheRunsLogEntries) {
   EXPECT_TRUE(contains(r, "  event FruActi10: Fru got activated in SlotId 0x10 in Cage 0 Node 0\n")) << r.out;
   EXPECT_TRUE(contains(r, "  event FruActi11: Fru got activated in SlotId 0x11 in Cage 0 Node 0\n")) << r.out;
 
-  // The cards' chips were powered: the PLLs ran.
+  // Each lookup-table control, read back: the clock enables are off.
+  EXPECT_TRUE(contains(r, "lookup-table controls (4):\n  PllClkEnable slot=0x10 table 0: control 2 (LOOKUP_CONTROL_2)\n"))
+      << r.out;
+  // The cards' chips were powered: the PLLs ran, the fanout outputs on.
   EXPECT_TRUE(contains(r, "  slot=0x10: pattern 0x0A80, spreading off 0, error flags none; machine: 1000000 kHz, locked\n"))
       << r.out;
+  EXPECT_TRUE(contains(r, "fanout buffers (2):\n  slot=0x10: outputs enabled 0x1FF\n")) << r.out;
   // Before stopping the cards are deactivated again (the machine of the
   // next run starts at power-on), and the next start finds them so, in
   // their own state bytes.

@@ -28,6 +28,7 @@
 #include "kav/clockchips/PllHwdIcs842S02.h"
 #include "kav/hwaccess/i2c/I2cHwaInterfaceLink.h"
 #include "kav/hwaccess/i2c/I2cViaFsiHwa.h"
+#include "kav/hwaccess/pld/PldHwr.h"
 #include "kav/tree/objects/HiddenChild.h"
 #include "kav/hwaccess/dio/DioSignalListing.h"
 #include "kav/runtime/TimeScale.h"
@@ -55,7 +56,8 @@ void usage(FILE* out) {
                "administration bytes), each card's activation state, the register dump\n"
                "of every clock-redundancy chip, each PLL's pattern, spreading and error\n"
                "flags with the machine's output clock and lock, each fanout buffer's\n"
-               "outputs, stops the library and prints what it logged during the run.\n"
+               "outputs, each lookup-table control of the programmable logic, stops the\n"
+               "library and prints what it logged during the run.\n"
                "\n"
                "options:\n"
                "  --card0 STATE     state of card 0: functional (default), donotuse, absent\n"
@@ -439,6 +441,24 @@ void printPlls() {
   }
 }
 
+// Every lookup-table control of the programmable logic as the library
+// reads it back.
+void printLookupTables() {
+  std::vector<KavPtr<PldHwr>> controls = collect<PldHwr>();
+  std::printf("lookup-table controls (%zu):\n", controls.size());
+  for (const KavPtr<PldHwr>& control : controls) {
+    kavPld::LookupControl_t value = kavPld::LOOKUP_CONTROL_NONE;
+    ErrorData rc = control->readLookupTableControl(value);
+    const std::string name = get_string_by_id(control->getInstanceId());
+    if (rc != 0)
+      std::printf("  %s slot=0x%X table %u: not readable rc=0x%08X\n", name.c_str(), control->getSlotId(),
+                  control->getPldId(), rc.getRcWithoutLogFlag());
+    else
+      std::printf("  %s slot=0x%X table %u: control %u (%s)\n", name.c_str(), control->getSlotId(),
+                  control->getPldId(), static_cast<unsigned int>(value), kavPld::asString(value).c_str());
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -570,6 +590,7 @@ int main(int argc, char** argv) {
   printActivationStates();
   printCrcRegisters();
   printPlls();
+  printLookupTables();
   if (activate) {
     // The machine of the next run starts at power-on, its cards unpowered:
     // they are left deactivated, as their state bytes will say.

@@ -36,7 +36,7 @@ enum LookupControl_t : unsigned int {
 };
 // The control's name (string-id table); the not-found text for a value
 // other than 0..3.
-const kavstl::string& asString(unsigned int control);
+KAV_EXPORT const kavstl::string& asString(unsigned int control);
 // The control a configuration names by string id; false for any other id.
 bool fromStringId(unsigned int stringId, LookupControl_t& control);
 }  // namespace kavPld
