@@ -80,6 +80,7 @@ class Ics842S02 : public DeviceModel {
   // power-on is not modelled).
   void onReset() override {
     m_pattern = pattern();
+    m_lastRef = reference();
     m_locked = reference().running();
     if (!m_locked) setBits(kErrors, kReferenceLost);
   }

@@ -428,6 +428,8 @@ TEST_F(SimIcs842S02, DefaultMachineWiring) {
     EXPECT_EQ(clockOf("ref", c.port).driftPpm, 30);
     EXPECT_EQ(clockOf("out", c.port).driftPpm, 30);
     EXPECT_EQ(chip(4), 0);
+    // Another input of the same nominal frequency keeps the lock.
+    EXPECT_TRUE(lockHistory(c.gpio, c.port).lockChanges.empty());
     // The reference in use lost: flag type 0 on pin 10, no lock on pin 11.
     ravo_aio_cb* err = armLow(pinBit(kErrPin), c.gpio);
     ASSERT_TRUE(ravosim::failOscillator(c.spare));
