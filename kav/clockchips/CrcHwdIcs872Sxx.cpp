@@ -244,8 +244,7 @@ ErrorData CrcHwdIcs872Sxx::writeFrequencyCheckValues(unsigned int a, unsigned in
 ErrorData CrcHwdIcs872Sxx::readFrequencyCheckValues(unsigned int& a, unsigned int& b) {
   IFOSGuard<const QueryBase> guard(*this);
   unsigned char data[3] = {0, 0, 0};
-  unsigned int len = sizeof data;
-  ErrorData rc = m_i2cAccess.read(kRegCheckA, data, len);
+  ErrorData rc = I2cChipRegisters::readExactly(m_i2cAccess, kRegCheckA, data, sizeof data);
   if (rc != 0) return rc;
   a = (static_cast<unsigned int>(data[0]) << 10) | (static_cast<unsigned int>(data[1]) << 2) | ((data[2] >> 6) & 2u);
   b = (static_cast<unsigned int>(data[2]) << 2) & 0x1FCu;
@@ -318,8 +317,7 @@ unsigned int CrcHwdIcs872Sxx::getEnabledOutputsValue() const {
 ErrorData CrcHwdIcs872Sxx::readErrorFlagsLocked(kavstl::set<CrcErrorType_t>& flags) const {
   flags.clear();
   unsigned char regs[2] = {0, 0};
-  unsigned int len = sizeof regs;
-  ErrorData rc = m_i2cAccess.read(kRegErrors, regs, len);
+  ErrorData rc = I2cChipRegisters::readExactly(m_i2cAccess, kRegErrors, regs, sizeof regs);
   if (rc != 0) return rc;
   const unsigned int bits = regs[0] | (static_cast<unsigned int>(regs[1]) << 8);
   for (unsigned int bit = 0; bit < 16; ++bit)

@@ -35,21 +35,38 @@ ErrorData I2cChipRegisters::switchSupply(const QueryBase& owner, I2cAccess& acce
   return rc;
 }
 
+namespace {
+// A read that returned fewer bytes than asked: an I/O error of the device.
+const unsigned int kShortRead = 0x70005u;
+}  // namespace
+
 unsigned int I2cChipRegisters::maxOutputValue(unsigned int numOutputControlBits) {
   const unsigned int bits = numOutputControlBits < kMaxOutputBits ? numOutputControlBits : kMaxOutputBits;
   return (1u << bits) - 1u;
 }
 
 ErrorData I2cChipRegisters::readOutputs(const I2cAccess& access, unsigned char (&regs)[2], unsigned int& outputs) {
-  unsigned int len = sizeof regs;
-  ErrorData rc = access.read(kOutputRegister, regs, len);
+  ErrorData rc = readExactly(access, kOutputRegister, regs, sizeof regs);
   if (rc == 0) outputs = ((static_cast<unsigned int>(regs[1]) & 0x80u) << 1) | regs[0];
   return rc;
 }
 
 ErrorData I2cChipRegisters::readRegister(const I2cAccess& access, unsigned int reg, unsigned char& value) {
-  unsigned int len = 1;
-  return access.read(reg, &value, len);
+  return readExactly(access, reg, &value, 1);
+}
+
+ErrorData I2cChipRegisters::readExactly(const I2cAccess& access, unsigned int reg, unsigned char* data,
+                                        unsigned int len) {
+  unsigned int got = len;
+  ErrorData rc = access.read(reg, data, got);
+  if (rc == 0 && got != len) {
+    rc = kShortRead;
+    char text[64];
+    std::snprintf(text, sizeof text, "short read: %u of %u bytes from register %u", got, len, reg);
+    rc.addDataToErrorBuffer(kavstl::string(text));
+    KAV_TRACE(KAVE, "I2cChipRegisters: short read %u of %u reg=%u slot=0x%08X", got, len, reg, access.getSlotId());
+  }
+  return rc;
 }
 
 ErrorData I2cChipRegisters::writeRegister(const I2cAccess& access, unsigned int reg, unsigned char value) {

@@ -39,6 +39,10 @@ class KAV_EXPORT I2cChipRegisters {
   static ErrorData readOutputs(const I2cAccess& access, unsigned char (&regs)[2], unsigned int& outputs);
 
   static ErrorData readRegister(const I2cAccess& access, unsigned int reg, unsigned char& value);
+  // len registers from reg, all of them: a read that returns fewer bytes is
+  // a failure (0x70005, I/O error), since the rest of the buffer holds no
+  // register's value.
+  static ErrorData readExactly(const I2cAccess& access, unsigned int reg, unsigned char* data, unsigned int len);
   static ErrorData writeRegister(const I2cAccess& access, unsigned int reg, unsigned char value);
 
   // Registers first .. first + count - 1 into buffer, in one transfer. The

@@ -39,8 +39,7 @@ PllHwdIcs842S02::~PllHwdIcs842S02() {}
 ErrorData PllHwdIcs842S02::readPattern(unsigned int& pattern) {
   IFOSGuard<const QueryBase> guard(*this);
   unsigned char regs[2] = {0, 0};
-  unsigned int len = sizeof regs;
-  ErrorData rc = m_i2cAccess.read(kRegPattern, regs, len);
+  ErrorData rc = I2cChipRegisters::readExactly(m_i2cAccess, kRegPattern, regs, sizeof regs);
   if (rc == 0)
     pattern = ((regs[0] & 7u) << 11) | (static_cast<unsigned int>(regs[0]) >> 3) | ((regs[1] & 0x3Fu) << 5);
   return rc;

@@ -74,6 +74,8 @@ class RegisterEngine : public I2cHwaInterface {
   std::set<unsigned int> readOnly;
   // The next read fails with this code (0: none); nothing is recorded.
   mutable unsigned int failNextRead = 0;
+  // The next read succeeds with only this many bytes (0: all of them).
+  mutable unsigned int shortNextRead = 0;
   // The write of this number (0 the first after the last clearLog) fails
   // with failCode: it is recorded and changes no register.
   mutable int failWriteNumber = -1;
@@ -97,6 +99,8 @@ class RegisterEngine : public I2cHwaInterface {
       len = 0;
       return err;
     }
+    if (shortNextRead != 0 && shortNextRead < len) len = shortNextRead;
+    shortNextRead = 0;
     for (unsigned int i = 0; i < len; ++i) data[i] = offset + i < 16 ? regs[offset + i] : 0;
     record('R', offset, data, len);
     return ErrorData();

@@ -213,6 +213,23 @@ TEST_F(CrcHwdTest, OutputWriteWhoseReadFailsWritesNothing) {
   EXPECT_EQ(0x70005u, m_chip->writeOutputControl(0x1, 0x1).getRcWithoutLogFlag());
   EXPECT_TRUE(m_engine->writes().empty());
   EXPECT_EQ(0x5B, m_engine->regs[4]);
+  // A read that brings register 3 alone is no read of register 4 either.
+  m_engine->shortNextRead = 1;
+  EXPECT_EQ(0x70005u, m_chip->writeOutputControl(0x1, 0x1).getRcWithoutLogFlag());
+  EXPECT_TRUE(m_engine->writes().empty());
+  // The same for single registers and the other blocks: nothing is taken
+  // from bytes that were not read.
+  unsigned int pattern = 0;
+  m_engine->shortNextRead = 0;
+  m_engine->regs[1] = 0x07;
+  ASSERT_EQ(0u, m_chip->readDividerPattern(pattern).getRc());
+  EXPECT_EQ(7u, pattern);
+  unsigned int a = 0, b = 0;
+  m_engine->shortNextRead = 2;
+  EXPECT_EQ(0x70005u, m_chip->readFrequencyCheckValues(a, b).getRcWithoutLogFlag());
+  kavstl::set<Chip::CrcErrorType_t> flags;
+  m_engine->shortNextRead = 1;
+  EXPECT_EQ(0x70005u, m_chip->readErrorFlags(flags).getRcWithoutLogFlag());
   // The request is kept and goes out with the next write.
   ASSERT_EQ(0u, m_chip->writeOutputControl(0x2, 0x2).getRc());
   EXPECT_EQ(0x03, m_engine->regs[3]);
