@@ -25,14 +25,18 @@ FanoutBufferHwdIcs852Sxx::FanoutBufferHwdIcs852Sxx() : m_numOutputControlBits(0)
 
 FanoutBufferHwdIcs852Sxx::~FanoutBufferHwdIcs852Sxx() {}
 
+namespace {
+const unsigned int kMissingAttribute = 0x7145u;
+}  // namespace
+
 BaseErrorData FanoutBufferHwdIcs852Sxx::setAttributes(const AttributeInfo& info) {
   BaseErrorData rc = I2cChipDriver<FanoutBufferHwdInterface>::setAttributes(info);
   const BinaryReaderNode* node = info.getLocalAttributes();
   if (node != nullptr) {
-    // Optional: a missing attribute leaves the default.
-    const BaseErrorData optional =
-        getAttributeUint32(&m_numOutputControlBits, kav::sid::NUM_OUTPUT_CONTROLS, *node, true);
-    (void)optional;
+    // Optional: a missing attribute leaves the default; a malformed one is
+    // an error.
+    const BaseErrorData read = getAttributeUint32(&m_numOutputControlBits, kav::sid::NUM_OUTPUT_CONTROLS, *node, true);
+    if (read != 0 && read != kMissingAttribute) rc = read;
   }
   return rc;
 }

@@ -35,11 +35,13 @@ class I2cChipDriver : public Interface {
     return rc;
   }
   BaseErrorData terminate(terminateSequence::Id_t step) override {
+    BaseErrorData rc;
     {
       IFOSGuard<const QueryBase> guard(*this);
-      I2cChipRegisters::terminate(m_i2cAccess, step);
+      rc = I2cChipRegisters::terminate(m_i2cAccess, step);
     }
-    return Interface::terminate(step);
+    rc = Interface::terminate(step);
+    return rc;
   }
   // A power step of the chip's supply: off (339) or on (340); see
   // I2cAccess.

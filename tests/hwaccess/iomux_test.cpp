@@ -141,6 +141,24 @@ TEST(IoMuxInfoTest, EntryWordsAndTheirFields) {
   read.disableMux();
   EXPECT_EQ(0x05A00000u, read.toEntryWord());
   EXPECT_EQ(0xFF300000u, entry(7, 0x1F, 0x13).toEntryWord());
+  // A level beyond three bits does not reach the enable bit.
+  read.setMuxLevel(9);
+  EXPECT_EQ(0x15A00000u, read.toEntryWord());
+}
+
+TEST(IoMuxConfiguratorTest, NumberOfGroupsIsBounded) {
+  const struct {
+    const char* groups;
+    unsigned int rc;
+    unsigned int kept;
+  } cases[] = {{"22", 0, 22}, {"256", 0, 256}, {"257", 0x7013, 0}, {"4000000000", 0x7013, 0}};
+  for (const auto& c : cases) {
+    IoMuxConfigurator configurator;
+    std::unique_ptr<BinaryReaderNode> node(cardstest::element("IoMuxConfigurator", {{"maxGroups", c.groups}}));
+    EXPECT_EQ(c.rc, configurator.setAttributes(AttributeInfo(nullptr, node.get(), nullptr)).getRcWithoutLogFlag())
+        << c.groups;
+    EXPECT_EQ(c.kept, configurator.getMaxGroups()) << c.groups;
+  }
 }
 
 TEST(IoMuxGroupDataTest, SelectedEnginesOfTheTwoGroupTypes) {

@@ -21,11 +21,22 @@ IoMuxConfigurator::IoMuxConfigurator() : m_maxGroups(0) {}
 
 IoMuxConfigurator::~IoMuxConfigurator() {}
 
+namespace {
+const unsigned int kMostGroups = 256;
+const unsigned int kInvalidValue = 0x7013u;
+}  // namespace
+
 BaseErrorData IoMuxConfigurator::setAttributes(const AttributeInfo& info) {
   BaseErrorData rc = AtomicBase::setAttributes(info);
   const BinaryReaderNode* node = info.getLocalAttributes();
   if (node == nullptr) return rc;
   rc = getAttributeUint32(&m_maxGroups, kav::sid::IOMUX_MAX_GROUPS, *node, false);
+  if (m_maxGroups > kMostGroups) {
+    // No multiplexer has that many groups; the set-up's arrays are sized by it.
+    KAV_TRACE(KAVE, "IoMuxConfigurator: %u groups, at most %u slot=0x%08X", m_maxGroups, kMostGroups, getSlotId());
+    m_maxGroups = 0;
+    rc = kInvalidValue;
+  }
   return rc;
 }
 

@@ -45,7 +45,8 @@ BaseErrorData IoMuxInfo::setReceiverThreshold(unsigned int threshold) {
 }
 
 unsigned int IoMuxInfo::toEntryWord() const {
-  const unsigned int top = ((m_muxEnable ? 8u : 0u) | m_muxLevel) & 0xFu;
+  // The level has three bits: a larger one must not set the enable bit.
+  const unsigned int top = (m_muxEnable ? 8u : 0u) | (m_muxLevel & 7u);
   return top << 28 | (m_enableReceiverControlGate & 0xFu) << 24 | (m_receiveThreshold & 0xFu) << 20;
 }
 

@@ -45,7 +45,8 @@ BaseErrorData PldHwr::setAttributes(const AttributeInfo& info) {
   if (read != 0) {
     rc = read;
   } else if (!kavPld::fromStringId(id, m_defaultValue)) {
-    KAV_TRACE_STR(KAVE, "PldHwr default value %s is no control", get_string_by_id(id), getSlotId(), m_pldId);
+    KAV_TRACE_STR(KAVE, "PldHwr default value %s is no control slot=0x%08X pld=%u", get_string_by_id(id), getSlotId(),
+                  m_pldId);
     rc = kInvalidDefault;
   }
   return rc;
