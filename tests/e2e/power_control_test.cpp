@@ -30,6 +30,7 @@ const char* const kCard0Scratchpad = "/dev/scp/L01C0E03";
 const char* const kCard1Scratchpad = "/dev/scp/L02C0E03";
 const char* const kCard0Chip = "/dev/iic/L01C0E05P00";
 const int kChipAddress = 0xB0;
+const int kFanoutAddress = 0xD8;
 
 const unsigned kLed = bit(1);
 const unsigned kLines = bit(2) | bit(3);
@@ -128,6 +129,17 @@ TEST_F(PowerControlE2e, PluggedCardStartsDeactivatedAndActivatesInStepOrder) {
   EXPECT_EQ(chip[0].data, chip[1].data);
   EXPECT_GE(chip[0].time - changes[0].time, std::chrono::milliseconds(scaled(20) - 1));
   EXPECT_LE(chip[1].time, changes[1].time);
+  // Then the fanout outputs were enabled: registers 3..4 of the buffer read
+  // and written with all nine outputs on, before the LED.
+  std::vector<Transaction> fanout = ravosim::readTransactionLog(kCard0Chip, kFanoutAddress);
+  ASSERT_EQ(2u, fanout.size()) << ravosim::formatTransactionLog(fanout);
+  EXPECT_EQ(Transaction::I2cWrite, fanout[1].kind);
+  EXPECT_EQ(3u, fanout[1].offset);
+  ASSERT_EQ(2u, fanout[1].data.size());
+  EXPECT_EQ(0xFF, fanout[1].data[0]);
+  EXPECT_EQ(0x80, fanout[1].data[1] & 0x80);
+  EXPECT_LE(chip[1].time, fanout[0].time);
+  EXPECT_LE(fanout[1].time, changes[1].time);
   EXPECT_TRUE(pinChanges(kCard1Gpio).empty());
   EXPECT_EQ(0u, stateByte(kCard1Scratchpad) & 3u);
 
@@ -146,8 +158,16 @@ TEST_F(PowerControlE2e, PluggedCardStartsDeactivatedAndActivatesInStepOrder) {
   ASSERT_GE(changes.size(), 2u);
   EXPECT_EQ(kLed, changes[changes.size() - 2].mask);
   EXPECT_EQ(kSupply, changes.back().mask);
-  // Marking the chip unsupplied needs no transfer.
+  // Marking the chips unsupplied needs no transfer; the fanout outputs were
+  // disabled before the supply went off.
   EXPECT_TRUE(ravosim::readTransactionLog(kCard0Chip, kChipAddress).empty());
+  fanout = ravosim::readTransactionLog(kCard0Chip, kFanoutAddress);
+  ASSERT_EQ(2u, fanout.size()) << ravosim::formatTransactionLog(fanout);
+  EXPECT_EQ(Transaction::I2cWrite, fanout[1].kind);
+  ASSERT_EQ(2u, fanout[1].data.size());
+  EXPECT_EQ(0x00, fanout[1].data[0]);
+  EXPECT_EQ(0x00, fanout[1].data[1] & 0x80);
+  EXPECT_LE(fanout[1].time, changes.back().time);
   ASSERT_EQ((std::vector<std::string>{"FruDeac10"}), eventNames(log));
   EXPECT_EQ("Fru got deactivated in SlotId 0x10 in Cage 0 Node 0\n", log.events()[0].text);
 }
