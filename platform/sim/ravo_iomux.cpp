@@ -57,15 +57,22 @@ RAVO_API int ravo_iomux_write(ravo_struct* h, const ravo_iomux_entry_t* entries,
   if ((count && !entries) || !errors || flags != 0) return c.fail(EINVAL, "bad arguments");
   if (c.m.failWithoutPower(c)) return -1;
   IomuxState& s = e->iomux;
-  if (Transaction* t = c.m.logEntry(Transaction::IomuxWrite, c.path)) {
+  // Logged with its result: refused (validated, past the end) or written,
+  // EINVAL when some entries had reserved bits and were left out.
+  Transaction* t = c.m.logEntry(Transaction::IomuxWrite, c.path);
+  if (t != nullptr) {
     t->offset = static_cast<uint32_t>(h->position);
     t->entries.assign(entries, entries + count);
-    if (s.state != RAVO_IOMUX_STATE_WRITABLE) t->result = EPERM;
   }
-  if (s.state != RAVO_IOMUX_STATE_WRITABLE) return c.fail(EPERM, "the multiplexer is validated");
-  if (h->position + count > s.size)
+  if (s.state != RAVO_IOMUX_STATE_WRITABLE) {
+    if (t != nullptr) t->result = EPERM;
+    return c.fail(EPERM, "the multiplexer is validated");
+  }
+  if (h->position + count > s.size) {
+    if (t != nullptr) t->result = EINVAL;
     return c.fail(EINVAL, std::to_string(count) + " entries at " + std::to_string(h->position) + " pass the end (" +
                               std::to_string(s.size) + " entries)");
+  }
   int bad = 0;
   for (uint32_t i = 0; i < count; ++i) {
     if (entries[i] & RAVO_IOMUX_RESERVED_BITS) {
@@ -78,6 +85,7 @@ RAVO_API int ravo_iomux_write(ravo_struct* h, const ravo_iomux_entry_t* entries,
   }
   h->position += count;
   *errors = bad;
+  if (t != nullptr && bad != 0) t->result = EINVAL;
   c.m.persistIomux(*e, h->link, h->cascade);
   return static_cast<int>(count);
 }
