@@ -17,6 +17,7 @@
 #include <utility>
 #include <vector>
 
+#include "kav/cards/PowerControl.h"
 #include "kav/runtime/TimeScale.h"
 #include "kav/tree/objects/ContainerList.h"
 #include "kav/tree/objects/KavPtr.h"
@@ -146,6 +147,16 @@ inline void startWithBothCards() {
   ASSERT_EQ(0, kav::send_card_plug(kCard0, kav::e_Plugged_Functional));
   ASSERT_EQ(0, kav::send_card_plug(kCard1, kav::e_Plugged_Functional));
   ASSERT_TRUE(waitFor([] { return configured(kCard0) && configured(kCard1); }));
+}
+
+// Both cards configured, and card 0 activated: its supply and clock chips
+// are on.
+inline void startWithCard0Activated() {
+  startWithBothCards();
+  if (::testing::Test::HasFatalFailure()) return;
+  KavPtr<PowerControl> card = findObject<PowerControl>(kAnyName, kCard0);
+  ASSERT_TRUE(card != nullptr);
+  ASSERT_EQ(0u, card->activate(false).getRc());
 }
 
 inline unsigned int code(int rc) { return static_cast<unsigned int>(rc) & 0x7FFFFFFFu; }

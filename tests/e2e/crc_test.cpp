@@ -71,12 +71,7 @@ std::vector<Seen> chipTransfers() {
 
 class CrcE2e : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() {
-    startWithBothCards();
-    KavPtr<PowerControl> card = findObject<PowerControl>(kAnyName, kCard0);
-    ASSERT_TRUE(card != nullptr);
-    ASSERT_EQ(0u, card->activate(false).getRc());
-  }
+  static void SetUpTestSuite() { startWithCard0Activated(); }
   static void TearDownTestSuite() { EXPECT_EQ(0, kav::stop()); }
   void SetUp() override {
     m_crc = findObject<Crc>(kAnyName, kCard0);

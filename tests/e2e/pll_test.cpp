@@ -55,12 +55,7 @@ std::vector<uint8_t> bytes(const std::vector<Transaction>& writes) {
 
 class PllE2e : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() {
-    startWithBothCards();
-    KavPtr<PowerControl> card = findObject<PowerControl>(kAnyName, kCard0);
-    ASSERT_TRUE(card != nullptr);
-    ASSERT_EQ(0u, card->activate(false).getRc());
-  }
+  static void SetUpTestSuite() { startWithCard0Activated(); }
   static void TearDownTestSuite() { EXPECT_EQ(0, kav::stop()); }
   void SetUp() override {
     m_pll = findObject<PllHwdIcs842S02>(kAnyName, kCard0);

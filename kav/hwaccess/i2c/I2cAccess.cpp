@@ -11,6 +11,7 @@
 #include "kav/tree/config/BinaryReaderNode.h"
 #include "kav/tree/config/StringIds.h"
 #include "kav/tree/config/StringToId.h"
+#include "kav/tree/errors/DeviceErrorLog.h"
 #include "kav/tree/objects/QueryBase.h"
 
 namespace {
@@ -289,23 +290,8 @@ ErrorData I2cAccess::switchForPwrCtrl(unsigned int step) { return m_deviceSupply
 bool I2cAccess::hasDevicePower() const { return m_deviceSupplyInfo.hasDevicePower(); }
 
 void I2cAccess::checkAndLogError(ErrorData& err) const {
-  if (err == 0) return;
-  unsigned int primaryKey = 0;
-  unsigned int secondaryKey = 0;
-  err.getKeys(primaryKey, secondaryKey);
-  // The device access errors carry the keys that select their SRC; the SRC
-  // itself is looked up when they are logged.
-  if (!err.isSrcDefined() && primaryKey == 0) return;
-  if (m_errorLogged) {
-    err.setLogState(BaseErrorData::LOG_STATE_LOGGED);
-    return;
-  }
   char text[64];
   std::snprintf(text, sizeof text, "bus=x%x, address=x%x", m_i2cInfo.port, m_i2cInfo.deviceAddress);
-  err << text;
-  err.addSlotId(getSlotId());
-  m_errorLogged = true;
-  KAV_TRACE(KAVE, "I2cAccess logs error slot=0x%08X rc=0x%08X", getSlotId(), err.getRc());
-  err.logSynchron(kavstl::string(), kavstl::string(), KavPtr<const QueryBase>(m_pOwner),
-                  KavPtr<const QueryBase>(m_pOwner));
+  if (logDeviceErrorOnce(err, m_errorLogged, text, getSlotId(), KavPtr<const QueryBase>(m_pOwner)))
+    KAV_TRACE(KAVE, "I2cAccess logged error slot=0x%08X rc=0x%08X", getSlotId(), err.getRc());
 }

@@ -5,6 +5,7 @@
 #include "kav/hwaccess/pld/PldHwdInterfaceLink.h"
 #include "kav/runtime/IFOSGuard.h"
 #include "kav/runtime/KavTrace.h"
+#include "kav/tree/errors/DeviceErrorLog.h"
 #include "kav/tree/config/AttributeInfo.h"
 #include "kav/tree/config/AttributeReader.h"
 #include "kav/tree/config/BinaryReaderNode.h"
@@ -138,23 +139,10 @@ ErrorData PldHwr::unitTest() {
 }
 
 void PldHwr::checkAndLogError(ErrorData& err) const {
-  if (err == 0) return;
-  unsigned int primaryKey = 0;
-  unsigned int secondaryKey = 0;
-  err.getKeys(primaryKey, secondaryKey);
-  // A device error carries an SRC once logged, or the keys to find one.
-  if (!err.isSrcDefined() && primaryKey == 0) return;
-  if (m_errorLogged) {
-    err.setLogState(BaseErrorData::LOG_STATE_LOGGED);
-    return;
-  }
-  m_errorLogged = true;
   char text[32];
   std::snprintf(text, sizeof text, "pld id %u", m_pldId);
-  err << text;
-  err.addSlotId(getSlotId());
-  KAV_TRACE(KAVE, "PldHwr pld %u logs error 0x%08X", m_pldId, err.getRc());
-  err.logSynchron(kavstl::string(), kavstl::string(), KavPtr<const QueryBase>(this), KavPtr<const QueryBase>(this));
+  if (logDeviceErrorOnce(err, m_errorLogged, text, getSlotId(), KavPtr<const QueryBase>(this)))
+    KAV_TRACE(KAVE, "PldHwr pld %u logged error 0x%08X", m_pldId, err.getRc());
 }
 
 BuildBase* createPldHwr(void*, BaseErrorData&) { return (new PldHwr())->getBuildInterface(); }
