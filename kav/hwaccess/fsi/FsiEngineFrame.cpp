@@ -4,6 +4,7 @@
 
 #include "kav/hwaccess/edal/EdalStatus.h"
 #include "kav/runtime/KavTrace.h"
+#include "kav/tree/config/StringToId.h"
 
 namespace {
 const unsigned int kDeleted = 0x7017u;
@@ -15,8 +16,9 @@ ErrorData FsiEngineFrame::checkOpen(const QueryBase& engine, const FsiEngineInfo
   ErrorData err;
   if (handle != nullptr) return err;
   err = engine.isDeleted() ? kDeleted : kNotOpen;
-  KAV_TRACE_STR(KAVE, "engine not open %s", std::string(className));
-  KAV_TRACE_STR(KAVE, "  at %s rc=0x%08X", info.getStringPath(), err.getRc());
+  // One record holds one string: the class and the engine's path together.
+  KAV_TRACE_STR(KAVE, "%s engine not open rc=0x%08X", std::string(className) + " " + info.getStringPath(),
+                err.getRc());
   return err;
 }
 
@@ -34,7 +36,8 @@ void FsiEngineFrame::convertError(const QueryBase& engine, const FsiEngineInfo& 
     return;
   }
   *loggedFlag = true;
-  KAV_TRACE_STR(KAVE, "FsiEngineFrame logs error %s rc=0x%08X", path, static_cast<unsigned int>(rc));
+  KAV_TRACE_STR(KAVE, "%s logs error rc=0x%08X", get_string_by_id(engine.getClassId()) + " " + path,
+                static_cast<unsigned int>(rc));
   err.logSynchron(kavstl::string(), kavstl::string(), KavPtr<const QueryBase>(&engine),
                   KavPtr<const QueryBase>(&engine));
 }
