@@ -33,8 +33,10 @@ namespace {
 const char* const kScratchpad[2] = {"/dev/scp/L01C0E03", "/dev/scp/L02C0E03"};
 const char* const kSerial[2] = {"OSC0001", "OSC0002"};
 const unsigned kCfamLink[2] = {1, 2};
-// Layout of a card's memory: FRU state byte, then the selection table.
-const unsigned kAdminOffset = 1;
+// Layout of a card's memory: the FRU state table (state byte, PLL pattern,
+// steering flag, spreading direction and amount: 11 bytes), then the
+// selection table.
+const unsigned kAdminOffset = 11;
 const unsigned kFieldIds[3] = {361, 362, 363};
 const unsigned kFieldOffset[3] = {2, 3, 4};
 // What the table's own error logs name as their source.

@@ -64,7 +64,9 @@ TEST_F(Scratchpad, CardTablesLiveInTheCardsScratchpadAndSurviveAReplug) {
   ASSERT_TRUE(ravosim::coldStart(kCard0Scratchpad, cold));
   EXPECT_FALSE(cold);
 
-  // The state byte first, then the replica table: 1 + 1 + 1 + 1 bytes.
+  // The state table first (state byte, PLL pattern, steering flag,
+  // spreading direction and amount: 1 + 4 + 1 + 1 + 4 bytes), then the
+  // replica table: 1 + 1 + 1 + 1 bytes.
   const unsigned fru = get_id_by_string("FruStateTable");
   const unsigned osc = get_id_by_string("OscSelectionTable");
   // Activated and fenced: a state the card's start-up keeps (an activation
@@ -75,7 +77,7 @@ TEST_F(Scratchpad, CardTablesLiveInTheCardsScratchpadAndSurviveAReplug) {
   ASSERT_EQ(0u, ram->writeField(osc, get_id_by_string("CurrentOscSelection"), &current, 1, 0).getRc());
   const unsigned char debug = 1;
   ASSERT_EQ(0u, ram->writeField(osc, get_id_by_string("OscDebugMode"), &debug, 1, 0).getRc());
-  EXPECT_EQ((Bytes{0x06, 0x00, 0x91, 0x00, 0x01}), stored(0, 5));
+  EXPECT_EQ((Bytes{0x06, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x00, 0x91, 0x00, 0x01}), stored(0, 15));
 
   // The card leaves and returns: a new engine opens its memory while the
   // process's cold-start flag is still set, and keeps what is there.
@@ -88,7 +90,7 @@ TEST_F(Scratchpad, CardTablesLiveInTheCardsScratchpadAndSurviveAReplug) {
   ASSERT_TRUE(waitFor([] { return configured(kCard0) && cardRam(kCard0) != nullptr; }));
   ram = cardRam(kCard0);
   ASSERT_TRUE(waitFor([&] { return ram->isInitialized(); }));
-  EXPECT_EQ((Bytes{0x06, 0x00, 0x91, 0x00, 0x01}), stored(0, 5));
+  EXPECT_EQ((Bytes{0x06, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x00, 0x91, 0x00, 0x01}), stored(0, 15));
   unsigned char back = 0;
   ASSERT_EQ(0u, ram->readField(fru, get_id_by_string("FruStateByte"), &back, 1, 0).getRc());
   EXPECT_EQ(0x06, back);
