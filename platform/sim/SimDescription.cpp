@@ -824,7 +824,7 @@ bool parseDescription(const std::string& text, Model& out, unsigned& line, std::
         }
         if (f.op != "*" && f.op.compare(0, 5, "ravo_") != 0 && f.op.compare(0, 8, "dd_ffdc_") != 0 &&
             !firmwareOperation(f.op)) {
-          p.fail(c, "'" + f.op + "' is neither a ravo call nor a firmware service call");
+          p.fail(c, "'" + f.op + "' is not a ravo call nor a firmware service call");
           break;
         }
         f.pattern = c.attribute("device").value();

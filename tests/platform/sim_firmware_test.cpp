@@ -267,7 +267,7 @@ TEST_F(SimFirmware, DescriptionErrorsNameTheLine) {
        "<cfam-register address=\"1\"/></processor></node></firmware></machine>",
        2, "CFAM register 0x1 is described twice"},
       {"fault of an unknown call", "<machine>\n<fault op=\"cfamPoke\" errno=\"EIO\"/></machine>", 2,
-       "neither a ravo call nor a firmware service call"},
+       "is not a ravo call nor a firmware service call"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
