@@ -252,6 +252,20 @@ constexpr unsigned int PLD_CONTROL_3 = 181;
 constexpr unsigned int CRC_CLK_ENABLE = 258;
 constexpr unsigned int PLL_CLK_ENABLE = 259;
 
+// Clock domains.
+// Attribute naming the id provider that gives a clock domain its type.
+constexpr unsigned int CLOCK_DOMAIN_TYPE_PROVIDER = 168;
+// Attributes naming the state-table fields of a clock domain's spreading
+// set-up (direction, 1 byte; amount, 4 bytes).
+constexpr unsigned int SPREADING_DIRECTION_FIELD = 212;
+constexpr unsigned int SPREADING_VALUE_FIELD = 213;
+// State-table field: a clock domain's steering flag (1 byte).
+constexpr unsigned int STEERING_MODE_FIELD = 260;
+// Power-step signal names of a clock domain: its interrupts and its clock
+// mode (switched "off" and "on").
+constexpr unsigned int INTERRUPT_CONTROL_SEQUENCE = 324;
+constexpr unsigned int CLOCK_MODE_SEQUENCE = 341;
+
 struct FixedStringId {
   unsigned int id;
   const char* text;
@@ -319,6 +333,7 @@ constexpr FixedStringId kFixedStringIds[] = {
     {I2C_READ_RETRIES, "numReadRetries"},
     {I2C_WRITE_RETRIES, "numWriteRetries"},
     {BUILD_SIDE, "side"},
+    {CLOCK_DOMAIN_TYPE_PROVIDER, "clockDomainTypeProvider"},
     {PHYS_LINK_NUMBER, "physicalLinkNumber"},
     {PLD_DEFAULT_VALUE, "defaultValue"},
     {PLD_CONTROL_2, "LOOKUP_CONTROL_2"},
@@ -331,6 +346,8 @@ constexpr FixedStringId kFixedStringIds[] = {
     {STATE_TABLE_RAM_SLOT_ID, "ramSlotId"},
     {SLOT_ID, "slotId"},
     {LINK_SCOPE, "scope"},
+    {SPREADING_DIRECTION_FIELD, "spreadingDirectionField"},
+    {SPREADING_VALUE_FIELD, "spreadingValueField"},
     {I2C_OFFSET_BYTES, "NumOffsetBytes"},
     {I2C_PAGE_SELECT, "PageSelect"},
     {I2C_WRITE_SPLIT, "SprmWriteSplit"},
@@ -352,6 +369,7 @@ constexpr FixedStringId kFixedStringIds[] = {
     {TRUE_TEXT, "true"},
     {CRC_CLK_ENABLE, "CrcClkEnable"},
     {PLL_CLK_ENABLE, "PllClkEnable"},
+    {STEERING_MODE_FIELD, "SteeringMode"},
     {DIO_MODE_INPUT, "DIO_INPUT"},
     {DIO_MODE_PUSHPULL, "DIO_OUTPUT_PUSHPULL"},
     {DIO_MODE_PUSHPULL_SLOW, "DIO_OUTPUT_PUSHPULL_SLOW"},
@@ -386,6 +404,7 @@ constexpr FixedStringId kFixedStringIds[] = {
     {I2C_MODE_SLAVE_ADDRESS, "I2C_SLAVE_ADDRESS"},
     {I2C_MODE_SPECIAL_READ, "I2C_SLAVE_ADDRESS_SPECIAL_READ"},
     {I2C_MODE_MASTER, "I2C_MASTER"},
+    {INTERRUPT_CONTROL_SEQUENCE, "InterruptControlSequence"},
     {CRC_IRQ_SIGNAL, "CrcInterrupt"},
     {LOG_MODE_ALWAYS, "logModeAlways"},
     {LOG_MODE_ONCE, "logModeOnce"},
@@ -393,6 +412,7 @@ constexpr FixedStringId kFixedStringIds[] = {
     {NO_TEXT, "no"},
     {STATE_OFF, "off"},
     {STATE_ON, "on"},
+    {CLOCK_MODE_SEQUENCE, "ClockModeSequence"},
     {SEQUENCE_TYPE_OTHER, "other"},
     {OUTPUT_ON_AT_POWER_ON, "OutputsOnAtPowerOn"},
     {OUTPUT_OFF_AT_POWER_ON, "OutputsOffAtPowerOn"},
