@@ -26,6 +26,7 @@ const unsigned int kHardwareEvent = 0x7014;
 const unsigned int kEngineDeleted = 0x7017;
 const unsigned int kEngineNotOpen = 0x7019;
 const unsigned int kBadMode = 0x7254;
+const unsigned int kNoMatchingRange = 0x7244;
 const unsigned int kHandlerLimitMs = 1000;
 
 // The set-up of each oscillator mode: the inputs enabled (bits 0..2 for
@@ -125,6 +126,18 @@ ErrorData Crc::linkChildren() {
       rc = kNotLinked;
     }
   }
+  unsigned int converters = 0;
+  m_pSpeedPatternConverter = KavPtr<SpeedPatternConverter>();
+  for (const KavPtr<QueryBase>& child : getChildren())
+    if (child != nullptr && child->isInstanceOf(SpeedPatternConverter::staticGetClassId())) {
+      m_pSpeedPatternConverter = KavPtr<SpeedPatternConverter>(child);
+      ++converters;
+    }
+  if (converters != 1) {
+    KAV_TRACE(KAVE, "Crc::linkChildren no single converter slot=0x%08X count=%u", getSlotId(), converters);
+    m_pSpeedPatternConverter = KavPtr<SpeedPatternConverter>();
+    rc = kNotLinked;
+  }
   m_elementMap.clear();
   unsigned int key = 0;
   for (const KavPtr<QueryBase>& child : getHiddenChildren())
@@ -139,12 +152,51 @@ void Crc::releaseChildren() {
   m_pMasterReset = KavPtr<DioHwrInterface>();
   m_pCrcErr = KavPtr<DioHwrInterface>();
   m_pCrcIrq = KavPtr<DioHwrInterface>();
+  m_pSpeedPatternConverter = KavPtr<SpeedPatternConverter>();
   m_elementMap.clear();
 }
 
 KavPtr<CrcHwdInterface> Crc::getCrcHwd() const {
   IFOSGuard<const QueryBase> guard(*this);
   return m_pCrcHwdLink == nullptr ? KavPtr<CrcHwdInterface>() : m_pCrcHwdLink->getLinkTarget();
+}
+
+KavPtr<SpeedPatternConverter> Crc::getSpeedPatternConverter() const {
+  IFOSGuard<const QueryBase> guard(*this);
+  return m_pSpeedPatternConverter;
+}
+
+ErrorData Crc::getCurrentFrequencyRange(unsigned int input, PllSpeedPattern& pattern) {
+  KavPtr<CrcHwdInterface> chip = getCrcHwd();
+  KavPtr<SpeedPatternConverter> converter = getSpeedPatternConverter();
+  if (chip == nullptr || converter == nullptr) return failure(kMissing);
+  unsigned int divider = 0;
+  ErrorData rc = chip->readDividerPattern(divider);
+  if (rc == 0) rc = converter->initializePllSpeedPatternForPattern(input, divider, pattern);
+  KAV_TRACE(KAVT, "Crc::getCurrentFrequencyRange slot=0x%08X input=%u divider=%u rc=0x%08X", getSlotId(), input,
+            divider, rc.getRc());
+  return rc;
+}
+
+ErrorData Crc::switchToBestMatchingRange(unsigned int, const PllSpeedPattern& pattern, unsigned int) {
+  KavPtr<CrcHwdInterface> chip = getCrcHwd();
+  KavPtr<SpeedPatternConverter> converter = getSpeedPatternConverter();
+  if (chip == nullptr || converter == nullptr) return failure(kMissing);
+  unsigned int frequency = 0;
+  unsigned int cycleTime = 0;
+  ErrorData rc = pattern.getOutputFrequencyInKhz(frequency);
+  if (rc == 0) rc = pattern.getOutputCyletimeInPicoSeconds(cycleTime);
+  if (rc != 0) return rc;
+  PllSpeedPatternList candidates;
+  rc = converter->getPossibleRangesForCycleTime(frequency, cycleTime, candidates);
+  const PllSpeedPattern best = candidates.getForBestMatchingRange(pattern);
+  // Nothing qualifies: the error is returned and the chip keeps its
+  // divider (no range is better than the one it has).
+  if (!best.isInit() && rc == 0) rc = failure(kNoMatchingRange);
+  if (rc == 0) rc = chip->writeDividerPattern(best.getPllPattern());
+  KAV_TRACE_STR(KAVT, "Crc::switchToBestMatchingRange %s slot=0x%08X rc=0x%08X", best.asString(), getSlotId(),
+                rc.getRc());
+  return rc;
 }
 
 BaseErrorData Crc::registerEvents() {

@@ -2,10 +2,14 @@
 // the input set-up of each oscillator mode, the status, and the chip's two
 // alarm lines (error and interrupt) with its master reset. Reaches the chip
 // through its CrcHwdInterfaceLink and its output groups through its
-// OutputControlHwrInterface hidden children.
+// OutputControlHwrInterface hidden children. Its divider setting is chosen
+// through its single visible SpeedPatternConverter child, whose ranges are
+// the bands of the PLL output frequency each divider pattern accepts.
 #ifndef KAV_CLOCKCHIPS_CRC_H
 #define KAV_CLOCKCHIPS_CRC_H
 
+#include "kav/clock/PllSpeedPattern.h"
+#include "kav/clock/SpeedPatternConverter.h"
 #include "kav/clock/kavosc.h"
 #include "kav/clockchips/CrcHwdInterface.h"
 #include "kav/events/DioEvent.h"
@@ -27,7 +31,7 @@ class KAV_EXPORT Crc : public QueryBase {
   // The bandwidth of each mode: bandwidthMode1..3 and bandwidthOther (modes
   // 0 and 4), each 1 or 2.
   BaseErrorData setAttributes(const AttributeInfo& info) override;
-  // 3 links the children (a missing one: 0x7002), 7 registers for the alarm
+  // 3 links the children (a missing one: 0x7002; also the converter), 7 registers for the alarm
   // lines' interrupts, 12 enables and 13 disables them.
   BaseErrorData init(initSequence::Id_t step) override;
   // 2 deregisters, 5 releases the children.
@@ -62,7 +66,21 @@ class KAV_EXPORT Crc : public QueryBase {
   // after the re-arm delay.
   void rearmHeldLines();
 
+  // The chip's divider pattern as a pattern of the converter, for the
+  // input frequency (kHz) the chip gets (the PLL's output). Without chip
+  // or converter 0x7000.
+  ErrorData getCurrentFrequencyRange(unsigned int input, PllSpeedPattern& pattern);
+  // The divider pattern for a PLL pattern: among the converter's candidates
+  // for the PLL's cycle time (at the PLL's frequency as input), the one
+  // whose band covers the PLL pattern's range best, written as the chip's
+  // divider pattern. The two unsigned arguments do not change the result.
+  // No candidate (0x7244, or none covering any of the range): the error is
+  // returned and nothing is written. Without chip or converter 0x7000; an
+  // uninitialised pattern 0x700B.
+  ErrorData switchToBestMatchingRange(unsigned int, const PllSpeedPattern& pattern, unsigned int);
+
   KavPtr<CrcHwdInterface> getCrcHwd() const;
+  KavPtr<SpeedPatternConverter> getSpeedPatternConverter() const;
   bool eventsRegistered() const;
   // Alarm lines held after an event: bit 0 the error line, bit 1 the
   // interrupt line.
@@ -94,6 +112,7 @@ class KAV_EXPORT Crc : public QueryBase {
   KavPtr<DioHwrInterface> m_pMasterReset;
   KavPtr<DioHwrInterface> m_pCrcErr;
   KavPtr<DioHwrInterface> m_pCrcIrq;
+  KavPtr<SpeedPatternConverter> m_pSpeedPatternConverter;
   kavstl::map<unsigned int, KavPtr<OutputControlHwrInterface> > m_elementMap;
   unsigned int m_bandwidth[4];  // modes 1, 2, 3; modes 0 and 4
   long m_regIdCrcErr;

@@ -22,6 +22,7 @@
   X(FanoutBufferHwdInterfaceLink)   \
   X(FixedFruIdProvider)             \
   X(FixedSlotIdProvider)            \
+  X(FrequencyRange)                 \
   X(FruBuilder)                     \
   X(FruIdProviderIp)                \
   X(FruStateTableLink)              \
@@ -39,6 +40,8 @@
   X(PldHwdInterfaceLink)            \
   X(PldHwr)                         \
   X(PllHwdInterfaceLink)            \
+  X(PllPatternAccessDeviceBased)    \
+  X(PllSpeedAccessPatternBased)     \
   X(PlugDetectHwrIp)                \
   X(PowerControl)                   \
   X(PowerSequence)                  \
@@ -48,7 +51,8 @@
   X(ScratchpadHwaInterfaceLink)     \
   X(Signal)                         \
   X(Slot)                           \
-  X(SoftSwitch)
+  X(SoftSwitch)                     \
+  X(SpeedPatternConverter)
 
 #define KAV_DECLARE_FACTORY(C) extern "C" BuildBase* create##C(void* argument, BaseErrorData& rc);
 KAV_TREE_FACTORIES(KAV_DECLARE_FACTORY)

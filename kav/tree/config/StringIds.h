@@ -252,6 +252,28 @@ constexpr unsigned int PLD_CONTROL_3 = 181;
 constexpr unsigned int CRC_CLK_ENABLE = 258;
 constexpr unsigned int PLL_CLK_ENABLE = 259;
 
+// PLL speed patterns: the attributes of frequency ranges, speed-pattern
+// converters, speed and pattern accesses, and the pattern access's power
+// sequence. A converter's device type is SEQUENCE_TYPE's "type", a range's
+// selecting bits PARAMETER_VALUE's "value"; the steps are STATE_OFF and
+// STATE_ON.
+constexpr unsigned int SPEED_DEFAULT_PATTERN = 68;
+constexpr unsigned int SPEED_DIVIDER = 77;
+constexpr unsigned int SPEED_XTAL_FREQUENCY_MHZ = 95;
+constexpr unsigned int SPEED_INPUT_FREQUENCY_MAX = 112;
+constexpr unsigned int SPEED_INPUT_FREQUENCY_MIN = 113;
+constexpr unsigned int SPEED_FEEDBACK_DIVIDER_MASK = 144;
+constexpr unsigned int SPEED_OUTPUT_DIVIDER_MASK = 146;
+constexpr unsigned int SPEED_MULTIPLIER = 149;
+constexpr unsigned int SPEED_OUTPUT_FREQUENCY_MAX = 170;
+constexpr unsigned int SPEED_OUTPUT_FREQUENCY_MIN = 171;
+constexpr unsigned int SPEED_STATE_TABLE_FIELD = 211;
+constexpr unsigned int SPEED_CONVERTER_TYPE = SEQUENCE_TYPE;
+constexpr unsigned int SPEED_RANGE_VALUE = PARAMETER_VALUE;
+constexpr unsigned int SPEED_VCO_FREQUENCY_MAX = 244;
+constexpr unsigned int SPEED_VCO_FREQUENCY_MIN = 245;
+constexpr unsigned int PLL_PATTERN_SEQUENCE = 328;
+
 // Clock domains.
 // Attribute naming the id provider that gives a clock domain its type.
 constexpr unsigned int CLOCK_DOMAIN_TYPE_PROVIDER = 168;
@@ -286,16 +308,19 @@ constexpr FixedStringId kFixedStringIds[] = {
     {SKIP_NODE, "skip"},
     {ID_KEY_CARD_TYPE, "CardTypeId"},
     {ID_KEY_HARDWARE_LEVEL, "HardwareLevelId"},
+    {SPEED_DEFAULT_PATTERN, "defaultPattern"},
     {DELAY_MS, "delay"},
     {DIO_INITIAL_STATE, "dioInitialState"},
     {DIO_MODE, "dioMode"},
     {DIO_PIN, "dioPin"},
     {DIO_POLARITY, "dioPolarity"},
+    {SPEED_DIVIDER, "divider"},
     {LINK_ENGINE_ID, "engineId"},
     {IOMUX_SELECTED_ENGINE, "selectedEngine"},
     {ENGINE_TYPE, "engineType"},
     {EVENT_DRIVEN_BUILDUP, "eventDrivenBuildUp"},
     {SLOT_ID_CONVERTER_TABLE, "LogSlotIdConverterTable"},
+    {SPEED_XTAL_FREQUENCY_MHZ, "xtalFrequencyMHz"},
     {IOMUX_CONTROL_GATES, "controlGates"},
     {IOMUX_GROUP_ID, "groupId"},
     {IOMUX_MAX_GROUPS, "maxGroups"},
@@ -309,6 +334,8 @@ constexpr FixedStringId kFixedStringIds[] = {
     {ID_MAP_VALUE, "idValue"},
     {IGNORE_ERROR, "ignoreError"},
     {DIO_INIT_AT_START, "initAtStart"},
+    {SPEED_INPUT_FREQUENCY_MAX, "inputFrequencyMaxKhz"},
+    {SPEED_INPUT_FREQUENCY_MIN, "inputFrequencyMinKhz"},
     {INSTANCE_NAME, "instanceName"},
     {HIDDEN, "hidden"},
     {FIELD_SIZE, "size"},
@@ -327,13 +354,18 @@ constexpr FixedStringId kFixedStringIds[] = {
     {SRC_LOG_USER, "logUser"},
     {LOGICAL_ENGINE_ID, "logicalEngineId"},
     {DIO_LOGICAL_ID, "logicalId"},
+    {SPEED_FEEDBACK_DIVIDER_MASK, "feedbackDividerMask"},
     {OUTPUT_MASK, "outputMask"},
+    {SPEED_OUTPUT_DIVIDER_MASK, "outputDividerMask"},
+    {SPEED_MULTIPLIER, "multiplier"},
     {PARAMETER_NAME, "name"},
     {NUM_OUTPUT_CONTROLS, "numOutputControls"},
     {I2C_READ_RETRIES, "numReadRetries"},
     {I2C_WRITE_RETRIES, "numWriteRetries"},
     {BUILD_SIDE, "side"},
     {CLOCK_DOMAIN_TYPE_PROVIDER, "clockDomainTypeProvider"},
+    {SPEED_OUTPUT_FREQUENCY_MAX, "outputFrequencyMaxKhz"},
+    {SPEED_OUTPUT_FREQUENCY_MIN, "outputFrequencyMinKhz"},
     {PHYS_LINK_NUMBER, "physicalLinkNumber"},
     {PLD_DEFAULT_VALUE, "defaultValue"},
     {PLD_CONTROL_2, "LOOKUP_CONTROL_2"},
@@ -346,6 +378,7 @@ constexpr FixedStringId kFixedStringIds[] = {
     {STATE_TABLE_RAM_SLOT_ID, "ramSlotId"},
     {SLOT_ID, "slotId"},
     {LINK_SCOPE, "scope"},
+    {SPEED_STATE_TABLE_FIELD, "stateTableSpeedField"},
     {SPREADING_DIRECTION_FIELD, "spreadingDirectionField"},
     {SPREADING_VALUE_FIELD, "spreadingValueField"},
     {I2C_OFFSET_BYTES, "NumOffsetBytes"},
@@ -363,6 +396,8 @@ constexpr FixedStringId kFixedStringIds[] = {
     {I2C_TIMEOUT, "Timeout"},
     {SEQUENCE_TYPE, "type"},
     {PARAMETER_VALUE, "value"},
+    {SPEED_VCO_FREQUENCY_MAX, "vcoFrequencyMaxKhz"},
+    {SPEED_VCO_FREQUENCY_MIN, "vcoFrequencyMinKhz"},
     {ACTION_ON_FAIL_REPORT, "report"},
     {ACTION_ON_FAIL_POWER_OFF, "powerOff"},
     {SOFT_SWITCH_ALL_LINES, "all"},
@@ -406,6 +441,7 @@ constexpr FixedStringId kFixedStringIds[] = {
     {I2C_MODE_MASTER, "I2C_MASTER"},
     {INTERRUPT_CONTROL_SEQUENCE, "InterruptControlSequence"},
     {CRC_IRQ_SIGNAL, "CrcInterrupt"},
+    {PLL_PATTERN_SEQUENCE, "PllPatternSequence"},
     {LOG_MODE_ALWAYS, "logModeAlways"},
     {LOG_MODE_ONCE, "logModeOnce"},
     {CRC_MASTER_RESET, "CrcMasterReset"},
