@@ -11,6 +11,7 @@
 #include "kav/clock/PllSpeedPattern.h"
 #include "kav/clock/SpeedPatternConverter.h"
 #include "kav/clock/kavosc.h"
+#include "kav/clockchips/AlarmLineRearm.h"
 #include "kav/clockchips/CrcHwdInterface.h"
 #include "kav/events/DioEvent.h"
 #include "kav/events/EventRouter.h"
@@ -87,7 +88,7 @@ class KAV_EXPORT Crc : public QueryBase {
   unsigned int getHeldLines() const;
 
   // The delay of the re-arm job.
-  static const unsigned int kRearmDelayMs = 1000;
+  static const unsigned int kRearmDelayMs = AlarmLineRearm::kRearmDelayMs;
 
  private:
   enum Line_t : unsigned int { LINE_ERROR = 0, LINE_INTERRUPT = 1 };
@@ -100,12 +101,8 @@ class KAV_EXPORT Crc : public QueryBase {
   ErrorData reportEvent(const char* kind);
   // Arms (enable) or disarms both alarm lines; ends the holding of lines.
   ErrorData switchInterrupts(bool enable);
-  // Arms the line unless it is still active; then it is held.
-  ErrorData rearmOrHold(Line_t which, bool& held);
-  static ErrorData arm(const KavPtr<DioHwrInterface>& alarm);
-  void scheduleRearm();
-  void cancelRearm();
   KavPtr<DioHwrInterface> line(Line_t which) const;
+  static void runRearm(QueryBase& self);
   unsigned int bandwidthOf(kavosc::OscSetMode_t mode) const;
 
   KavPtr<CrcHwdInterfaceLink> m_pCrcHwdLink;
@@ -118,8 +115,7 @@ class KAV_EXPORT Crc : public QueryBase {
   long m_regIdCrcErr;
   long m_regIdCrcIrq;
   EventRouter<DioEvent> m_router;
-  unsigned int m_heldLines;
-  unsigned int m_rearmJobId;  // 0: none pending
+  AlarmLineRearm m_rearm;
 };
 
 extern "C" KAV_EXPORT BuildBase* createCrc(void* argument, BaseErrorData& error);

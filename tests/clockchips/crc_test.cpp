@@ -19,6 +19,7 @@
 #include "tests/cards/CardsTestSupport.h"
 #include "tests/clockchips/CrcTestSupport.h"
 #include "tests/clockchips/I2cChipTestSupport.h"
+#include "tests/clockchips/RecordingDioLine.h"
 #include "tests/support/RecordingLogSink.h"
 
 using chiptest::RegisterEngine;
@@ -28,43 +29,8 @@ namespace {
 
 const std::string& text(unsigned int id) { return get_string_by_id(id); }
 
-// An alarm line or the reset line: its level is set by the test; every call
-// is recorded by name.
-class Line : public DioHwrInterface {
- public:
-  bool active = false;
-  std::vector<std::string> calls;
-
-  ErrorData reconfigure(dioMode::DioMode_t) override { return note("reconfigure"); }
-  ErrorData read(dioState::DioState_t& state) override {
-    state = active ? dioState::DIO_STATE_ON : dioState::DIO_STATE_OFF;
-    return note("read");
-  }
-  ErrorData on() override { return note("on"); }
-  ErrorData off() override { return note("off"); }
-  ErrorData blink(unsigned int) override { return note("blink"); }
-  ErrorData enableIrq(dioState::DioState_t state) override {
-    return note(state == dioState::DIO_STATE_ON ? "arm on" : "arm off");
-  }
-  ErrorData disableIrq() override { return note("disarm"); }
-  ErrorData resetIrqCondition() override { return note("reset"); }
-  unsigned int getOnIrqId() override { return 0x5000u + getInstanceId(); }
-  unsigned int getOffIrqId() override { return 0x6000u + getInstanceId(); }
-  unsigned int getLogicalId() const override { return 0; }
-  ErrorData switchForPwrCtrl(unsigned int, unsigned int) override { return note("switch"); }
-  // The calls since the last look, and forgets them.
-  std::vector<std::string> take() {
-    std::vector<std::string> out;
-    out.swap(calls);
-    return out;
-  }
-
- private:
-  ErrorData note(const char* call) {
-    calls.push_back(call);
-    return ErrorData();
-  }
-};
+// An alarm line or the reset line.
+typedef chiptest::RecordingDioLine Line;
 
 class CrcTest : public ::testing::Test {
  protected:
