@@ -38,6 +38,7 @@
   X(PldHwdData)                     \
   X(PldHwdInterfaceLink)            \
   X(PldHwr)                         \
+  X(PllErrorMonitor)                \
   X(PllHwdInterfaceLink)            \
   X(PlugDetectHwrIp)                \
   X(PowerControl)                   \

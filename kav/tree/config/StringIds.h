@@ -222,6 +222,12 @@ constexpr unsigned int CRC_BANDWIDTH_MODE_2 = 410;
 constexpr unsigned int CRC_BANDWIDTH_MODE_3 = 411;
 constexpr unsigned int CRC_BANDWIDTH_OTHER = 412;
 
+// The PLL error monitor: its power sequence (steps STATE_OFF and STATE_ON)
+// and the names of the PLL's error flags 1 and 0.
+constexpr unsigned int INTERRUPT_CONTROL_SEQUENCE = 324;
+constexpr unsigned int PLL_ERROR_LOCK_LOST = 349;
+constexpr unsigned int PLL_ERROR_REFERENCE_LOST = 350;
+
 // Programmable logic and I/O multiplexing.
 // A multiplexer group's engine (an engine name), control gates, group id and
 // receiver threshold; the number of groups of a multiplexer configuration.
@@ -386,6 +392,7 @@ constexpr FixedStringId kFixedStringIds[] = {
     {I2C_MODE_SLAVE_ADDRESS, "I2C_SLAVE_ADDRESS"},
     {I2C_MODE_SPECIAL_READ, "I2C_SLAVE_ADDRESS_SPECIAL_READ"},
     {I2C_MODE_MASTER, "I2C_MASTER"},
+    {INTERRUPT_CONTROL_SEQUENCE, "InterruptControlSequence"},
     {CRC_IRQ_SIGNAL, "CrcInterrupt"},
     {LOG_MODE_ALWAYS, "logModeAlways"},
     {LOG_MODE_ONCE, "logModeOnce"},
@@ -397,6 +404,8 @@ constexpr FixedStringId kFixedStringIds[] = {
     {OUTPUT_ON_AT_POWER_ON, "OutputsOnAtPowerOn"},
     {OUTPUT_OFF_AT_POWER_ON, "OutputsOffAtPowerOn"},
     {SCOPE_PARENT_CONTAINER, "ScopeParentContainer"},
+    {PLL_ERROR_LOCK_LOST, "LockLost"},
+    {PLL_ERROR_REFERENCE_LOST, "ReferenceLost"},
     {STATE_TABLE_ADMIN_FIELD, "AdministrationByte"},
     {OSC_CURRENT_SELECTION_FIELD, "CurrentOscSelection"},
     {OSC_PREFERRED_SELECTION_FIELD, "PreferredOscSelection"},
