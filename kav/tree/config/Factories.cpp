@@ -39,6 +39,7 @@
   X(PldHwdData)                     \
   X(PldHwdInterfaceLink)            \
   X(PldHwr)                         \
+  X(PllErrorMonitor)                \
   X(PllHwdInterfaceLink)            \
   X(PllPatternAccessDeviceBased)    \
   X(PllSpeedAccessPatternBased)     \

@@ -222,6 +222,12 @@ constexpr unsigned int CRC_BANDWIDTH_MODE_2 = 410;
 constexpr unsigned int CRC_BANDWIDTH_MODE_3 = 411;
 constexpr unsigned int CRC_BANDWIDTH_OTHER = 412;
 
+// The PLL error monitor: its power sequence (steps STATE_OFF and STATE_ON)
+// and the names of the PLL's error flags 1 and 0.
+constexpr unsigned int INTERRUPT_CONTROL_SEQUENCE = 324;
+constexpr unsigned int PLL_ERROR_LOCK_LOST = 349;
+constexpr unsigned int PLL_ERROR_REFERENCE_LOST = 350;
+
 // Programmable logic and I/O multiplexing.
 // A multiplexer group's engine (an engine name), control gates, group id and
 // receiver threshold; the number of groups of a multiplexer configuration.
@@ -283,9 +289,8 @@ constexpr unsigned int SPREADING_DIRECTION_FIELD = 212;
 constexpr unsigned int SPREADING_VALUE_FIELD = 213;
 // State-table field: a clock domain's steering flag (1 byte).
 constexpr unsigned int STEERING_MODE_FIELD = 260;
-// Power-step signal names of a clock domain: its interrupts and its clock
-// mode (switched "off" and "on").
-constexpr unsigned int INTERRUPT_CONTROL_SEQUENCE = 324;
+// Power-step signal name of a clock domain's clock mode (switched "off" and
+// "on"); its interrupts follow INTERRUPT_CONTROL_SEQUENCE.
 constexpr unsigned int CLOCK_MODE_SEQUENCE = 341;
 
 struct FixedStringId {
@@ -453,6 +458,8 @@ constexpr FixedStringId kFixedStringIds[] = {
     {OUTPUT_ON_AT_POWER_ON, "OutputsOnAtPowerOn"},
     {OUTPUT_OFF_AT_POWER_ON, "OutputsOffAtPowerOn"},
     {SCOPE_PARENT_CONTAINER, "ScopeParentContainer"},
+    {PLL_ERROR_LOCK_LOST, "LockLost"},
+    {PLL_ERROR_REFERENCE_LOST, "ReferenceLost"},
     {STATE_TABLE_ADMIN_FIELD, "AdministrationByte"},
     {OSC_CURRENT_SELECTION_FIELD, "CurrentOscSelection"},
     {OSC_PREFERRED_SELECTION_FIELD, "PreferredOscSelection"},
