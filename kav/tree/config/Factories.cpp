@@ -10,6 +10,7 @@
 // here must be defined (in its class's source file).
 #define KAV_TREE_FACTORIES(X) \
   X(CfamViaFsiHwa)                  \
+  X(ClockDomain)                    \
   X(ConfigCompleteIp)               \
   X(Container)                      \
   X(CrcHwdInterfaceLink)            \
