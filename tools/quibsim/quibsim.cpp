@@ -493,17 +493,18 @@ void printClockDomains() {
       std::printf(", PLL not readable rc=0x%08X", rc.getRcWithoutLogFlag());
     kavosc::SpreadingDirection_t direction = kavosc::SPREADING_OFF;
     unsigned int value = 0;
-    rc = domain->readSpreadingValues(direction, value);
-    if (rc == 0)
+    // Each read has its own result: an error value keeps its first code.
+    const ErrorData spreadingRc = domain->readSpreadingValues(direction, value);
+    if (spreadingRc == 0)
       std::printf(", spreading %s %u", direction < 4 ? kSpreading[direction] : "?", value);
     else
-      std::printf(", spreading not readable rc=0x%08X", rc.getRcWithoutLogFlag());
+      std::printf(", spreading not readable rc=0x%08X", spreadingRc.getRcWithoutLogFlag());
     bool steering = false;
-    rc = domain->isSteeringModeActive(steering);
-    if (rc == 0)
+    const ErrorData steeringRc = domain->isSteeringModeActive(steering);
+    if (steeringRc == 0)
       std::printf(", steering %s", steering ? "yes" : "no");
     else
-      std::printf(", steering not readable rc=0x%08X", rc.getRcWithoutLogFlag());
+      std::printf(", steering not readable rc=0x%08X", steeringRc.getRcWithoutLogFlag());
     std::printf(", defective %s\n", domain->isDefective() ? "yes" : "no");
   }
 }
