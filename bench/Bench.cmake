@@ -34,8 +34,8 @@ if(TARGET dio_irq_bench)
 endif()
 # ---- end dio_irq_bench -------------------------------------------------------
 
-# ---- state_table_bench, clock_chips_bench (objects that read the configuration) ----
-foreach(bench state_table_bench clock_chips_bench)
+# ---- state_table_bench, clock_chips_bench, speed_pattern_bench (objects that read the configuration) ----
+foreach(bench state_table_bench clock_chips_bench speed_pattern_bench)
   if(TARGET ${bench})
     target_compile_definitions(${bench} PRIVATE QUIB_BENCH_CONFIG_DIR="${PROJECT_BINARY_DIR}/config")
     if(TARGET config_files)
@@ -43,7 +43,7 @@ foreach(bench state_table_bench clock_chips_bench)
     endif()
   endif()
 endforeach()
-# ---- end state_table_bench, clock_chips_bench ----------------------------------------
+# ---- end state_table_bench, clock_chips_bench, speed_pattern_bench ----------------------------------------
 
 # ---- clock_domain_bench (a speed change through the started library) -------
 # It starts the library on the built configuration and the default simulated
