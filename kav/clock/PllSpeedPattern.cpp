@@ -81,7 +81,8 @@ ErrorData PllSpeedPattern::initializeValues(unsigned int referenceKhz, unsigned 
   ErrorData rc;
   if (getPllPattern() == 0) return rc;
   const uint64_t vco = vcoFrequency64();
-  if (vco < m_vcoMinKhz || vco > m_vcoMaxKhz) {
+  const bool counterFits = m_feedbackDividerMask == 0 || (m_feedbackDivider & ~m_feedbackDividerMask) == 0;
+  if (vco < m_vcoMinKhz || vco > m_vcoMaxKhz || !counterFits) {
     char text[128];
     std::snprintf(text, sizeof text, "VCO %llu kHz outside %u..%u kHz (N %u)", static_cast<unsigned long long>(vco),
                   m_vcoMinKhz, m_vcoMaxKhz, m_feedbackDivider);
@@ -152,6 +153,10 @@ unsigned int PllSpeedPattern::checkCounter(uint64_t counter) const {
   // No counter beyond 32 bits; VCO' = reference x N' then fits 64 bits,
   // and once inside the (32-bit) window, so does multiplier x VCO'.
   if (counter > kMax32) return kVcoOutOfRange;
+  // A counter the feedback-divider bits cannot hold would give the chip
+  // another N than the one checked.
+  if (m_feedbackDividerMask != 0 && (counter & ~static_cast<uint64_t>(m_feedbackDividerMask)) != 0)
+    return kVcoOutOfRange;
   const uint64_t vco = static_cast<uint64_t>(m_referenceKhz) * counter;
   if (vco < m_vcoMinKhz || vco > m_vcoMaxKhz) return kVcoOutOfRange;
   if (m_range == nullptr) return 0;

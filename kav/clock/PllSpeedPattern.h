@@ -41,7 +41,9 @@ class KAV_EXPORT PllSpeedPattern {
   // initialised pattern is left as it is (0x700C). When the resulting
   // pattern bits are non-zero the VCO frequency is checked against the VCO
   // window (0x7242) and the output frequency against the range (0x7243);
-  // the values stay stored when a check fails.
+  // the values stay stored when a check fails. An N that the feedback bits
+  // cannot hold (a bit outside a non-zero feedback mask) fails the VCO
+  // check too: the chip would run at another N.
   ErrorData initializeValues(unsigned int referenceKhz, unsigned int vcoMinKhz, unsigned int vcoMaxKhz,
                              unsigned int feedbackDividerMask, unsigned int feedbackDivider,
                              unsigned int outputDividerMask, KavPtr<FrequencyRange> range);
@@ -76,7 +78,8 @@ class KAV_EXPORT PllSpeedPattern {
 
   // N + steps / N - steps, only when the VCO at the new N lies in the VCO
   // window (0x7242) and the output frequency in the range (0x7243); N stays
-  // otherwise. A step below N = 0 is outside the VCO window (0x7242).
+  // otherwise. A step below N = 0, or to an N the feedback bits cannot
+  // hold, is outside the VCO window (0x7242).
   // Uninitialised: 0x700B.
   ErrorData incSpeed(unsigned int steps);
   ErrorData decSpeed(unsigned int steps);
