@@ -34,8 +34,8 @@ if(TARGET dio_irq_bench)
 endif()
 # ---- end dio_irq_bench -------------------------------------------------------
 
-# ---- state_table_bench, clock_chips_bench (objects that read the configuration) ----
-foreach(bench state_table_bench clock_chips_bench)
+# ---- state_table_bench, clock_chips_bench, speed_pattern_bench (objects that read the configuration) ----
+foreach(bench state_table_bench clock_chips_bench speed_pattern_bench)
   if(TARGET ${bench})
     target_compile_definitions(${bench} PRIVATE QUIB_BENCH_CONFIG_DIR="${PROJECT_BINARY_DIR}/config")
     if(TARGET config_files)
@@ -43,4 +43,17 @@ foreach(bench state_table_bench clock_chips_bench)
     endif()
   endif()
 endforeach()
-# ---- end state_table_bench, clock_chips_bench ----------------------------------------
+# ---- end state_table_bench, clock_chips_bench, speed_pattern_bench ----------------------------------------
+
+# ---- clock_domain_bench (a speed change through the started library) -------
+# It starts the library on the built configuration and the default simulated
+# machine, as the end-to-end tests do, and so links the shared library as
+# they do (the tree builder finds factories in libquib.so): not the static
+# archive the other programs link.
+if(TARGET clock_domain_bench)
+  set_property(TARGET clock_domain_bench PROPERTY LINK_LIBRARIES quib quib_test_support benchmark::benchmark)
+  target_compile_definitions(clock_domain_bench PRIVATE QUIB_BUILD_DIR="${PROJECT_BINARY_DIR}"
+                                                        QUIB_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
+  add_dependencies(clock_domain_bench config_files)
+endif()
+# ---- end clock_domain_bench ---------------------------------------------------

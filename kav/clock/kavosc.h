@@ -24,6 +24,44 @@ enum SpreadingDirection_t : unsigned int {
   SPREADING_CENTER = 3
 };
 
+// A clock domain type: one bit per type, or a group of the types 8..128.
+enum ClockDomain_t : unsigned int {
+  CLOCK_DOMAIN_1 = 1,
+  CLOCK_DOMAIN_2 = 2,
+  CLOCK_DOMAIN_4 = 4,
+  CLOCK_DOMAIN_8 = 8,
+  CLOCK_DOMAIN_16 = 16,
+  CLOCK_DOMAIN_32 = 32,
+  CLOCK_DOMAIN_64 = 64,
+  CLOCK_DOMAIN_128 = 128,
+  CLOCK_DOMAIN_GROUP = 248
+};
+
+// A spreading set-up: direction and amount in tenths of a percent.
+struct SpreadingStatus_t {
+  SpreadingDirection_t direction;
+  unsigned int value;
+
+  bool operator==(const SpreadingStatus_t& o) const { return direction == o.direction && value == o.value; }
+  bool operator!=(const SpreadingStatus_t& o) const { return !(*this == o); }
+};
+
+// A clock domain's PLL as ClockDomain::readStatus finds it.
+struct PllStatus_t {
+  unsigned int cycleTime;       // picoseconds; 0xFFFFFFFF when not readable
+  bool clkEnableInputActive;    // the PLL's clock-enable input reads on
+  bool error1Present;           // error flag type 1 (lock lost)
+  bool error0Present;           // error flag type 0 (reference lost)
+  SpreadingStatus_t spreading;  // the spreading set-up recorded
+  unsigned char registers[4];   // raw registers 1..4; not compared
+
+  bool operator==(const PllStatus_t& o) const {
+    return cycleTime == o.cycleTime && clkEnableInputActive == o.clkEnableInputActive &&
+           error1Present == o.error1Present && error0Present == o.error0Present && spreading == o.spreading;
+  }
+  bool operator!=(const PllStatus_t& o) const { return !(*this == o); }
+};
+
 // One reference input of a clock-redundancy chip.
 struct CrcInputStatus_t {
   bool firstErrorPresent;   // error type 1, 2 or 3 of the input
@@ -58,6 +96,20 @@ struct CrcStatus_t {
     return true;
   }
   bool operator!=(const CrcStatus_t& o) const { return !(*this == o); }
+};
+
+// A clock domain as ClockDomain::readStatus finds it.
+struct ClockDomainStatus_t {
+  unsigned int clockDomainType;
+  bool steeringModeActive;
+  PllStatus_t pllStatus;
+  CrcStatus_t crcStatus;
+
+  bool operator==(const ClockDomainStatus_t& o) const {
+    return clockDomainType == o.clockDomainType && steeringModeActive == o.steeringModeActive &&
+           pllStatus == o.pllStatus && crcStatus == o.crcStatus;
+  }
+  bool operator!=(const ClockDomainStatus_t& o) const { return !(*this == o); }
 };
 
 }  // namespace kavosc

@@ -2,13 +2,11 @@
 
 #include <cstdio>
 
+#include "kav/clockchips/HwEventReport.h"
 #include "kav/events/DioEventSender.h"
 #include "kav/runtime/IFOSGuard.h"
 #include "kav/runtime/KavTrace.h"
 #include "kav/runtime/SoftDogInt.h"
-#include "kav/runtime/TimeScale.h"
-#include "kav/runtime/TimedExecutor.h"
-#include "kav/runtime/TimedJob.h"
 #include "kav/tree/config/AttributeInfo.h"
 #include "kav/tree/config/AttributeReader.h"
 #include "kav/tree/config/BinaryReaderNode.h"
@@ -22,10 +20,10 @@ namespace {
 
 const unsigned int kMissing = 0x7000;
 const unsigned int kNotLinked = 0x7002;
-const unsigned int kHardwareEvent = 0x7014;
 const unsigned int kEngineDeleted = 0x7017;
 const unsigned int kEngineNotOpen = 0x7019;
 const unsigned int kBadMode = 0x7254;
+const unsigned int kNoMatchingRange = 0x7244;
 const unsigned int kHandlerLimitMs = 1000;
 
 // The set-up of each oscillator mode: the inputs enabled (bits 0..2 for
@@ -45,21 +43,9 @@ const ModeSetup kModes[5] = {
 
 ErrorData failure(unsigned int rc) { return ErrorData(ErrorData::NO_OVERWRITE, rc); }
 
-// Runs Crc::rearmHeldLines on the job thread; keeps the Crc alive until then.
-class RearmJob : public TimedJob {
- public:
-  explicit RearmJob(const KavPtr<Crc>& crc) : m_crc(crc) {}
-  void execute() override {
-    if (!m_crc->isDeleted()) m_crc->rearmHeldLines();
-  }
-
- private:
-  KavPtr<Crc> m_crc;
-};
-
 }  // namespace
 
-Crc::Crc() : m_bandwidth{0, 0, 0, 0}, m_regIdCrcErr(-1), m_regIdCrcIrq(-1), m_heldLines(0), m_rearmJobId(0) {}
+Crc::Crc() : m_bandwidth{0, 0, 0, 0}, m_regIdCrcErr(-1), m_regIdCrcIrq(-1), m_rearm(*this, &Crc::runRearm) {}
 
 Crc::~Crc() {}
 
@@ -97,7 +83,7 @@ BaseErrorData Crc::init(initSequence::Id_t step) {
 BaseErrorData Crc::terminate(terminateSequence::Id_t step) {
   if (step == terminateSequence::TERM_DEREGISTER_EVENTS) {
     deregisterEvents();
-    cancelRearm();
+    m_rearm.cancelRearm();
   }
   if (step == terminateSequence::TERM_UNLINK_TREE_ELEMENTS) releaseChildren();
   return QueryBase::terminate(step);
@@ -125,6 +111,18 @@ ErrorData Crc::linkChildren() {
       rc = kNotLinked;
     }
   }
+  unsigned int converters = 0;
+  m_pSpeedPatternConverter = KavPtr<SpeedPatternConverter>();
+  for (const KavPtr<QueryBase>& child : getChildren())
+    if (child != nullptr && child->isInstanceOf(SpeedPatternConverter::staticGetClassId())) {
+      m_pSpeedPatternConverter = KavPtr<SpeedPatternConverter>(child);
+      ++converters;
+    }
+  if (converters != 1) {
+    KAV_TRACE(KAVE, "Crc::linkChildren no single converter slot=0x%08X count=%u", getSlotId(), converters);
+    m_pSpeedPatternConverter = KavPtr<SpeedPatternConverter>();
+    rc = kNotLinked;
+  }
   m_elementMap.clear();
   unsigned int key = 0;
   for (const KavPtr<QueryBase>& child : getHiddenChildren())
@@ -139,12 +137,51 @@ void Crc::releaseChildren() {
   m_pMasterReset = KavPtr<DioHwrInterface>();
   m_pCrcErr = KavPtr<DioHwrInterface>();
   m_pCrcIrq = KavPtr<DioHwrInterface>();
+  m_pSpeedPatternConverter = KavPtr<SpeedPatternConverter>();
   m_elementMap.clear();
 }
 
 KavPtr<CrcHwdInterface> Crc::getCrcHwd() const {
   IFOSGuard<const QueryBase> guard(*this);
   return m_pCrcHwdLink == nullptr ? KavPtr<CrcHwdInterface>() : m_pCrcHwdLink->getLinkTarget();
+}
+
+KavPtr<SpeedPatternConverter> Crc::getSpeedPatternConverter() const {
+  IFOSGuard<const QueryBase> guard(*this);
+  return m_pSpeedPatternConverter;
+}
+
+ErrorData Crc::getCurrentFrequencyRange(unsigned int input, PllSpeedPattern& pattern) {
+  KavPtr<CrcHwdInterface> chip = getCrcHwd();
+  KavPtr<SpeedPatternConverter> converter = getSpeedPatternConverter();
+  if (chip == nullptr || converter == nullptr) return failure(kMissing);
+  unsigned int divider = 0;
+  ErrorData rc = chip->readDividerPattern(divider);
+  if (rc == 0) rc = converter->initializePllSpeedPatternForPattern(input, divider, pattern);
+  KAV_TRACE(KAVT, "Crc::getCurrentFrequencyRange slot=0x%08X input=%u divider=%u rc=0x%08X", getSlotId(), input,
+            divider, rc.getRc());
+  return rc;
+}
+
+ErrorData Crc::switchToBestMatchingRange(unsigned int, const PllSpeedPattern& pattern, unsigned int) {
+  KavPtr<CrcHwdInterface> chip = getCrcHwd();
+  KavPtr<SpeedPatternConverter> converter = getSpeedPatternConverter();
+  if (chip == nullptr || converter == nullptr) return failure(kMissing);
+  unsigned int frequency = 0;
+  unsigned int cycleTime = 0;
+  ErrorData rc = pattern.getOutputFrequencyInKhz(frequency);
+  if (rc == 0) rc = pattern.getOutputCyletimeInPicoSeconds(cycleTime);
+  if (rc != 0) return rc;
+  PllSpeedPatternList candidates;
+  rc = converter->getPossibleRangesForCycleTime(frequency, cycleTime, candidates);
+  const PllSpeedPattern best = candidates.getForBestMatchingRange(pattern);
+  // Nothing qualifies: the error is returned and the chip keeps its
+  // divider (no range is better than the one it has).
+  if (!best.isInit() && rc == 0) rc = failure(kNoMatchingRange);
+  if (rc == 0) rc = chip->writeDividerPattern(best.getPllPattern());
+  KAV_TRACE_STR(KAVT, "Crc::switchToBestMatchingRange %s slot=0x%08X rc=0x%08X", best.asString(), getSlotId(),
+                rc.getRc());
+  return rc;
 }
 
 BaseErrorData Crc::registerEvents() {
@@ -277,14 +314,6 @@ ErrorData Crc::readStatus(kavosc::CrcStatus_t& status, bool flag) {
   return rc;
 }
 
-ErrorData Crc::arm(const KavPtr<DioHwrInterface>& alarm) {
-  // An interrupt request fires once: the condition it latched is cleared
-  // and the request made again.
-  ErrorData rc = alarm->resetIrqCondition();
-  if (rc == 0) rc = alarm->enableIrq(dioState::DIO_STATE_ON);
-  return rc;
-}
-
 KavPtr<DioHwrInterface> Crc::line(Line_t which) const {
   IFOSGuard<const QueryBase> guard(*this);
   return which == LINE_ERROR ? m_pCrcErr : m_pCrcIrq;
@@ -295,7 +324,7 @@ ErrorData Crc::enableInterrupt() { return switchInterrupts(true); }
 ErrorData Crc::disableInterrupt() { return switchInterrupts(false); }
 
 ErrorData Crc::switchInterrupts(bool enable) {
-  cancelRearm();
+  m_rearm.cancelRearm();
   ErrorData rc;
   for (Line_t which : {LINE_ERROR, LINE_INTERRUPT}) {
     KavPtr<DioHwrInterface> alarm = line(which);
@@ -304,7 +333,7 @@ ErrorData Crc::switchInterrupts(bool enable) {
       continue;
     }
     // A line's own failure is only traced.
-    const ErrorData lineRc = enable ? arm(alarm) : alarm->disableIrq();
+    const ErrorData lineRc = enable ? AlarmLineRearm::arm(alarm) : alarm->disableIrq();
     if (lineRc != 0)
       KAV_TRACE(KAVE, "Crc::switchInterrupts enable=%u line=0x%08X rc=0x%08X", enable ? 1u : 0u,
                 alarm->getInstanceId(), lineRc.getRc());
@@ -342,59 +371,19 @@ void Crc::handleAlarm(Line_t which, const char* kind, const char* watchdogName, 
   SoftDogInt dog(kHandlerLimitMs, watchdogName);
   ErrorData rc = reportEvent(kind);
   bool held = false;
-  rc = rearmOrHold(which, held);
-  if (held) scheduleRearm();
+  rc = m_rearm.rearmOrHold(which, line(which), held);
+  if (held) m_rearm.scheduleRearm();
   const unsigned int code = rc.getRcWithoutLogFlag();
   if (code != 0 && code != kEngineDeleted && code != kEngineNotOpen)
     rc.microcodeLog("kav/Crc", __LINE__, failureText, 2, false);
 }
 
-ErrorData Crc::rearmOrHold(Line_t which, bool& held) {
-  held = false;
-  KavPtr<DioHwrInterface> alarm = line(which);
-  if (alarm == nullptr) return failure(kMissing);
-  dioState::DioState_t state = dioState::DIO_STATE_NONE;
-  ErrorData rc = alarm->read(state);
-  if (rc == 0 && state == dioState::DIO_STATE_ON) {
-    // Still active: armed now it would interrupt again at once, for as long
-    // as the condition lasts.
-    held = true;
-  } else {
-    rc = arm(alarm);
-  }
-  IFOSGuard<const QueryBase> guard(*this);
-  const unsigned int bit = 1u << which;
-  m_heldLines = held ? (m_heldLines | bit) : (m_heldLines & ~bit);
-  return rc;
-}
+unsigned int Crc::getHeldLines() const { return m_rearm.getHeldLines(); }
 
-void Crc::scheduleRearm() {
-  IFOSGuard<const QueryBase> guard(*this);
-  if (m_rearmJobId != 0 || isDeleted()) return;
-  m_rearmJobId = TimedExecutor::getInstance()->insertJob(new RearmJob(KavPtr<Crc>(this)),
-                                                         TimeScale::delayMs(kRearmDelayMs), 0, 0);
-  KAV_TRACE(KAVT, "Crc: lines 0x%X held, re-arm job %u slot=0x%08X", m_heldLines, m_rearmJobId, getSlotId());
-}
-
-void Crc::cancelRearm() {
-  IFOSGuard<const QueryBase> guard(*this);
-  if (m_rearmJobId != 0) TimedExecutor::getInstance()->deleteJob(m_rearmJobId);
-  m_rearmJobId = 0;
-  m_heldLines = 0;
-}
-
-unsigned int Crc::getHeldLines() const {
-  IFOSGuard<const QueryBase> guard(*this);
-  return m_heldLines;
-}
+void Crc::runRearm(QueryBase& self) { static_cast<Crc&>(self).rearmHeldLines(); }
 
 void Crc::rearmHeldLines() {
-  unsigned int held;
-  {
-    IFOSGuard<const QueryBase> guard(*this);
-    m_rearmJobId = 0;
-    held = m_heldLines;
-  }
+  const unsigned int held = m_rearm.startRearm();
   if (held == 0) return;
   // The flags were reported with the event: clear them, so that a condition
   // that has gone releases its line. One that still holds sets its flag
@@ -404,34 +393,28 @@ void Crc::rearmHeldLines() {
   for (Line_t which : {LINE_ERROR, LINE_INTERRUPT}) {
     if ((held & (1u << which)) == 0) continue;
     bool lineHeld = false;
-    rc = rearmOrHold(which, lineHeld);
+    rc = m_rearm.rearmOrHold(which, line(which), lineHeld);
     stillHeld = stillHeld || lineHeld;
   }
   KAV_TRACE(KAVT, "Crc::rearmHeldLines slot=0x%08X held=0x%X rc=0x%08X", getSlotId(), getHeldLines(), rc.getRc());
-  if (stillHeld) scheduleRearm();
+  if (stillHeld) m_rearm.scheduleRearm();
 }
 
 ErrorData Crc::reportEvent(const char* kind) {
-  char head[64];
-  std::snprintf(head, sizeof head, "SlotId=0x%.8x", getSlotId());
-  kavstl::string text = kavstl::string(head) + " - On Crc '" + get_string_by_id(getInstanceId()) + "' a " + kind +
-                        " HW-Event was detected! \n";
+  kavstl::string text = HwEventReport::headline(getSlotId(), "Crc", get_string_by_id(getInstanceId()), kind);
   // The chip's error flags at the time, as the record of what happened.
   KavPtr<CrcHwdInterface> chip = getCrcHwd();
   ErrorData rc;
-  text += "Current Errors: ";
+  kavstl::vector<kavstl::string> names;
   if (chip == nullptr) {
     rc = kMissing;
-    text += "'NONE'";
   } else {
     kavstl::set<CrcHwdInterface::CrcErrorType_t> flags;
     rc = chip->readErrorFlags(flags);
-    if (flags.empty()) text += "'NONE'";
-    for (CrcHwdInterface::CrcErrorType_t flag : flags) text += "'" + std::to_string(static_cast<unsigned int>(flag)) + "'; ";
+    for (CrcHwdInterface::CrcErrorType_t flag : flags) names.push_back(std::to_string(static_cast<unsigned int>(flag)));
   }
-  ErrorData event(ErrorData::NO_OVERWRITE, kHardwareEvent);
-  event.addDataToErrorBuffer(text);
-  event.logAsynchron("HwEvent", kind, KavPtr<const QueryBase>(this), KavPtr<const QueryBase>(this));
+  text += HwEventReport::currentErrors(names);
+  HwEventReport::log(text, kind, KavPtr<const QueryBase>(this));
   return rc;
 }
 

@@ -2,11 +2,16 @@
 // the input set-up of each oscillator mode, the status, and the chip's two
 // alarm lines (error and interrupt) with its master reset. Reaches the chip
 // through its CrcHwdInterfaceLink and its output groups through its
-// OutputControlHwrInterface hidden children.
+// OutputControlHwrInterface hidden children. Its divider setting is chosen
+// through its single visible SpeedPatternConverter child, whose ranges are
+// the bands of the PLL output frequency each divider pattern accepts.
 #ifndef KAV_CLOCKCHIPS_CRC_H
 #define KAV_CLOCKCHIPS_CRC_H
 
+#include "kav/clock/PllSpeedPattern.h"
+#include "kav/clock/SpeedPatternConverter.h"
 #include "kav/clock/kavosc.h"
+#include "kav/clockchips/AlarmLineRearm.h"
 #include "kav/clockchips/CrcHwdInterface.h"
 #include "kav/events/DioEvent.h"
 #include "kav/events/EventRouter.h"
@@ -27,7 +32,7 @@ class KAV_EXPORT Crc : public QueryBase {
   // The bandwidth of each mode: bandwidthMode1..3 and bandwidthOther (modes
   // 0 and 4), each 1 or 2.
   BaseErrorData setAttributes(const AttributeInfo& info) override;
-  // 3 links the children (a missing one: 0x7002), 7 registers for the alarm
+  // 3 links the children (a missing one: 0x7002; also the converter), 7 registers for the alarm
   // lines' interrupts, 12 enables and 13 disables them.
   BaseErrorData init(initSequence::Id_t step) override;
   // 2 deregisters, 5 releases the children.
@@ -62,14 +67,28 @@ class KAV_EXPORT Crc : public QueryBase {
   // after the re-arm delay.
   void rearmHeldLines();
 
+  // The chip's divider pattern as a pattern of the converter, for the
+  // input frequency (kHz) the chip gets (the PLL's output). Without chip
+  // or converter 0x7000.
+  ErrorData getCurrentFrequencyRange(unsigned int input, PllSpeedPattern& pattern);
+  // The divider pattern for a PLL pattern: among the converter's candidates
+  // for the PLL's cycle time (at the PLL's frequency as input), the one
+  // whose band covers the PLL pattern's range best, written as the chip's
+  // divider pattern. The two unsigned arguments do not change the result.
+  // No candidate (0x7244, or none covering any of the range): the error is
+  // returned and nothing is written. Without chip or converter 0x7000; an
+  // uninitialised pattern 0x700B.
+  ErrorData switchToBestMatchingRange(unsigned int, const PllSpeedPattern& pattern, unsigned int);
+
   KavPtr<CrcHwdInterface> getCrcHwd() const;
+  KavPtr<SpeedPatternConverter> getSpeedPatternConverter() const;
   bool eventsRegistered() const;
   // Alarm lines held after an event: bit 0 the error line, bit 1 the
   // interrupt line.
   unsigned int getHeldLines() const;
 
   // The delay of the re-arm job.
-  static const unsigned int kRearmDelayMs = 1000;
+  static const unsigned int kRearmDelayMs = AlarmLineRearm::kRearmDelayMs;
 
  private:
   enum Line_t : unsigned int { LINE_ERROR = 0, LINE_INTERRUPT = 1 };
@@ -82,25 +101,21 @@ class KAV_EXPORT Crc : public QueryBase {
   ErrorData reportEvent(const char* kind);
   // Arms (enable) or disarms both alarm lines; ends the holding of lines.
   ErrorData switchInterrupts(bool enable);
-  // Arms the line unless it is still active; then it is held.
-  ErrorData rearmOrHold(Line_t which, bool& held);
-  static ErrorData arm(const KavPtr<DioHwrInterface>& alarm);
-  void scheduleRearm();
-  void cancelRearm();
   KavPtr<DioHwrInterface> line(Line_t which) const;
+  static void runRearm(QueryBase& self);
   unsigned int bandwidthOf(kavosc::OscSetMode_t mode) const;
 
   KavPtr<CrcHwdInterfaceLink> m_pCrcHwdLink;
   KavPtr<DioHwrInterface> m_pMasterReset;
   KavPtr<DioHwrInterface> m_pCrcErr;
   KavPtr<DioHwrInterface> m_pCrcIrq;
+  KavPtr<SpeedPatternConverter> m_pSpeedPatternConverter;
   kavstl::map<unsigned int, KavPtr<OutputControlHwrInterface> > m_elementMap;
   unsigned int m_bandwidth[4];  // modes 1, 2, 3; modes 0 and 4
   long m_regIdCrcErr;
   long m_regIdCrcIrq;
   EventRouter<DioEvent> m_router;
-  unsigned int m_heldLines;
-  unsigned int m_rearmJobId;  // 0: none pending
+  AlarmLineRearm m_rearm;
 };
 
 extern "C" KAV_EXPORT BuildBase* createCrc(void* argument, BaseErrorData& error);

@@ -17,8 +17,9 @@ class KAV_EXPORT PllHwdInterface : public PowerControllable {
   KAV_TREE_CLASS(PllHwdInterface)
 
  public:
-  // The chip's two error flags; the PLL error monitor gives them their
-  // meaning.
+  // The chip's two error flags: 0 its reference was lost, 1 it lost its
+  // lock (a divider step too large to follow). The PLL error monitor names
+  // them (ReferenceLost, LockLost).
   enum PllErrorType_t : unsigned int { PLL_ERROR_0 = 0, PLL_ERROR_1 = 1 };
 
   ~PllHwdInterface() override;

@@ -17,8 +17,10 @@
 #include "kav/tree/config/StringIds.h"
 #include "kav/tree/config/StringToId.h"
 #include "tests/cards/CardsTestSupport.h"
+#include "tests/clock/SpeedTestSupport.h"
 #include "tests/clockchips/CrcTestSupport.h"
 #include "tests/clockchips/I2cChipTestSupport.h"
+#include "tests/clockchips/RecordingDioLine.h"
 #include "tests/support/RecordingLogSink.h"
 
 using chiptest::RegisterEngine;
@@ -28,43 +30,8 @@ namespace {
 
 const std::string& text(unsigned int id) { return get_string_by_id(id); }
 
-// An alarm line or the reset line: its level is set by the test; every call
-// is recorded by name.
-class Line : public DioHwrInterface {
- public:
-  bool active = false;
-  std::vector<std::string> calls;
-
-  ErrorData reconfigure(dioMode::DioMode_t) override { return note("reconfigure"); }
-  ErrorData read(dioState::DioState_t& state) override {
-    state = active ? dioState::DIO_STATE_ON : dioState::DIO_STATE_OFF;
-    return note("read");
-  }
-  ErrorData on() override { return note("on"); }
-  ErrorData off() override { return note("off"); }
-  ErrorData blink(unsigned int) override { return note("blink"); }
-  ErrorData enableIrq(dioState::DioState_t state) override {
-    return note(state == dioState::DIO_STATE_ON ? "arm on" : "arm off");
-  }
-  ErrorData disableIrq() override { return note("disarm"); }
-  ErrorData resetIrqCondition() override { return note("reset"); }
-  unsigned int getOnIrqId() override { return 0x5000u + getInstanceId(); }
-  unsigned int getOffIrqId() override { return 0x6000u + getInstanceId(); }
-  unsigned int getLogicalId() const override { return 0; }
-  ErrorData switchForPwrCtrl(unsigned int, unsigned int) override { return note("switch"); }
-  // The calls since the last look, and forgets them.
-  std::vector<std::string> take() {
-    std::vector<std::string> out;
-    out.swap(calls);
-    return out;
-  }
-
- private:
-  ErrorData note(const char* call) {
-    calls.push_back(call);
-    return ErrorData();
-  }
-};
+// An alarm line or the reset line.
+typedef chiptest::RecordingDioLine Line;
 
 class CrcTest : public ::testing::Test {
  protected:
@@ -96,6 +63,9 @@ class CrcTest : public ::testing::Test {
     cardstest::link(m_rig.container.getRawPointer(), m_crc.getRawPointer());
     chiptest::addLink<CrcHwdInterfaceLink>(m_crc.getRawPointer(), m_chip->getInstanceId(), m_rig.container);
     if (withLines) {
+      // The card's configured converter (its divider bands).
+      speedtest::buildConverter(m_crc.getRawPointer(),
+                                speedtest::findNode(speedtest::cardConfig(), "OscCardCrcConverter"));
       m_reset = addLine(kav::sid::CRC_MASTER_RESET);
       m_err = addLine(kav::sid::CRC_ERROR_SIGNAL);
       m_irq = addLine(kav::sid::CRC_IRQ_SIGNAL);
@@ -326,4 +296,78 @@ TEST_F(CrcTest, OutputGroupWithoutChipLinkIsRefusedAtLinking) {
   EXPECT_EQ(0x7371u, group->init(initSequence::INIT_LINK_TREE_ELEMENTS).getRcWithoutLogFlag());
   EXPECT_EQ(0u, group->enableOutput().getRc());
   EXPECT_EQ(OutputControlHwrCrc::STATUS_ENABLED, group->getStatus());
+}
+
+// The divider follows the PLL: the configured bands (0: 800 MHz .. 6.4 GHz,
+// 1: 400 .. 1600 MHz, ..., 4: 50 .. 200 MHz, 5: 12.5 .. 100 MHz).
+TEST_F(CrcTest, DividerPatternIsTheBandCoveringMostOfThePllsRange) {
+  makeCrc(kGroups);
+  ASSERT_EQ(0u, m_crc->init(initSequence::INIT_LINK_TREE_ELEMENTS).getRc());
+  ASSERT_TRUE(m_crc->getSpeedPatternConverter() != nullptr);
+  KavPtr<SpeedPatternConverter> pll = speedtest::buildConverter(
+      m_rig.container.getRawPointer(), speedtest::findNode(speedtest::cardConfig(), "OscCardPllConverter"));
+  // 7500 ps in the PLL's M 5 range (50 .. 200 MHz): bands 3 (100 .. 400
+  // MHz, covers two thirds) and 4 (all of it) hold 133 MHz; band 4 wins.
+  PllSpeedPattern slow;
+  ASSERT_EQ(0u, pll->initializePllSpeedPatternForPattern(25000, 0x2D55, slow).getRc());
+  m_engine->regs[1] = 0xC0;
+  ASSERT_EQ(0u, m_crc->switchToBestMatchingRange(0, slow, 0).getRc());
+  EXPECT_EQ(0xC4, m_engine->regs[1]);
+  PllSpeedPattern current;
+  ASSERT_EQ(0u, m_crc->getCurrentFrequencyRange(133301, current).getRc());
+  EXPECT_EQ(4u, current.getPllPattern());
+  EXPECT_EQ(50000u, current.getMinimalOutputFrequencyInKhz());
+  EXPECT_EQ(133301u, current.calculateOutputFrequencyInKhz());
+  // 1 GHz from the reset pattern (M 1, 800 MHz .. 3.2 GHz): band 0.
+  PllSpeedPattern fast;
+  ASSERT_EQ(0u, pll->initializePllSpeedPatternForPattern(25000, 0x0A80, fast).getRc());
+  ASSERT_EQ(0u, m_crc->switchToBestMatchingRange(0, fast, 0).getRc());
+  EXPECT_EQ(0xC0, m_engine->regs[1]);
+  // The unsigned arguments change nothing.
+  ASSERT_EQ(0u, m_crc->switchToBestMatchingRange(0xFFFFFFFF, slow, 12345).getRc());
+  EXPECT_EQ(0xC4, m_engine->regs[1]);
+  // A divider pattern of no band: 0x7245, uninitialised.
+  m_engine->regs[1] = 0xC6;
+  PllSpeedPattern none;
+  EXPECT_EQ(0x7245u, m_crc->getCurrentFrequencyRange(133301, none).getRcWithoutLogFlag());
+  EXPECT_FALSE(none.isInit());
+}
+
+TEST_F(CrcTest, NoQualifyingBandReturnsTheErrorAndWritesNothing) {
+  makeCrc(kGroups);
+  ASSERT_EQ(0u, m_crc->init(initSequence::INIT_LINK_TREE_ELEMENTS).getRc());
+  m_engine->clearLog();
+  // A PLL pattern of 8 GHz: beyond the chip's input window.
+  KavPtr<SpeedPatternConverter> wide = speedtest::makeConverter(
+      m_rig.container.getRawPointer(),
+      {{"inputFrequencyMinKhz", "1"}, {"inputFrequencyMaxKhz", "4000000000"}, {"vcoFrequencyMaxKhz", "4000000000"},
+       {"outputDividerMask", "0xF000"}},
+      {{{"value", "0x1000"}, {"outputFrequencyMinKhz", "7000000"}, {"outputFrequencyMaxKhz", "9000000"}}});
+  PllSpeedPattern fast;
+  ASSERT_EQ(0u, wide->initializePllSpeedPatternForPattern(8000000, 0x1000, fast).getRc());
+  EXPECT_EQ(0x7241u, m_crc->switchToBestMatchingRange(0, fast, 0).getRcWithoutLogFlag());
+  // 5 MHz: inside no band's window.
+  KavPtr<SpeedPatternConverter> low = speedtest::makeConverter(
+      m_rig.container.getRawPointer(),
+      {{"inputFrequencyMinKhz", "1"}, {"inputFrequencyMaxKhz", "4000000000"}, {"vcoFrequencyMaxKhz", "4000000000"},
+       {"outputDividerMask", "0xF000"}},
+      {{{"value", "0x1000"}, {"outputFrequencyMinKhz", "1000"}, {"outputFrequencyMaxKhz", "9000"}}});
+  PllSpeedPattern slow;
+  ASSERT_EQ(0u, low->initializePllSpeedPatternForPattern(5000, 0x1000, slow).getRc());
+  EXPECT_EQ(0x7241u, m_crc->switchToBestMatchingRange(0, slow, 0).getRcWithoutLogFlag());
+  // Bands that hold its frequency but none of its range (a pattern of 1 GHz
+  // whose range says 100 .. 200 kHz): every score is 0, 0x7244.
+  KavPtr<SpeedPatternConverter> odd = speedtest::makeConverter(
+      m_rig.container.getRawPointer(),
+      {{"inputFrequencyMinKhz", "1"}, {"inputFrequencyMaxKhz", "4000000000"}, {"vcoFrequencyMaxKhz", "4000000000"},
+       {"outputDividerMask", "0xF000"}},
+      {{{"value", "0x1000"}, {"outputFrequencyMinKhz", "100"}, {"outputFrequencyMaxKhz", "200"}}});
+  PllSpeedPattern stray;
+  EXPECT_EQ(0x7243u, odd->initializePllSpeedPatternForPattern(1000000, 0x1000, stray).getRcWithoutLogFlag());
+  ASSERT_TRUE(stray.isInit());
+  EXPECT_EQ(0x7244u, m_crc->switchToBestMatchingRange(0, stray, 0).getRcWithoutLogFlag());
+  EXPECT_TRUE(m_engine->writes().empty());
+  // An uninitialised pattern: 0x700B, nothing written.
+  EXPECT_EQ(0x700Bu, m_crc->switchToBestMatchingRange(0, PllSpeedPattern(), 0).getRcWithoutLogFlag());
+  EXPECT_TRUE(m_engine->writes().empty());
 }

@@ -58,7 +58,7 @@ TEST_F(LookupTableTest, SrcTableOfTheConfiguration) {
   XmlLookupTable<SrcLineEntry> table;
   BaseErrorData rc = table.readXmlTable("SrcEntry");
   ASSERT_EQ(rc, 0u) << rc.getErrorBuffer();
-  EXPECT_EQ(table.elementCount(), 15u);
+  EXPECT_EQ(table.elementCount(), 16u);
 
   const SrcLineEntry* dio = table.getMatch(SrcLineKey("FSI_DIO_ACCESS", ""), false);
   ASSERT_NE(dio, nullptr);

@@ -102,24 +102,29 @@ const unsigned int kAnyName = 0;
 const unsigned int kAnySlot = 0xFFFFFFFFu;
 
 template <class T>
-KavPtr<T> findObjectIn(const KavPtr<QueryBase>& node, unsigned int nameId, unsigned int slotId) {
+KavPtr<T> findObjectIn(const KavPtr<QueryBase>& node, unsigned int nameId, unsigned int slotId, bool withHidden) {
   if (node->isInstanceOf(T::staticGetClassId()) && (nameId == kAnyName || node->getInstanceId() == nameId) &&
       (slotId == kAnySlot || node->getSlotId() == slotId))
     return KavPtr<T>(node);
   for (const KavPtr<QueryBase>& child : node->getChildren()) {
-    KavPtr<T> found = findObjectIn<T>(child, nameId, slotId);
+    KavPtr<T> found = findObjectIn<T>(child, nameId, slotId, withHidden);
     if (found != nullptr) return found;
   }
+  if (withHidden)
+    for (const KavPtr<QueryBase>& child : node->getHiddenChildren()) {
+      KavPtr<T> found = findObjectIn<T>(child, nameId, slotId, withHidden);
+      if (found != nullptr) return found;
+    }
   return KavPtr<T>();
 }
 
 // The first object of class T in the tree with that instance name and slot
-// id. Walks the tree itself: the list templates trace through internal
-// symbols.
+// id (hidden children after the visible ones, when asked for). Walks the
+// tree itself: the list templates trace through internal symbols.
 template <class T>
-KavPtr<T> findObject(unsigned int nameId, unsigned int slotId) {
+KavPtr<T> findObject(unsigned int nameId, unsigned int slotId, bool withHidden = false) {
   KavPtr<QueryBase> root = get_tree_root();
-  return root == nullptr ? KavPtr<T>() : findObjectIn<T>(root, nameId, slotId);
+  return root == nullptr ? KavPtr<T>() : findObjectIn<T>(root, nameId, slotId, withHidden);
 }
 
 inline unsigned int countNodes(const std::string& instanceName, unsigned int slotId) {

@@ -104,12 +104,14 @@ TEST_F(CrcE2e, PowerOnSetupLeavesTheRegistersItWrites) {
 
   // Then the chip from its reset state (reg 1 0x00, reg 3 0xFF, reg 4 0x80):
   // interrupt and spreading support on, frequency check off with zero
-  // values, input 1 in manual mode, outputs 0..7 on and 8 off.
+  // values, input 1 in manual mode, outputs 0..7 on and 8 off. The card's
+  // activation (the clock domain's set-up) made the outputs known already:
+  // they are written from the driver's shadow.
   const std::vector<Seen> expected = {
       {'R', 1, {0x00}}, {'W', 1, {0x80}},       {'R', 1, {0x80}}, {'W', 1, {0xC0}},
       {'R', 4, {0x80}}, {'W', 4, {0x80}},       {'W', 5, {0x00, 0x00, 0x00}},
       {'R', 4, {0x80}}, {'W', 4, {0x80}},       {'R', 3, {0xFF, 0x80}},
-      {'W', 3, {0xFF, 0x80}}, {'R', 3, {0xFF, 0x80}}, {'W', 3, {0xFF, 0x00}}};
+      {'W', 3, {0xFF, 0x00}}, {'R', 3, {0xFF, 0x00}}, {'W', 3, {0xFF, 0x00}}};
   EXPECT_EQ(expected, chipTransfers());
   EXPECT_EQ(0xC0, reg(1));
   EXPECT_EQ(0xFF, reg(3));

@@ -115,8 +115,8 @@ TEST_F(Pld, ClockEnableControlsOfTheCard) {
     ASSERT_EQ(0, kav::dio_pldGetTableControl(kCard1, kCardHwa, 0, table, control));
     EXPECT_EQ(2u, control) << table;
   }
-  KavPtr<PldHwr> pll = findObject<PldHwr>(get_id_by_string("PllClkEnable"), kCard0);
-  KavPtr<PldHwr> crc = findObject<PldHwr>(get_id_by_string("CrcClkEnable"), kCard0);
+  KavPtr<PldHwr> pll = findObject<PldHwr>(get_id_by_string("PllClkEnable"), kCard0, true);
+  KavPtr<PldHwr> crc = findObject<PldHwr>(get_id_by_string("CrcClkEnable"), kCard0, true);
   ASSERT_TRUE(pll != nullptr);
   ASSERT_TRUE(crc != nullptr);
   EXPECT_EQ(0u, pll->getPldId());
@@ -190,7 +190,7 @@ TEST_F(Pld, AVanishedCardGivesErrorsLoggedOnce) {
 
   ASSERT_TRUE(ravosim::insertCfam(2, 0));
   replugCard1();
-  KavPtr<PldHwr> pll = findObject<PldHwr>(get_id_by_string("PllClkEnable"), kCard1);
+  KavPtr<PldHwr> pll = findObject<PldHwr>(get_id_by_string("PllClkEnable"), kCard1, true);
   ASSERT_TRUE(pll != nullptr);
   ASSERT_TRUE(ravosim::removeCfam(2, 0));
   for (int i = 0; i < 3; ++i) {

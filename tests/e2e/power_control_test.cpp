@@ -65,6 +65,14 @@ std::vector<Transaction> pinChanges(const char* gpio) {
   return out;
 }
 
+// The pin changes of the card's switched pins (supply, LED, lines).
+std::vector<Transaction> switchedPinChanges(const char* gpio) {
+  std::vector<Transaction> out;
+  for (const Transaction& t : pinChanges(gpio))
+    if ((t.mask & kSwitched) != 0) out.push_back(t);
+  return out;
+}
+
 std::vector<std::string> eventNames(const testsupport::RecordingLogSink& log) {
   std::vector<std::string> out;
   for (const testsupport::LoggedEvent& e : log.events()) out.push_back(e.name);
@@ -109,8 +117,10 @@ TEST_F(PowerControlE2e, PluggedCardStartsDeactivatedAndActivatesInStepOrder) {
 
   // The machine saw the supply first, the LED after the supply's settling
   // time, then the lines one by one after the LED step's delay; the other
-  // card was not touched.
-  std::vector<Transaction> changes = pinChanges(kCard0Gpio);
+  // card was not touched. (The clock domain's set-up of the redundancy chip
+  // pulses the chip's reset pin in between: not one of the card's switched
+  // pins.)
+  std::vector<Transaction> changes = switchedPinChanges(kCard0Gpio);
   ASSERT_EQ(4u, changes.size()) << ravosim::formatTransactionLog(ravosim::readTransactionLog(kCard0Gpio));
   EXPECT_EQ(kSupply, changes[0].mask);
   EXPECT_EQ(kLed, changes[1].mask);
@@ -120,9 +130,10 @@ TEST_F(PowerControlE2e, PluggedCardStartsDeactivatedAndActivatesInStepOrder) {
   EXPECT_GE(changes[1].time - changes[0].time, std::chrono::milliseconds(scaled(20) - 1));
   EXPECT_GE(changes[2].time - changes[1].time, std::chrono::milliseconds(scaled(10) - 1));
   // Between supply and LED, once the supply settled, the redundancy chip was
-  // marked supplied: its outputs read and written back.
+  // marked supplied: its outputs read and written back (then the clock
+  // domain set the chip up for its mode).
   std::vector<Transaction> chip = ravosim::readTransactionLog(kCard0Chip, kChipAddress);
-  ASSERT_EQ(2u, chip.size()) << ravosim::formatTransactionLog(chip);
+  ASSERT_LE(2u, chip.size()) << ravosim::formatTransactionLog(chip);
   EXPECT_EQ(Transaction::I2cRead, chip[0].kind);
   EXPECT_EQ(Transaction::I2cWrite, chip[1].kind);
   EXPECT_EQ(3u, chip[0].offset);
@@ -154,13 +165,15 @@ TEST_F(PowerControlE2e, PluggedCardStartsDeactivatedAndActivatesInStepOrder) {
   EXPECT_EQ(0u, stateByte(kCard0Scratchpad) & 3u);
   EXPECT_EQ(0u, levels(kCard0Gpio) & kSwitched);
   EXPECT_FALSE(supplyOn("osc0.vdd"));
-  changes = pinChanges(kCard0Gpio);
+  changes = switchedPinChanges(kCard0Gpio);
   ASSERT_GE(changes.size(), 2u);
   EXPECT_EQ(kLed, changes[changes.size() - 2].mask);
   EXPECT_EQ(kSupply, changes.back().mask);
-  // Marking the chips unsupplied needs no transfer; the fanout outputs were
-  // disabled before the supply went off.
-  EXPECT_TRUE(ravosim::readTransactionLog(kCard0Chip, kChipAddress).empty());
+  // Marking the chips unsupplied needs no transfer: the redundancy chip saw
+  // only the clock domain's mode 0, before the supply went off; so were the
+  // fanout outputs disabled.
+  for (const Transaction& t : ravosim::readTransactionLog(kCard0Chip, kChipAddress))
+    EXPECT_LE(t.time, changes.back().time);
   fanout = ravosim::readTransactionLog(kCard0Chip, kFanoutAddress);
   ASSERT_EQ(2u, fanout.size()) << ravosim::formatTransactionLog(fanout);
   EXPECT_EQ(Transaction::I2cWrite, fanout[1].kind);

@@ -145,6 +145,11 @@ TEST_F(QuibsimTest, ShowsActivationStatesAndTheRunsLogEntries) {
   EXPECT_TRUE(contains(r, "  slot=0x10: pattern 0x0A80, spreading off 0, error flags none; machine: 1000000 kHz, locked\n"))
       << r.out;
   EXPECT_TRUE(contains(r, "fanout buffers (2):\n  slot=0x10: outputs enabled 0x1FF\n")) << r.out;
+  // Each card's clock domain: deselected, at the speed its PLL runs.
+  EXPECT_TRUE(contains(r, "clock domains (2):\n  OscCardClockDomain slot=0x10 type 1: mode 0, PLL 0x0A80: cycle time "
+                          "1000 ps (1000000 kHz), spreading off 0, steering no, defective no\n  OscCardClockDomain "
+                          "slot=0x11 type 1: mode 0, PLL 0x0A80: cycle time 1000 ps (1000000 kHz)"))
+      << r.out;
   // Before stopping the cards are deactivated again (the machine of the
   // next run starts at power-on), and the next start finds them so, in
   // their own state bytes.
@@ -154,4 +159,7 @@ TEST_F(QuibsimTest, ShowsActivationStatesAndTheRunsLogEntries) {
   EXPECT_EQ(0, r.status) << r.out;
   EXPECT_TRUE(contains(r, "  slot=0x10: 0 deactivated\n")) << r.out;
   EXPECT_TRUE(contains(r, "  slot=0x10: not readable rc=0x00007236\n")) << r.out;  // the PLL: no supply
+  EXPECT_TRUE(contains(r, "  OscCardClockDomain slot=0x10 type 1: mode 0, PLL not readable rc=0x00007236, spreading off "
+                          "0, steering no, defective no\n"))
+      << r.out;
 }

@@ -3,8 +3,9 @@
 // starts it for the base domain, announces the two oscillator cards,
 // finishes the initial configuration, then prints the configuration state,
 // the object tree, the state tables with their fields and values, each
-// card's activation state, the registers of every clock-redundancy chip and
-// what the library logged during the run, and stops the library.
+// card's activation state, the registers of every clock-redundancy chip,
+// the PLLs, the lookup-table controls and the clock domains, and what the
+// library logged during the run, and stops the library.
 #include <unistd.h>
 
 #include <atomic>
@@ -23,6 +24,9 @@
 #include "kav/cards/PowerControl.h"
 #include "kav/cards/RedundantStateTable.h"
 #include "kav/cards/StateTableInterface.h"
+#include "kav/clock/ClockDomain.h"
+#include "kav/clock/PllSpeedAccessPatternBased.h"
+#include "kav/clock/PllSpeedPattern.h"
 #include "kav/clockchips/CrcHwdIcs872Sxx.h"
 #include "kav/clockchips/FanoutBufferHwdIcs852Sxx.h"
 #include "kav/clockchips/PllHwdIcs842S02.h"
@@ -224,17 +228,20 @@ std::string hexBytes(const std::vector<unsigned char>& bytes) {
 }
 
 template <class T>
-void collectIn(const KavPtr<QueryBase>& node, std::vector<KavPtr<T>>& out) {
+void collectIn(const KavPtr<QueryBase>& node, std::vector<KavPtr<T>>& out, bool withHidden) {
   if (node->isInstanceOf(T::staticGetClassId())) out.push_back(KavPtr<T>(node));
-  for (const KavPtr<QueryBase>& child : node->getChildren()) collectIn(child, out);
+  for (const KavPtr<QueryBase>& child : node->getChildren()) collectIn(child, out, withHidden);
+  if (withHidden)
+    for (const KavPtr<QueryBase>& child : node->getHiddenChildren()) collectIn(child, out, withHidden);
 }
 
-// Every object of class T in the visible tree, in prefix order.
+// Every object of class T in the visible tree (with the hidden children
+// after the visible ones of each node, when asked for), in prefix order.
 template <class T>
-std::vector<KavPtr<T>> collect() {
+std::vector<KavPtr<T>> collect(bool withHidden = false) {
   std::vector<KavPtr<T>> out;
   KavPtr<QueryBase> root = get_tree_root();
-  if (root != nullptr) collectIn(root, out);
+  if (root != nullptr) collectIn(root, out, withHidden);
   return out;
 }
 
@@ -442,9 +449,9 @@ void printPlls() {
 }
 
 // Every lookup-table control of the programmable logic as the library
-// reads it back.
+// reads it back (the clock domains own theirs as hidden children).
 void printLookupTables() {
-  std::vector<KavPtr<PldHwr>> controls = collect<PldHwr>();
+  std::vector<KavPtr<PldHwr>> controls = collect<PldHwr>(true);
   std::printf("lookup-table controls (%zu):\n", controls.size());
   for (const KavPtr<PldHwr>& control : controls) {
     kavPld::LookupControl_t value = kavPld::LOOKUP_CONTROL_NONE;
@@ -456,6 +463,49 @@ void printLookupTables() {
     else
       std::printf("  %s slot=0x%X table %u: control %u (%s)\n", name.c_str(), control->getSlotId(),
                   control->getPldId(), static_cast<unsigned int>(value), kavPld::asString(value).c_str());
+  }
+}
+
+// Every clock domain: its type and mode, the speed its PLL runs (the
+// pattern read back from the chip, as cycle time and frequency), the
+// spreading and steering it has recorded, and whether it is defective.
+void printClockDomains() {
+  std::vector<KavPtr<ClockDomain>> domains = collect<ClockDomain>();
+  std::printf("clock domains (%zu):\n", domains.size());
+  for (const KavPtr<ClockDomain>& domain : domains) {
+    std::printf("  %s slot=0x%X type %u: mode %u", get_string_by_id(domain->getInstanceId()).c_str(),
+                domain->getSlotId(), static_cast<unsigned int>(domain->getClockDomainType()),
+                static_cast<unsigned int>(domain->getMode()));
+    KavPtr<PllHwdInterface> pll = domain->getPllDevice();
+    KavPtr<PllSpeedAccessPatternBased> speed = domain->getPllSpeedAccess();
+    unsigned int bits = 0;
+    ErrorData rc = pll == nullptr || speed == nullptr ? ErrorData(ErrorData::NO_OVERWRITE, 0x7000)
+                                                      : pll->readPattern(bits);
+    PllSpeedPattern pattern;
+    if (rc == 0) rc = speed->convertPllBitsToPllSpeedPattern(bits, pattern);
+    unsigned int kHz = 0;
+    unsigned int cycleTime = 0;
+    if (rc == 0) rc = pattern.getOutputFrequencyInKhz(kHz);
+    if (rc == 0) rc = pattern.getOutputCyletimeInPicoSeconds(cycleTime);
+    if (rc == 0)
+      std::printf(", PLL 0x%04X: cycle time %u ps (%u kHz)", bits, cycleTime, kHz);
+    else
+      std::printf(", PLL not readable rc=0x%08X", rc.getRcWithoutLogFlag());
+    kavosc::SpreadingDirection_t direction = kavosc::SPREADING_OFF;
+    unsigned int value = 0;
+    // Each read has its own result: an error value keeps its first code.
+    const ErrorData spreadingRc = domain->readSpreadingValues(direction, value);
+    if (spreadingRc == 0)
+      std::printf(", spreading %s %u", direction < 4 ? kSpreading[direction] : "?", value);
+    else
+      std::printf(", spreading not readable rc=0x%08X", spreadingRc.getRcWithoutLogFlag());
+    bool steering = false;
+    const ErrorData steeringRc = domain->isSteeringModeActive(steering);
+    if (steeringRc == 0)
+      std::printf(", steering %s", steering ? "yes" : "no");
+    else
+      std::printf(", steering not readable rc=0x%08X", steeringRc.getRcWithoutLogFlag());
+    std::printf(", defective %s\n", domain->isDefective() ? "yes" : "no");
   }
 }
 
@@ -591,6 +641,7 @@ int main(int argc, char** argv) {
   printCrcRegisters();
   printPlls();
   printLookupTables();
+  printClockDomains();
   if (activate) {
     // The machine of the next run starts at power-on, its cards unpowered:
     // they are left deactivated, as their state bytes will say.

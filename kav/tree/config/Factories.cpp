@@ -10,6 +10,8 @@
 // here must be defined (in its class's source file).
 #define KAV_TREE_FACTORIES(X) \
   X(CfamViaFsiHwa)                  \
+  X(ClockDomain)                    \
+  X(ClockDomainRedundancyController) \
   X(ConfigCompleteIp)               \
   X(Container)                      \
   X(CrcHwdInterfaceLink)            \
@@ -22,6 +24,7 @@
   X(FanoutBufferHwdInterfaceLink)   \
   X(FixedFruIdProvider)             \
   X(FixedSlotIdProvider)            \
+  X(FrequencyRange)                 \
   X(FruBuilder)                     \
   X(FruIdProviderIp)                \
   X(FruStateTableLink)              \
@@ -38,7 +41,10 @@
   X(PldHwdData)                     \
   X(PldHwdInterfaceLink)            \
   X(PldHwr)                         \
+  X(PllErrorMonitor)                \
   X(PllHwdInterfaceLink)            \
+  X(PllPatternAccessDeviceBased)    \
+  X(PllSpeedAccessPatternBased)     \
   X(PlugDetectHwrIp)                \
   X(PowerControl)                   \
   X(PowerSequence)                  \
@@ -48,7 +54,8 @@
   X(ScratchpadHwaInterfaceLink)     \
   X(Signal)                         \
   X(Slot)                           \
-  X(SoftSwitch)
+  X(SoftSwitch)                     \
+  X(SpeedPatternConverter)
 
 #define KAV_DECLARE_FACTORY(C) extern "C" BuildBase* create##C(void* argument, BaseErrorData& rc);
 KAV_TREE_FACTORIES(KAV_DECLARE_FACTORY)

@@ -222,6 +222,12 @@ constexpr unsigned int CRC_BANDWIDTH_MODE_2 = 410;
 constexpr unsigned int CRC_BANDWIDTH_MODE_3 = 411;
 constexpr unsigned int CRC_BANDWIDTH_OTHER = 412;
 
+// The PLL error monitor: its power sequence (steps STATE_OFF and STATE_ON)
+// and the names of the PLL's error flags 1 and 0.
+constexpr unsigned int INTERRUPT_CONTROL_SEQUENCE = 324;
+constexpr unsigned int PLL_ERROR_LOCK_LOST = 349;
+constexpr unsigned int PLL_ERROR_REFERENCE_LOST = 350;
+
 // Programmable logic and I/O multiplexing.
 // A multiplexer group's engine (an engine name), control gates, group id and
 // receiver threshold; the number of groups of a multiplexer configuration.
@@ -252,6 +258,54 @@ constexpr unsigned int PLD_CONTROL_3 = 181;
 constexpr unsigned int CRC_CLK_ENABLE = 258;
 constexpr unsigned int PLL_CLK_ENABLE = 259;
 
+// PLL speed patterns: the attributes of frequency ranges, speed-pattern
+// converters, speed and pattern accesses, and the pattern access's power
+// sequence. A converter's device type is SEQUENCE_TYPE's "type", a range's
+// selecting bits PARAMETER_VALUE's "value"; the steps are STATE_OFF and
+// STATE_ON.
+constexpr unsigned int SPEED_DEFAULT_PATTERN = 68;
+constexpr unsigned int SPEED_DIVIDER = 77;
+constexpr unsigned int SPEED_XTAL_FREQUENCY_MHZ = 95;
+constexpr unsigned int SPEED_INPUT_FREQUENCY_MAX = 112;
+constexpr unsigned int SPEED_INPUT_FREQUENCY_MIN = 113;
+constexpr unsigned int SPEED_FEEDBACK_DIVIDER_MASK = 144;
+constexpr unsigned int SPEED_OUTPUT_DIVIDER_MASK = 146;
+constexpr unsigned int SPEED_MULTIPLIER = 149;
+constexpr unsigned int SPEED_OUTPUT_FREQUENCY_MAX = 170;
+constexpr unsigned int SPEED_OUTPUT_FREQUENCY_MIN = 171;
+constexpr unsigned int SPEED_STATE_TABLE_FIELD = 211;
+constexpr unsigned int SPEED_CONVERTER_TYPE = SEQUENCE_TYPE;
+constexpr unsigned int SPEED_RANGE_VALUE = PARAMETER_VALUE;
+constexpr unsigned int SPEED_VCO_FREQUENCY_MAX = 244;
+constexpr unsigned int SPEED_VCO_FREQUENCY_MIN = 245;
+constexpr unsigned int PLL_PATTERN_SEQUENCE = 328;
+
+// Clock domains.
+// Attribute naming the id provider that gives a clock domain its type.
+constexpr unsigned int CLOCK_DOMAIN_TYPE_PROVIDER = 168;
+// Attributes naming the state-table fields of a clock domain's spreading
+// set-up (direction, 1 byte; amount, 4 bytes).
+constexpr unsigned int SPREADING_DIRECTION_FIELD = 212;
+constexpr unsigned int SPREADING_VALUE_FIELD = 213;
+// State-table field: a clock domain's steering flag (1 byte).
+constexpr unsigned int STEERING_MODE_FIELD = 260;
+// Power-step signal name of a clock domain's clock mode (switched "off" and
+// "on"); its interrupts follow INTERRUPT_CONTROL_SEQUENCE.
+constexpr unsigned int CLOCK_MODE_SEQUENCE = 341;
+
+// Clock domain redundancy: the power sequences (type other) a card runs
+// before (prepare) and after (done) a forced speed change of a clock domain
+// type: 367/371 for type 1, 370/374 for type 2, 368/372 for type 4, 369/373
+// for the types 8 to 128 and their group 248.
+constexpr unsigned int PREPARE_CLOCK_CHANGE_1 = 367;
+constexpr unsigned int PREPARE_CLOCK_CHANGE_4 = 368;
+constexpr unsigned int PREPARE_CLOCK_CHANGE_8 = 369;
+constexpr unsigned int PREPARE_CLOCK_CHANGE_2 = 370;
+constexpr unsigned int CLOCK_CHANGE_DONE_1 = 371;
+constexpr unsigned int CLOCK_CHANGE_DONE_4 = 372;
+constexpr unsigned int CLOCK_CHANGE_DONE_8 = 373;
+constexpr unsigned int CLOCK_CHANGE_DONE_2 = 374;
+
 struct FixedStringId {
   unsigned int id;
   const char* text;
@@ -272,16 +326,19 @@ constexpr FixedStringId kFixedStringIds[] = {
     {SKIP_NODE, "skip"},
     {ID_KEY_CARD_TYPE, "CardTypeId"},
     {ID_KEY_HARDWARE_LEVEL, "HardwareLevelId"},
+    {SPEED_DEFAULT_PATTERN, "defaultPattern"},
     {DELAY_MS, "delay"},
     {DIO_INITIAL_STATE, "dioInitialState"},
     {DIO_MODE, "dioMode"},
     {DIO_PIN, "dioPin"},
     {DIO_POLARITY, "dioPolarity"},
+    {SPEED_DIVIDER, "divider"},
     {LINK_ENGINE_ID, "engineId"},
     {IOMUX_SELECTED_ENGINE, "selectedEngine"},
     {ENGINE_TYPE, "engineType"},
     {EVENT_DRIVEN_BUILDUP, "eventDrivenBuildUp"},
     {SLOT_ID_CONVERTER_TABLE, "LogSlotIdConverterTable"},
+    {SPEED_XTAL_FREQUENCY_MHZ, "xtalFrequencyMHz"},
     {IOMUX_CONTROL_GATES, "controlGates"},
     {IOMUX_GROUP_ID, "groupId"},
     {IOMUX_MAX_GROUPS, "maxGroups"},
@@ -295,6 +352,8 @@ constexpr FixedStringId kFixedStringIds[] = {
     {ID_MAP_VALUE, "idValue"},
     {IGNORE_ERROR, "ignoreError"},
     {DIO_INIT_AT_START, "initAtStart"},
+    {SPEED_INPUT_FREQUENCY_MAX, "inputFrequencyMaxKhz"},
+    {SPEED_INPUT_FREQUENCY_MIN, "inputFrequencyMinKhz"},
     {INSTANCE_NAME, "instanceName"},
     {HIDDEN, "hidden"},
     {FIELD_SIZE, "size"},
@@ -313,12 +372,18 @@ constexpr FixedStringId kFixedStringIds[] = {
     {SRC_LOG_USER, "logUser"},
     {LOGICAL_ENGINE_ID, "logicalEngineId"},
     {DIO_LOGICAL_ID, "logicalId"},
+    {SPEED_FEEDBACK_DIVIDER_MASK, "feedbackDividerMask"},
     {OUTPUT_MASK, "outputMask"},
+    {SPEED_OUTPUT_DIVIDER_MASK, "outputDividerMask"},
+    {SPEED_MULTIPLIER, "multiplier"},
     {PARAMETER_NAME, "name"},
     {NUM_OUTPUT_CONTROLS, "numOutputControls"},
     {I2C_READ_RETRIES, "numReadRetries"},
     {I2C_WRITE_RETRIES, "numWriteRetries"},
     {BUILD_SIDE, "side"},
+    {CLOCK_DOMAIN_TYPE_PROVIDER, "clockDomainTypeProvider"},
+    {SPEED_OUTPUT_FREQUENCY_MAX, "outputFrequencyMaxKhz"},
+    {SPEED_OUTPUT_FREQUENCY_MIN, "outputFrequencyMinKhz"},
     {PHYS_LINK_NUMBER, "physicalLinkNumber"},
     {PLD_DEFAULT_VALUE, "defaultValue"},
     {PLD_CONTROL_2, "LOOKUP_CONTROL_2"},
@@ -331,6 +396,9 @@ constexpr FixedStringId kFixedStringIds[] = {
     {STATE_TABLE_RAM_SLOT_ID, "ramSlotId"},
     {SLOT_ID, "slotId"},
     {LINK_SCOPE, "scope"},
+    {SPEED_STATE_TABLE_FIELD, "stateTableSpeedField"},
+    {SPREADING_DIRECTION_FIELD, "spreadingDirectionField"},
+    {SPREADING_VALUE_FIELD, "spreadingValueField"},
     {I2C_OFFSET_BYTES, "NumOffsetBytes"},
     {I2C_PAGE_SELECT, "PageSelect"},
     {I2C_WRITE_SPLIT, "SprmWriteSplit"},
@@ -346,12 +414,15 @@ constexpr FixedStringId kFixedStringIds[] = {
     {I2C_TIMEOUT, "Timeout"},
     {SEQUENCE_TYPE, "type"},
     {PARAMETER_VALUE, "value"},
+    {SPEED_VCO_FREQUENCY_MAX, "vcoFrequencyMaxKhz"},
+    {SPEED_VCO_FREQUENCY_MIN, "vcoFrequencyMinKhz"},
     {ACTION_ON_FAIL_REPORT, "report"},
     {ACTION_ON_FAIL_POWER_OFF, "powerOff"},
     {SOFT_SWITCH_ALL_LINES, "all"},
     {TRUE_TEXT, "true"},
     {CRC_CLK_ENABLE, "CrcClkEnable"},
     {PLL_CLK_ENABLE, "PllClkEnable"},
+    {STEERING_MODE_FIELD, "SteeringMode"},
     {DIO_MODE_INPUT, "DIO_INPUT"},
     {DIO_MODE_PUSHPULL, "DIO_OUTPUT_PUSHPULL"},
     {DIO_MODE_PUSHPULL_SLOW, "DIO_OUTPUT_PUSHPULL_SLOW"},
@@ -386,21 +457,28 @@ constexpr FixedStringId kFixedStringIds[] = {
     {I2C_MODE_SLAVE_ADDRESS, "I2C_SLAVE_ADDRESS"},
     {I2C_MODE_SPECIAL_READ, "I2C_SLAVE_ADDRESS_SPECIAL_READ"},
     {I2C_MODE_MASTER, "I2C_MASTER"},
+    {INTERRUPT_CONTROL_SEQUENCE, "InterruptControlSequence"},
     {CRC_IRQ_SIGNAL, "CrcInterrupt"},
+    {PLL_PATTERN_SEQUENCE, "PllPatternSequence"},
     {LOG_MODE_ALWAYS, "logModeAlways"},
     {LOG_MODE_ONCE, "logModeOnce"},
     {CRC_MASTER_RESET, "CrcMasterReset"},
     {NO_TEXT, "no"},
     {STATE_OFF, "off"},
     {STATE_ON, "on"},
+    {CLOCK_MODE_SEQUENCE, "ClockModeSequence"},
     {SEQUENCE_TYPE_OTHER, "other"},
     {OUTPUT_ON_AT_POWER_ON, "OutputsOnAtPowerOn"},
     {OUTPUT_OFF_AT_POWER_ON, "OutputsOffAtPowerOn"},
     {SCOPE_PARENT_CONTAINER, "ScopeParentContainer"},
+    {PLL_ERROR_LOCK_LOST, "LockLost"},
+    {PLL_ERROR_REFERENCE_LOST, "ReferenceLost"},
     {STATE_TABLE_ADMIN_FIELD, "AdministrationByte"},
     {OSC_CURRENT_SELECTION_FIELD, "CurrentOscSelection"},
     {OSC_PREFERRED_SELECTION_FIELD, "PreferredOscSelection"},
     {OSC_DEBUG_MODE_FIELD, "OscDebugMode"},
+    {PREPARE_CLOCK_CHANGE_1, "PrepareClockChange"},
+    {CLOCK_CHANGE_DONE_1, "ClockChangeDone"},
     {CLOCK_POWER_SEQUENCE, "ClockPowerSequence"},
     {SCOPE_CONTAINER, "ScopeContainer"},
     {SUPPLY_ALWAYS_ON, "ALWAYS_SUPPLIED"},
