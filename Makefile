@@ -5,7 +5,7 @@
 PRESET ?= dev
 BUILD  := build/$(PRESET)
 PACKAGES := cmake ninja-build g++ clang pkg-config ccache libgtest-dev libgmock-dev libbenchmark-dev \
-            libpugixml-dev libmimalloc-dev libjemalloc-dev libclang-rt-14-dev
+            libpugixml-dev nlohmann-json3-dev libmimalloc-dev libjemalloc-dev libclang-rt-14-dev
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
 .PHONY: deps configure build test run bench fuzz clean

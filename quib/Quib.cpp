@@ -4,6 +4,9 @@
 
 namespace QUIB {
 
+std::atomic<uint32_t> quib_config_been_run{0};
+std::mutex g_exclusiveAccessMutex;
+
 namespace {
 const int kCardType = 0x20B20001;
 const int kHardwareLevel = 1;

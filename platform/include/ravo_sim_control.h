@@ -1,7 +1,7 @@
 // Control interface of the simulated machine behind the ravo libraries.
 //
-// For tests, benchmarks and tools only; the library never includes this
-// header. Every function is thread-safe. Device paths are those of the ravo
+// For tests, benchmarks, tools and the platform's firmware services
+// (platform/fw) only; the library never includes this header. Every function is thread-safe. Device paths are those of the ravo
 // calls ("/dev/gpio/L00C0E08", "/dev/iic/L01C0E05P03", ...). Operation names
 // are the names of the C calls ("ravo_iic_read"); "*" names every call.
 //
@@ -242,6 +242,60 @@ RAVO_SIM_API bool readIomux(const std::string& iomuxPath, std::vector<uint32_t>&
 // Number of open handles of all families (leak checks in tests).
 RAVO_SIM_API unsigned openHandles();
 
+// The firmware's view of the machine: the <firmware> element of the
+// description (README.md, "The firmware's view of the machine"). The
+// platform's firmware services (platform/fw) read it; tests change it.
+//
+// A target of the hardware targeting. Nodes are class 2 (enclosure), type 2;
+// processor chips class 3, type 5; oscillator cards class 3, type 26.
+struct FirmwareTarget {
+  enum Class : uint32_t { Enclosure = 2, Chip = 3 };
+  enum Type : uint32_t { Node = 2, Processor = 5, OscillatorCard = 26 };
+  uint32_t targetClass = 0;
+  uint32_t type = 0;
+  uint32_t id = 0;        // identifying attribute: unique, never 0
+  uint32_t position = 0;  // position attribute
+  uint32_t parent = 0;    // a processor's node (its id), else 0
+  std::string name;       // device name in faults and the transaction log
+  bool present = false;
+  bool functional = false;  // never while absent
+};
+// Every target, in the order of the description.
+RAVO_SIM_API std::vector<FirmwareTarget> firmwareTargets();
+// One target by its id; false for an unknown id.
+RAVO_SIM_API bool firmwareTarget(uint32_t id, FirmwareTarget& target);
+// Marks a target functional or not (a deconfigured card, a garded chip).
+// An absent target reads non-functional whatever the mark; it keeps the
+// mark for when it comes back.
+RAVO_SIM_API bool setTargetFunctional(uint32_t id, bool functional);
+// Plugs or pulls a target. An oscillator card on a CFAM is that CFAM:
+// pulling it is removeCfam, plugging it insertCfam.
+RAVO_SIM_API bool setTargetPresent(uint32_t id, bool present);
+// Whether this service processor is the primary one.
+RAVO_SIM_API bool serviceProcessorPrimary();
+RAVO_SIM_API void setServiceProcessorPrimary(bool primary);
+// The system state value the firmware reports.
+RAVO_SIM_API uint32_t systemState();
+RAVO_SIM_API void setSystemState(uint32_t state);
+// The machine's time of day: the host's real time plus this many seconds.
+RAVO_SIM_API int64_t timeOfDayOffset();
+RAVO_SIM_API void setTimeOfDayOffset(int64_t seconds);
+// CFAM register access of a processor chip, as the firmware's hardware
+// access does it: 0 or an errno. Injected faults (operations "cfamRead" and
+// "cfamWrite", device the chip's name) act first; an unknown id, a target
+// that is no processor chip or an absent chip fail with ENODEV, an address
+// the chip does not model with ENXIO. Every access is logged (CfamRead,
+// CfamWrite).
+RAVO_SIM_API int cfamRead(uint32_t id, uint32_t address, uint32_t& value);
+RAVO_SIM_API int cfamWrite(uint32_t id, uint32_t address, uint32_t value);
+// The same registers directly: no faults, no log, also while absent.
+RAVO_SIM_API bool peekCfamRegister(uint32_t id, uint32_t address, uint32_t& value);
+RAVO_SIM_API bool pokeCfamRegister(uint32_t id, uint32_t address, uint32_t value);
+// For platform services outside the ravo libraries: whether an injected
+// fault makes this call of `op` on `device` fail (true, err set). It counts
+// like a failed ravo call (injectedFailures).
+RAVO_SIM_API bool takeInjectedFault(const std::string& op, const std::string& device, int& err);
+
 // Transaction log: what the buses and pins of the machine saw, in order,
 // like the decoded view of a logic analyser. It is on from the start and
 // keeps the last `transactionLogCapacity()` entries (a ring; older entries
@@ -256,6 +310,8 @@ struct Transaction {
     InterruptHeld,   // a request's level is met but the pin's condition is latched
     ConditionReset,  // ravo_gpio_reset_interrupt_condition
     IomuxWrite,      // ravo_iomux_write
+    CfamRead,        // cfamRead of a processor chip
+    CfamWrite,       // cfamWrite of a processor chip
   };
   uint64_t seq = 0;  // 1, 2, ... since the machine was created
   std::chrono::steady_clock::time_point time;
@@ -279,6 +335,10 @@ struct Transaction {
   // IomuxWrite: the first entry's index in `offset`, the entries handed
   // over (also those the device refused) and the result in `result`.
   std::vector<uint32_t> entries;
+  // CfamRead, CfamWrite: `device` is the chip's name, the register address
+  // in `offset`, the value read (0 when the read failed) or written in
+  // `value`, the result (0 or errno) in `result`.
+  uint32_t value = 0;
 };
 RAVO_SIM_API void setTransactionLog(bool on);
 RAVO_SIM_API bool transactionLogOn();

@@ -725,6 +725,14 @@ std::string formatTransaction(const Transaction& t, std::chrono::steady_clock::t
       s += "IRQ     " + t.device + " reset condition " + pinList(t.mask, 0, false);
       if (t.mask & t.levels) s += " (latched " + pinList(t.mask & t.levels, 0, false) + ")";
       break;
+    case Transaction::CfamRead:
+    case Transaction::CfamWrite: {
+      char text[64];
+      std::snprintf(text, sizeof text, " @0x%04X: 0x%08X", t.offset, t.value);
+      s += (t.kind == Transaction::CfamRead ? "CFAM R  " : "CFAM W  ") + t.device + text;
+      s += t.result ? "  " + errnoName(t.result) : std::string("  ok");
+      break;
+    }
     case Transaction::IomuxWrite: {
       char at[24];
       std::snprintf(at, sizeof at, " @%u:", t.offset);

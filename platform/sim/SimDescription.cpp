@@ -542,6 +542,117 @@ bool parseCfam(Parser& p, const pugi::xml_node& n, Model& m) {
   return true;
 }
 
+// The firmware's view (<firmware>): role, system state and the targets of
+// the hardware targeting. Ids default to type << 16 | node position << 8 |
+// position; names to node<n>, proc<n> and osc-card<n>, counted in
+// description order.
+bool parseTarget(Parser& p, const pugi::xml_node& n, FirmwareView& fw, uint32_t cls, uint32_t type,
+                 const TargetState* node, unsigned index, const char* namePrefix) {
+  TargetState t;
+  t.line = p.lineOf(n.offset_debug());
+  FirmwareTarget& info = t.info;
+  info.targetClass = cls;
+  info.type = type;
+  uint32_t position;
+  if (!p.number(n, "position", position, 255, true)) return false;
+  info.position = position;
+  const uint32_t nodePosition = node ? node->info.position : 0;
+  uint32_t id;
+  if (!p.number(n, "id", id, 0xFFFFFFFFu, false, type << 16 | nodePosition << 8 | position)) return false;
+  if (id == 0) return p.fail(n, "a target's id may not be 0");
+  info.id = id;
+  info.parent = node ? node->info.id : 0;
+  info.name = n.attribute("name") ? n.attribute("name").value() : namePrefix + std::to_string(index);
+  if (info.name.empty()) return p.fail(n, std::string("<") + n.name() + "> needs a name that is not empty");
+  if (!p.boolean(n, "functional", t.initialFunctional, true)) return false;
+  if (pugi::xml_attribute c = n.attribute("cfam")) {
+    unsigned link = 0, cascade = 0;
+    int used = 0;
+    const std::string v = c.value();
+    if (std::sscanf(v.c_str(), "L%2uC%1u%n", &link, &cascade, &used) != 2 || v.c_str()[used] != '\0')
+      return p.fail(n, "attribute 'cfam' does not name a CFAM (L<link>C<cascade>): '" + v + "'");
+    if (n.attribute("present")) return p.fail(n, "a target on a CFAM is present while its CFAM is");
+    t.onCfam = true;
+    t.link = link;
+    t.cascade = cascade;
+  } else if (!p.boolean(n, "present", t.initialPresent, true)) {
+    return false;
+  }
+  if (!t.initialPresent && n.attribute("functional") && t.initialFunctional)
+    return p.fail(n, "an absent target cannot be functional");
+  if (!n.attribute("functional") && !t.initialPresent) t.initialFunctional = false;
+  t.functionalFlag = t.initialFunctional;
+  info.present = t.initialPresent;
+  for (const TargetState& o : fw.targets) {
+    if (o.info.id == info.id)
+      return p.fail(n, "target id " + hex(info.id) + " is already taken (line " + std::to_string(o.line) + ")");
+    if (o.info.name == info.name)
+      return p.fail(n, "target name '" + info.name + "' is already taken (line " + std::to_string(o.line) + ")");
+    if (o.info.type == type && o.info.parent == info.parent && o.info.position == position)
+      return p.fail(n, "position " + std::to_string(position) + " is already taken (line " +
+                           std::to_string(o.line) + ")");
+  }
+  if (type == FirmwareTarget::Processor) {
+    // Every processor chip has its clock-select register.
+    t.registers[0x2812] = 0;
+    std::set<uint32_t> described;
+    for (pugi::xml_node r : n.children()) {
+      if (r.type() != pugi::node_element) continue;
+      if (std::strcmp(r.name(), "cfam-register") != 0)
+        return p.fail(r, std::string("unknown element <") + r.name() + "> in <processor>");
+      if (!p.allowOnly(r, {"address", "reset"})) return false;
+      uint32_t address, reset;
+      if (!p.number(r, "address", address, 0xFFFFFFFFu, true) || !p.number(r, "reset", reset, 0xFFFFFFFFu, false))
+        return false;
+      if (!described.insert(address).second)
+        return p.fail(r, "CFAM register " + hex(address) + " is described twice");
+      t.registers[address] = reset;
+    }
+  } else if (type != FirmwareTarget::Node && !noChildren(p, n)) {
+    return false;  // a node's processor chips are read by parseFirmware
+  }
+  fw.targets.push_back(std::move(t));
+  return true;
+}
+
+bool parseFirmware(Parser& p, const pugi::xml_node& n, Model& m, bool& seen) {
+  if (seen) return p.fail(n, "the machine has one <firmware> element");
+  seen = true;
+  if (!p.allowOnly(n, {"primary", "system-state"})) return false;
+  FirmwareView& fw = m.firmware;
+  if (!p.boolean(n, "primary", fw.primary, true) || !p.number(n, "system-state", fw.systemState, 0xFFFFFFFFu, false))
+    return false;
+  unsigned nodes = 0, processors = 0, cards = 0;
+  for (pugi::xml_node c : n.children()) {
+    if (c.type() != pugi::node_element) continue;
+    const std::string name = c.name();
+    if (name == "node") {
+      if (!p.allowOnly(c, {"position", "id", "name", "functional"}) ||
+          !parseTarget(p, c, fw, FirmwareTarget::Enclosure, FirmwareTarget::Node, nullptr, nodes++, "node"))
+        return false;
+      const size_t nodeIndex = fw.targets.size() - 1;
+      for (pugi::xml_node pc : c.children()) {
+        if (pc.type() != pugi::node_element) continue;
+        if (std::strcmp(pc.name(), "processor") != 0)
+          return p.fail(pc, std::string("unknown element <") + pc.name() + "> in <node>");
+        // A copy: the targets grow while the node's processors are read.
+        const TargetState node = fw.targets[nodeIndex];
+        if (!p.allowOnly(pc, {"position", "id", "name", "functional", "present"}) ||
+            !parseTarget(p, pc, fw, FirmwareTarget::Chip, FirmwareTarget::Processor, &node, processors++, "proc"))
+          return false;
+      }
+    } else if (name == "oscillator-card") {
+      if (!p.allowOnly(c, {"position", "id", "name", "functional", "present", "cfam"}) ||
+          !parseTarget(p, c, fw, FirmwareTarget::Chip, FirmwareTarget::OscillatorCard, nullptr, cards++,
+                       "osc-card"))
+        return false;
+    } else {
+      return p.fail(c, "unknown element <" + name + "> in <firmware>");
+    }
+  }
+  return true;
+}
+
 bool parseErrno(Parser& p, const pugi::xml_node& n, int& err) {
   pugi::xml_attribute a = n.attribute("errno");
   if (!a) return p.fail(n, "<fault> needs the attribute 'errno'");
@@ -594,6 +705,18 @@ std::string wireText(const PinWire& w) {
 
 // Wires, oscillators and supplies must name something the machine has.
 void resolveWiring(Parser& p, Model& m) {
+  for (TargetState& t : m.firmware.targets) {
+    if (!t.onCfam) continue;
+    auto it = m.cfams.find({t.link, t.cascade});
+    if (it == m.cfams.end()) {
+      char place[16];
+      std::snprintf(place, sizeof place, "L%02uC%u", t.link, t.cascade);
+      return p.setError(t.line, "target '" + t.info.name + "' sits on CFAM " + place +
+                                    ", which the machine does not have");
+    }
+    t.initialPresent = it->second.initialPresent;
+    t.info.present = t.initialPresent;
+  }
   std::set<std::string> oscillators;
   for (auto& [key, cfam] : m.cfams) {
     for (const Oscillator& o : cfam.oscillators) {
@@ -681,6 +804,7 @@ bool parseDescription(const std::string& text, Model& out, unsigned& line, std::
   }
   pugi::xml_node root = doc.document_element();
   Model m;
+  bool firmwareSeen = false;
   if (!root || std::strcmp(root.name(), "machine") != 0) {
     p.fail(root ? root : doc, "the root element must be <machine>");
   } else if (p.allowOnly(root, {"name"})) {
@@ -698,8 +822,9 @@ bool parseDescription(const std::string& text, Model& out, unsigned& line, std::
           p.fail(c, "<fault> needs the attribute 'op'");
           break;
         }
-        if (f.op != "*" && f.op.compare(0, 5, "ravo_") != 0 && f.op.compare(0, 8, "dd_ffdc_") != 0) {
-          p.fail(c, "'" + f.op + "' is not a ravo call");
+        if (f.op != "*" && f.op.compare(0, 5, "ravo_") != 0 && f.op.compare(0, 8, "dd_ffdc_") != 0 &&
+            !firmwareOperation(f.op)) {
+          p.fail(c, "'" + f.op + "' is not a ravo call nor a firmware service call");
           break;
         }
         f.pattern = c.attribute("device").value();
@@ -735,6 +860,8 @@ bool parseDescription(const std::string& text, Model& out, unsigned& line, std::
           sup.wired = true;
         }
         m.supplies.push_back(sup);
+      } else if (name == "firmware") {
+        if (!parseFirmware(p, c, m, firmwareSeen)) break;
       } else if (name == "i2c-delay") {
         if (!p.allowOnly(c, {"port", "ms"})) break;
         Delay d;

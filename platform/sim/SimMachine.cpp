@@ -395,6 +395,7 @@ Transaction* Machine::logEntry(Transaction::Kind kind, const std::string& device
   t->mask = 0;
   t->levels = 0;
   t->entries.clear();
+  t->value = 0;
   return t;
 }
 

@@ -197,13 +197,42 @@ struct Delay {
   unsigned ms = 0;
 };
 
+// A target of the firmware's hardware targeting (<firmware>): what the
+// control interface reports of it, and for a processor chip its CFAM
+// registers. A target on a CFAM (an oscillator card) is present while that
+// CFAM is; the others keep a presence of their own.
+struct TargetState {
+  FirmwareTarget info;
+  bool initialPresent = true;
+  bool initialFunctional = true;
+  bool functionalFlag = true;  // functional while also present
+  bool onCfam = false;
+  unsigned link = 0, cascade = 0;
+  std::map<uint32_t, uint32_t> registers;  // by address: value
+  unsigned line = 0;
+};
+
+// The firmware's view of the machine: this service processor's role, the
+// system state, the clock of the day and the targets in description order.
+struct FirmwareView {
+  bool primary = true;
+  uint32_t systemState = 0;
+  int64_t timeOfDayOffset = 0;
+  std::vector<TargetState> targets;
+};
+
 struct Model {
   std::string name;
   std::map<std::pair<unsigned, unsigned>, Cfam> cfams;
   std::vector<Fault> faults;
   std::vector<Delay> delays;
   std::vector<Supply> supplies;
+  FirmwareView firmware;
 };
+
+// The names of the firmware services' calls that faults may name besides
+// the ravo calls (README.md, "The firmware's view of the machine").
+bool firmwareOperation(const std::string& op);
 
 // "ENXIO", or "errno <n>" for a number without a name here.
 std::string errnoName(int err);
