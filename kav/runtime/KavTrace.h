@@ -13,6 +13,7 @@
 #include <string>
 #include <type_traits>
 
+#include "kav/tree/objects/KavExport.h"
 #include "trace_ravo.h"
 
 namespace kav {
@@ -21,7 +22,9 @@ namespace trace {
 enum Buffer : unsigned { KAVL, KAVD, KAVT, KAVE, KAVI, QBIN, QBER, kBufferCount };
 
 // The descriptor of a buffer; every buffer exists once the library is loaded.
-trace_ravo_desc_t desc(Buffer b);
+// Exported: the trace points of the library's header templates (ExecList)
+// are compiled into the programs that use them.
+KAV_EXPORT trace_ravo_desc_t desc(Buffer b);
 
 template <class T>
 inline uint32_t arg(T v) {

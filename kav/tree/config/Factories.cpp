@@ -11,6 +11,7 @@
 #define KAV_TREE_FACTORIES(X) \
   X(CfamViaFsiHwa)                  \
   X(ClockDomain)                    \
+  X(ClockDomainRedundancyController) \
   X(ConfigCompleteIp)               \
   X(Container)                      \
   X(CrcHwdInterfaceLink)            \

@@ -293,6 +293,19 @@ constexpr unsigned int STEERING_MODE_FIELD = 260;
 // "on"); its interrupts follow INTERRUPT_CONTROL_SEQUENCE.
 constexpr unsigned int CLOCK_MODE_SEQUENCE = 341;
 
+// Clock domain redundancy: the power sequences (type other) a card runs
+// before (prepare) and after (done) a forced speed change of a clock domain
+// type: 367/371 for type 1, 370/374 for type 2, 368/372 for type 4, 369/373
+// for the types 8 to 128 and their group 248.
+constexpr unsigned int PREPARE_CLOCK_CHANGE_1 = 367;
+constexpr unsigned int PREPARE_CLOCK_CHANGE_4 = 368;
+constexpr unsigned int PREPARE_CLOCK_CHANGE_8 = 369;
+constexpr unsigned int PREPARE_CLOCK_CHANGE_2 = 370;
+constexpr unsigned int CLOCK_CHANGE_DONE_1 = 371;
+constexpr unsigned int CLOCK_CHANGE_DONE_4 = 372;
+constexpr unsigned int CLOCK_CHANGE_DONE_8 = 373;
+constexpr unsigned int CLOCK_CHANGE_DONE_2 = 374;
+
 struct FixedStringId {
   unsigned int id;
   const char* text;
@@ -464,6 +477,8 @@ constexpr FixedStringId kFixedStringIds[] = {
     {OSC_CURRENT_SELECTION_FIELD, "CurrentOscSelection"},
     {OSC_PREFERRED_SELECTION_FIELD, "PreferredOscSelection"},
     {OSC_DEBUG_MODE_FIELD, "OscDebugMode"},
+    {PREPARE_CLOCK_CHANGE_1, "PrepareClockChange"},
+    {CLOCK_CHANGE_DONE_1, "ClockChangeDone"},
     {CLOCK_POWER_SEQUENCE, "ClockPowerSequence"},
     {SCOPE_CONTAINER, "ScopeContainer"},
     {SUPPLY_ALWAYS_ON, "ALWAYS_SUPPLIED"},
