@@ -1,6 +1,7 @@
 #include "kav/clock/PllErrorMonitor.h"
 
 #include "kav/clockchips/HwEventReport.h"
+#include "kav/clock/OscillatorStatusHandler.h"
 #include "kav/events/DioEventSender.h"
 #include "kav/runtime/IFOSGuard.h"
 #include "kav/runtime/KavTrace.h"
@@ -203,9 +204,13 @@ ErrorData PllErrorMonitor::describeEvent(kavstl::string& text) {
 }
 
 void PllErrorMonitor::report(const kavstl::string& text) {
-  // Without an oscillator status handler to collect the change, the event
-  // is logged here.
-  HwEventReport::log(text, "PllError", KavPtr<const QueryBase>(this));
+  // The oscillator status handler collects the event with the others of its
+  // round (a warning); without one it is logged here.
+  KavPtr<OscillatorStatusHandler> handler = OscillatorStatusHandler::getInstance();
+  if (handler != nullptr)
+    handler->notifyStatusChange({getSlotId(), text, OscillatorStatusHandler::WARNING});
+  else
+    HwEventReport::log(text, "PllError", KavPtr<const QueryBase>(this));
 }
 
 void PllErrorMonitor::handlePllError(const DioEvent&) {

@@ -36,6 +36,7 @@
   X(IoMuxGroupDataCfamS)            \
   X(IoMuxGroupDataKtr1)             \
   X(IoMuxHwaInterfaceLink)          \
+  X(OscillatorStatusHandler)        \
   X(OutputControlHwrDioGroupSingleDevice) \
   X(PldHwdCfam)                     \
   X(PldHwdData)                     \
