@@ -36,6 +36,10 @@
   X(IoMuxGroupDataCfamS)            \
   X(IoMuxGroupDataKtr1)             \
   X(IoMuxHwaInterfaceLink)          \
+  X(OscCardSet)                     \
+  X(OscControl)                     \
+  X(OscControlGroup)                \
+  X(OscControlUnit)                 \
   X(OscillatorStatusHandler)        \
   X(OutputControlHwrDioGroupSingleDevice) \
   X(PldHwdCfam)                     \
