@@ -4,6 +4,7 @@
 #include <mutex>
 
 #include "kav/clock/DisableCardAsyncHandler.h"
+#include "kav/clock/DynamicOscillatorHandler.h"
 #include "kav/clock/NotifyStatusChangePendingHandler.h"
 #include "kav/clock/OscAdapterServices.h"
 #include "kav/runtime/IFOSGuard.h"
@@ -216,14 +217,30 @@ bool OscillatorStatusHandler::isDisableCardAsyncPending(unsigned int slotId) con
   return found != m_disablePending.end() && found->second;
 }
 
+namespace {
+
+KavPtr<DynamicOscillatorHandler> findOscillatorHandler() {
+  return collectClasstypeInTree<DynamicOscillatorHandler>(true).getSingleton(true);
+}
+
+}  // namespace
+
 ErrorData OscillatorStatusHandler::callDisableCard(unsigned int slotId) {
-  KAV_TRACE(KAVE, "OscillatorStatusHandler::disableCard 0x%08X: no oscillator handler", slotId);
-  return ErrorData(ErrorData::NO_OVERWRITE, kMissingHandler);
+  KavPtr<DynamicOscillatorHandler> handler = findOscillatorHandler();
+  if (handler == nullptr) {
+    KAV_TRACE(KAVE, "OscillatorStatusHandler::disableCard 0x%08X: no oscillator handler", slotId);
+    return ErrorData(ErrorData::NO_OVERWRITE, kMissingHandler);
+  }
+  return handler->disableCard(slotId);
 }
 
 ErrorData OscillatorStatusHandler::callDisableCardSet(unsigned int oscCardSet) {
-  KAV_TRACE(KAVE, "OscillatorStatusHandler::disableCardSet 0x%02X: no oscillator handler", oscCardSet);
-  return ErrorData(ErrorData::NO_OVERWRITE, kMissingHandler);
+  KavPtr<DynamicOscillatorHandler> handler = findOscillatorHandler();
+  if (handler == nullptr) {
+    KAV_TRACE(KAVE, "OscillatorStatusHandler::disableCardSet 0x%02X: no oscillator handler", oscCardSet);
+    return ErrorData(ErrorData::NO_OVERWRITE, kMissingHandler);
+  }
+  return handler->disableCardSet(static_cast<kavosc::OscCardSet_t>(oscCardSet));
 }
 
 BuildBase* createOscillatorStatusHandler(void*, BaseErrorData&) {

@@ -145,6 +145,11 @@ struct OscControlGroupStatus_t {
   bool groupPowerGood;
   bool outputsEnabled;
   kavstl::vector<OscControlUnitStatus_t> units;  // in unit order
+
+  bool operator==(const OscControlGroupStatus_t& o) const {
+    return groupPowerGood == o.groupPowerGood && outputsEnabled == o.outputsEnabled && units == o.units;
+  }
+  bool operator!=(const OscControlGroupStatus_t& o) const { return !(*this == o); }
 };
 
 // An oscillator control as its card set reads it.
@@ -154,6 +159,12 @@ struct OscControlStatus_t {
   bool osc0StatusOn;        // both false without control
   bool osc1StatusOn;
   kavstl::vector<OscControlGroupStatus_t> groups;  // in group order
+
+  bool operator==(const OscControlStatus_t& o) const {
+    return controlSlotId == o.controlSlotId && oscSetMode == o.oscSetMode && osc0StatusOn == o.osc0StatusOn &&
+           osc1StatusOn == o.osc1StatusOn && groups == o.groups;
+  }
+  bool operator!=(const OscControlStatus_t& o) const { return !(*this == o); }
 };
 
 // One card of an oscillator card set. cardState: 0 no configured card, 1
@@ -165,6 +176,43 @@ struct OscCardStatus_t {
   bool clockDomainDefective;
   unsigned int reserved;  // 0
   kavstl::vector<ClockDomainStatus_t> clockDomains;
+
+  bool operator==(const OscCardStatus_t& o) const {
+    return slotId == o.slotId && oscCardSet == o.oscCardSet && cardState == o.cardState &&
+           clockDomainDefective == o.clockDomainDefective && reserved == o.reserved && clockDomains == o.clockDomains;
+  }
+  bool operator!=(const OscCardStatus_t& o) const { return !(*this == o); }
+};
+
+// Both card sets as the oscillator interface reports them.
+struct RedundantOscillatorStatus_t {
+  unsigned int currentOscCardSet;    // selection byte AND 0x30
+  unsigned int currentSelectionMode; // selection byte AND 0x0F
+  unsigned int preferredOscCardSet;
+  unsigned int preferredSelectionMode;
+  unsigned int previousOscCardSet;   // 0 until a selection completed
+  unsigned int lastSelectionSeconds;
+  unsigned int lastSelectionMicroseconds;
+  bool debugMode;
+  kavstl::vector<OscCardStatus_t> cards;  // set A's, then set B's
+  OscControlStatus_t controlA;
+  OscControlStatus_t controlB;
+
+  // The time is not compared; cards are matched by slot id.
+  bool operator==(const RedundantOscillatorStatus_t& o) const {
+    if (currentOscCardSet != o.currentOscCardSet || currentSelectionMode != o.currentSelectionMode ||
+        preferredOscCardSet != o.preferredOscCardSet || preferredSelectionMode != o.preferredSelectionMode ||
+        debugMode != o.debugMode || controlA != o.controlA || controlB != o.controlB || cards.size() != o.cards.size())
+      return false;
+    for (const OscCardStatus_t& card : cards) {
+      bool found = false;
+      for (const OscCardStatus_t& other : o.cards)
+        if (other.slotId == card.slotId) found = other == card;
+      if (!found) return false;
+    }
+    return true;
+  }
+  bool operator!=(const RedundantOscillatorStatus_t& o) const { return !(*this == o); }
 };
 
 }  // namespace kavosc

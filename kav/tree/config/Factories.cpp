@@ -19,6 +19,7 @@
   X(DioHwdInterfaceLink)            \
   X(DioHwdStandard)                 \
   X(DioHwr)                         \
+  X(DynamicOscillatorHandler)       \
   X(EngineDefine)                   \
   X(EngineProvider)                 \
   X(FanoutBufferHwdInterfaceLink)   \
