@@ -239,7 +239,12 @@ ErrorData DynamicOscillatorHandler::checkForValidMode(unsigned char next) {
   KavPtr<OscCardSet> b = getOscCardSet(kavosc::OSC_CARD_SET_B);
   if (a == nullptr || b == nullptr) return failure(kMissing);
   OscCardSet::OscCardSetInfo_t infoA, infoB;
-  if (a->getInfo(infoA) != 0 || b->getInfo(infoB) != 0) return failure(kModeRefused);
+  const ErrorData readA = a->getInfo(infoA);
+  const ErrorData readB = b->getInfo(infoB);
+  KAV_TRACE(KAVT, "DynamicOscillatorHandler::checkForValidMode 0x%02X A: control %d/%d rc=0x%08X B: control %d/%d rc=0x%08X",
+            next, infoA.oscCtrlPresent, infoA.oscCtrlActive, readA.getRc(), infoB.oscCtrlPresent, infoB.oscCtrlActive,
+            readB.getRc());
+  if (readA != 0 || readB != 0) return failure(kModeRefused);
   kavosc::OscSetMode_t modeA, modeB;
   if (!modesFor(next, modeA, modeB)) return failure(kModeRefused);
   if (!OscCardSet::isValidModeForOscCardSet(modeA, infoA) || !OscCardSet::isValidModeForOscCardSet(modeB, infoB))

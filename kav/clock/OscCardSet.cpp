@@ -323,8 +323,16 @@ ErrorData OscCardSet::readOscCardStates(kavstl::vector<kavosc::OscCardStatus_t>&
 
 ErrorData OscCardSet::configureCard(unsigned int slotId) {
   ErrorData rc;
+  // The container list hears of the configuration after the typed
+  // registrations such as this one: the slot's container is looked up in
+  // the tree when the list does not have it yet.
   KavPtr<Container> container = ContainerList::getContainer(slotId);
-  if (container == nullptr || container->getInstanceId() == kav::sid::UNKNOWN_FRU_CONTAINER) return rc;
+  if (container == nullptr && ContainerList::getInstance() != nullptr)
+    container = ContainerList::getInstance()->lookup(slotId);
+  if (container == nullptr || container->getInstanceId() == kav::sid::UNKNOWN_FRU_CONTAINER) {
+    KAV_TRACE(KAVT, "OscCardSet::handleConfigEvent slot=0x%08X: no card container (%d)", slotId, container != nullptr);
+    return rc;
+  }
   if (slotId == m_oscCtrlSlot) {
     m_pOscCtrl = collectInSlot<OscControl>(container, slotId).getSingleton(false);
     if (m_pOscCtrl == nullptr) {
