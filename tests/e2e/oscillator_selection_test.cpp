@@ -134,6 +134,22 @@ TEST_F(OscillatorSelectionE2e, RedundantSelectionAndFailoverToTheOtherSetAlone) 
   std::map<std::string, std::vector<uint32_t>> writes = clockSelectWrites();
   EXPECT_EQ(4u, writes.size());
   for (const auto& chip : writes) EXPECT_TRUE(pulsed(chip.second)) << chip.first;
+  // Set B's control takes its oscillator 1 (use control 1: pin 15 of card 1
+  // goes high) at least 100 ms after the pulse.
+  std::chrono::steady_clock::time_point pulseEnd{}, useOsc1{};
+  std::map<std::string, bool> pulseHigh;
+  for (const Transaction& t : ravosim::readTransactionLog()) {
+    if (t.kind == Transaction::CfamWrite && t.offset == kClockSelectRegister) {
+      if ((t.value & kPulseBit) == 0 && pulseHigh[t.device]) pulseEnd = t.time;
+      pulseHigh[t.device] = (t.value & kPulseBit) != 0;
+    }
+    if (t.kind == Transaction::PinChange && t.device == "/dev/gpio/L02C0E08" && (t.mask & bit(15)) != 0 &&
+        (t.levels & bit(15)) != 0)
+      useOsc1 = t.time;
+  }
+  ASSERT_NE(std::chrono::steady_clock::time_point{}, pulseEnd);
+  ASSERT_NE(std::chrono::steady_clock::time_point{}, useOsc1);
+  EXPECT_GE(useOsc1 - pulseEnd, std::chrono::milliseconds(scaled(OscCardSet::kSecondaryControlWaitMs) - 1));
   KavPtr<OscCardSet> setA = handler()->getOscCardSet(kavosc::OSC_CARD_SET_A);
   KavPtr<OscCardSet> setB = handler()->getOscCardSet(kavosc::OSC_CARD_SET_B);
   kavosc::OscSetMode_t mode = kavosc::OSC_SET_MODE_NONE;
@@ -253,4 +269,16 @@ TEST_F(OscillatorSelectionE2e, RestartCompletesAnInterruptedSelection) {
   kavosc::OscSetMode_t mode = kavosc::OSC_SET_MODE_NONE;
   ASSERT_EQ(0u, handler()->getOscCardSet(kavosc::OSC_CARD_SET_A)->readMode(mode).getRc());
   EXPECT_EQ(kavosc::OSC_SET_MODE_REDUNDANT_PRIMARY, mode);
+}
+
+// The control card of the selected set goes away while the selection is
+// redundant: the set is disabled and the other runs alone.
+TEST_F(OscillatorSelectionE2e, RemovingTheSelectedSetsControlCardDisablesTheSet) {
+  ASSERT_EQ(0x11, field(kCurrent));
+  ASSERT_EQ(0, kav::send_card_plug(kCard0, kav::e_NotPlugged));
+  ASSERT_TRUE(waitFor([] { return field(kCurrent) == 0x22; }));
+  kavosc::OscSetMode_t mode = kavosc::OSC_SET_MODE_NONE;
+  ASSERT_EQ(0u, handler()->getOscCardSet(kavosc::OSC_CARD_SET_B)->readMode(mode).getRc());
+  EXPECT_EQ(kavosc::OSC_SET_MODE_SINGLE, mode);
+  EXPECT_EQ(0u, handler()->getOscCardSet(kavosc::OSC_CARD_SET_A)->getCardCount());
 }
