@@ -271,6 +271,37 @@ TEST_F(OscillatorSelectionE2e, RestartCompletesAnInterruptedSelection) {
   EXPECT_EQ(kavosc::OSC_SET_MODE_REDUNDANT_PRIMARY, mode);
 }
 
+// The selection's power-down (ClockModeSequence steps 357, then 356): while
+// it runs a failing card disables nothing; one interrupted (field 362 still
+// 0x80) is finished at the next start: both sets in mode 0, both fields 0.
+// Without a selection the clock power sequence may not go on (0x7253).
+TEST_F(OscillatorSelectionE2e, InterruptedPowerDownOfTheSelectionIsFinishedAtStart) {
+  ASSERT_EQ(0x11, field(kCurrent));
+  ASSERT_EQ(0u, handler()->checkPrecondition(375, PowerControllable::POWER_ON).getRc());
+  ASSERT_EQ(0u, handler()->switchForPwrCtrl(341, 357).getRc());
+  EXPECT_EQ(0x80, field(kCurrent));
+  EXPECT_EQ(0x80, field(kPreferred));
+  EXPECT_EQ(0u, handler()->disableCard(kCard0).getRc());
+  EXPECT_EQ(0x80, field(kCurrent));
+  EXPECT_EQ(0x7002u, handler()->switchForPwrCtrl(341, 358).getRcWithoutLogFlag());
+  EXPECT_EQ(0x7002u, handler()->switchForPwrCtrl(340, 357).getRcWithoutLogFlag());
+
+  ASSERT_EQ(0, kav::stop());
+  startBothActivated();
+  ASSERT_FALSE(HasFatalFailure());
+  EXPECT_EQ(0x00, field(kCurrent));
+  EXPECT_EQ(0x00, field(kPreferred));
+  for (kavosc::OscCardSet_t set : {kavosc::OSC_CARD_SET_A, kavosc::OSC_CARD_SET_B}) {
+    kavosc::OscSetMode_t mode = kavosc::OSC_SET_MODE_SINGLE;
+    ASSERT_EQ(0u, handler()->getOscCardSet(set)->readMode(mode).getRc());
+    EXPECT_EQ(kavosc::OSC_SET_MODE_NONE, mode);
+  }
+  EXPECT_EQ(0x7253u, handler()->checkPrecondition(375, PowerControllable::POWER_ON).getRcWithoutLogFlag());
+  EXPECT_EQ(0u, handler()->checkPrecondition(375, PowerControllable::POWER_OFF).getRc());
+  // Selected again for what follows.
+  ASSERT_EQ(0u, select(kavosc::OSC_CARD_SET_A, kavosc::OSC_SELECTION_REDUNDANT));
+}
+
 // The control card of the selected set goes away while the selection is
 // redundant: the set is disabled and the other runs alone.
 TEST_F(OscillatorSelectionE2e, RemovingTheSelectedSetsControlCardDisablesTheSet) {
