@@ -362,52 +362,46 @@ ErrorData ClockDomainRedundancyController::steerCycleTime(kavosc::ClockDomain_t 
   return rc;
 }
 
+namespace {
+// The power sequences that prepare and end a forced speed change, per type.
+struct ClockChangeSequences {
+  kavosc::ClockDomain_t type;
+  unsigned int prepare;
+  unsigned int done;
+};
+const ClockChangeSequences kClockChangeSequences[] = {
+    {kavosc::CLOCK_DOMAIN_1, kav::sid::PREPARE_CLOCK_CHANGE_1, kav::sid::CLOCK_CHANGE_DONE_1},
+    {kavosc::CLOCK_DOMAIN_2, kav::sid::PREPARE_CLOCK_CHANGE_2, kav::sid::CLOCK_CHANGE_DONE_2},
+    {kavosc::CLOCK_DOMAIN_4, kav::sid::PREPARE_CLOCK_CHANGE_4, kav::sid::CLOCK_CHANGE_DONE_4},
+    {kavosc::CLOCK_DOMAIN_8, kav::sid::PREPARE_CLOCK_CHANGE_8, kav::sid::CLOCK_CHANGE_DONE_8},
+    {kavosc::CLOCK_DOMAIN_16, kav::sid::PREPARE_CLOCK_CHANGE_8, kav::sid::CLOCK_CHANGE_DONE_8},
+    {kavosc::CLOCK_DOMAIN_32, kav::sid::PREPARE_CLOCK_CHANGE_8, kav::sid::CLOCK_CHANGE_DONE_8},
+    {kavosc::CLOCK_DOMAIN_64, kav::sid::PREPARE_CLOCK_CHANGE_8, kav::sid::CLOCK_CHANGE_DONE_8},
+    {kavosc::CLOCK_DOMAIN_128, kav::sid::PREPARE_CLOCK_CHANGE_8, kav::sid::CLOCK_CHANGE_DONE_8},
+    {kavosc::CLOCK_DOMAIN_GROUP, kav::sid::PREPARE_CLOCK_CHANGE_8, kav::sid::CLOCK_CHANGE_DONE_8},
+};
+
+const ClockChangeSequences* clockChangeSequences(kavosc::ClockDomain_t type) {
+  for (const ClockChangeSequences& row : kClockChangeSequences)
+    if (row.type == type) return &row;
+  return nullptr;
+}
+}  // namespace
+
 ErrorData ClockDomainRedundancyController::getForceSpeedPrepareSequenceId(kavosc::ClockDomain_t type,
                                                                           unsigned int& sequenceId) {
-  switch (type) {
-    case kavosc::CLOCK_DOMAIN_1:
-      sequenceId = kav::sid::PREPARE_CLOCK_CHANGE_1;
-      return ErrorData();
-    case kavosc::CLOCK_DOMAIN_2:
-      sequenceId = kav::sid::PREPARE_CLOCK_CHANGE_2;
-      return ErrorData();
-    case kavosc::CLOCK_DOMAIN_4:
-      sequenceId = kav::sid::PREPARE_CLOCK_CHANGE_4;
-      return ErrorData();
-    case kavosc::CLOCK_DOMAIN_8:
-    case kavosc::CLOCK_DOMAIN_16:
-    case kavosc::CLOCK_DOMAIN_32:
-    case kavosc::CLOCK_DOMAIN_64:
-    case kavosc::CLOCK_DOMAIN_128:
-    case kavosc::CLOCK_DOMAIN_GROUP:
-      sequenceId = kav::sid::PREPARE_CLOCK_CHANGE_8;
-      return ErrorData();
-  }
-  return failure(kNoSequence, "no clock change sequence for the clock domain type");
+  const ClockChangeSequences* row = clockChangeSequences(type);
+  if (row == nullptr) return failure(kNoSequence, "no clock change sequence for the clock domain type");
+  sequenceId = row->prepare;
+  return ErrorData();
 }
 
 ErrorData ClockDomainRedundancyController::getForceSpeedDoneSequenceId(kavosc::ClockDomain_t type,
                                                                        unsigned int& sequenceId) {
-  switch (type) {
-    case kavosc::CLOCK_DOMAIN_1:
-      sequenceId = kav::sid::CLOCK_CHANGE_DONE_1;
-      return ErrorData();
-    case kavosc::CLOCK_DOMAIN_2:
-      sequenceId = kav::sid::CLOCK_CHANGE_DONE_2;
-      return ErrorData();
-    case kavosc::CLOCK_DOMAIN_4:
-      sequenceId = kav::sid::CLOCK_CHANGE_DONE_4;
-      return ErrorData();
-    case kavosc::CLOCK_DOMAIN_8:
-    case kavosc::CLOCK_DOMAIN_16:
-    case kavosc::CLOCK_DOMAIN_32:
-    case kavosc::CLOCK_DOMAIN_64:
-    case kavosc::CLOCK_DOMAIN_128:
-    case kavosc::CLOCK_DOMAIN_GROUP:
-      sequenceId = kav::sid::CLOCK_CHANGE_DONE_8;
-      return ErrorData();
-  }
-  return failure(kNoSequence, "no clock change sequence for the clock domain type");
+  const ClockChangeSequences* row = clockChangeSequences(type);
+  if (row == nullptr) return failure(kNoSequence, "no clock change sequence for the clock domain type");
+  sequenceId = row->done;
+  return ErrorData();
 }
 
 ErrorData ClockDomainRedundancyController::forceSpeed(ClockDomainEntry_t& entry, kavosc::ClockDomain_t type,

@@ -35,8 +35,7 @@ class KAV_EXPORT PllPatternAccess : public PowerControllable {
   virtual ErrorData writeSpreadingMode(kavosc::SpreadingDirection_t direction, unsigned int amount) = 0;
   // The state-table field (4 bytes, offset 0, most significant byte
   // first, as the big-endian service processor stores it); without a
-  // table: bits = 0
-  // and 0x7000.
+  // table: bits = 0 and 0x7000.
   virtual ErrorData readPatternFromFruStateTable(unsigned int& bits);
   virtual ErrorData writePatternToFruStateTable(unsigned int bits);
 

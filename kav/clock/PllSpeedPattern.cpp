@@ -23,6 +23,9 @@ ErrorData failure(unsigned int code, const char* text) {
 // divider, where b x multiplier fits 64 bits. Saturates at 2^64 - 1.
 uint64_t scaleRounded(uint64_t value, unsigned int multiplier, unsigned int divider) {
   if (divider == 0) divider = 1;
+  // A 32-bit value (every real VCO) times a 32-bit multiplier fits: one
+  // division.
+  if (value <= kMax32) return (value * multiplier + divider / 2) / divider;
   const uint64_t a = value / divider;
   const uint64_t b = value % divider;
   const uint64_t low = (b * multiplier + divider / 2) / divider;
@@ -179,26 +182,24 @@ ErrorData PllSpeedPattern::incSpeed(unsigned int steps) {
   if (!m_init) return failure(kUninitialised, "pattern not initialised");
   const uint64_t counter = static_cast<uint64_t>(m_feedbackDivider) + steps;
   const unsigned int code = checkCounter(counter);
-  if (code != 0) {
-    char text[96];
-    std::snprintf(text, sizeof text, "N %u + %u outside the windows", m_feedbackDivider, steps);
-    return failure(code, text);
-  }
+  if (code != 0) return stepFailure(code, '+', steps);
   m_feedbackDivider = static_cast<unsigned int>(counter);
   return ErrorData();
 }
 
 ErrorData PllSpeedPattern::decSpeed(unsigned int steps) {
   if (!m_init) return failure(kUninitialised, "pattern not initialised");
-  char text[96];
-  std::snprintf(text, sizeof text, "N %u - %u outside the windows", m_feedbackDivider, steps);
   // Below N = 0 there is no VCO.
-  if (steps > m_feedbackDivider) return failure(kVcoOutOfRange, text);
-  const uint64_t counter = m_feedbackDivider - steps;
-  const unsigned int code = checkCounter(counter);
-  if (code != 0) return failure(code, text);
-  m_feedbackDivider = static_cast<unsigned int>(counter);
+  const unsigned int code = steps > m_feedbackDivider ? kVcoOutOfRange : checkCounter(m_feedbackDivider - steps);
+  if (code != 0) return stepFailure(code, '-', steps);
+  m_feedbackDivider -= steps;
   return ErrorData();
+}
+
+ErrorData PllSpeedPattern::stepFailure(unsigned int code, char sign, unsigned int steps) const {
+  char text[96];
+  std::snprintf(text, sizeof text, "N %u %c %u outside the windows", m_feedbackDivider, sign, steps);
+  return failure(code, text);
 }
 
 ErrorData PllSpeedPattern::convertVariationPercentageToCounter(unsigned int tenthsOfPercent,

@@ -111,6 +111,7 @@ class KAV_EXPORT PllSpeedPattern {
  private:
   // The counter-step check at N': 0, 0x7242 or 0x7243.
   unsigned int checkCounter(uint64_t counter) const;
+  ErrorData stepFailure(unsigned int code, char sign, unsigned int steps) const;
 
   bool m_init;
   unsigned int m_referenceKhz;

@@ -220,7 +220,9 @@ ErrorData SpeedPatternConverter::getPossibleRangesForCycleTime(unsigned int inpu
   ErrorData rc = checkInputFrequency(inputKhz);
   if (rc != 0) return rc;
   const unsigned int target = frequencyOfCycleTime(cycleTimePs);
-  for (const auto& entry : getRangeMap()) {
+  // The whole walk under the lock: the map is not copied.
+  IFOSGuard<const QueryBase> guard(*this);
+  for (const auto& entry : m_rangeMap) {
     const KavPtr<FrequencyRange>& range = entry.second;
     const unsigned int multiplier = range->getMultiplier() == 0 ? 1 : range->getMultiplier();
     const uint64_t vco = (static_cast<uint64_t>(range->getDivider()) * target + multiplier / 2) / multiplier;

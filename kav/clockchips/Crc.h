@@ -32,8 +32,9 @@ class KAV_EXPORT Crc : public QueryBase {
   // The bandwidth of each mode: bandwidthMode1..3 and bandwidthOther (modes
   // 0 and 4), each 1 or 2.
   BaseErrorData setAttributes(const AttributeInfo& info) override;
-  // 3 links the children (a missing one: 0x7002; also the converter), 7 registers for the alarm
-  // lines' interrupts, 12 enables and 13 disables them.
+  // 3 links the children, the converter among them (a missing one:
+  // 0x7002), 7 registers for the alarm lines' interrupts, 12 enables and 13
+  // disables them.
   BaseErrorData init(initSequence::Id_t step) override;
   // 2 deregisters, 5 releases the children.
   BaseErrorData terminate(terminateSequence::Id_t step) override;

@@ -38,6 +38,7 @@
 #include "kav/tree/config/StringToId.h"
 #include "kav/tree/objects/Container.h"
 #include "tests/cards/CardsTestSupport.h"
+#include "tests/clock/FakeClockStateTable.h"
 #include "tests/clockchips/CrcTestSupport.h"
 #include "tests/clockchips/I2cChipTestSupport.h"
 #include "tests/clockchips/RecordingDioLine.h"
@@ -55,63 +56,8 @@ inline std::string hex(unsigned int value) {
   return buffer;
 }
 
-// The card's state table: the state byte and the clock domain's fields.
-class FakeStateTable : public FruStateTable {
- public:
-  std::map<unsigned int, std::vector<unsigned char>> fields;
+typedef clocktest::FakeClockStateTable FakeStateTable;
 
-  FakeStateTable() {
-    fields[kav::sid::FRU_STATE_FIELD] = {0};
-    fields[id("PllSpeedPattern")] = {0, 0, 0, 0};
-    fields[kav::sid::STEERING_MODE_FIELD] = {0};
-    fields[id("SpreadingDirection")] = {0};
-    fields[id("SpreadingValue")] = {0, 0, 0, 0};
-  }
-  void setState(kav::FruActivationState_t state) { fields[kav::sid::FRU_STATE_FIELD][0] = state; }
-  unsigned int word(const char* field) const {
-    const std::vector<unsigned char>& b = fields.at(id(field));
-    return static_cast<unsigned int>(b[0]) << 24 | b[1] << 16 | b[2] << 8 | b[3];
-  }
-  void setWord(const char* field, unsigned int value) {
-    fields[id(field)] = {static_cast<unsigned char>(value >> 24), static_cast<unsigned char>(value >> 16),
-                         static_cast<unsigned char>(value >> 8), static_cast<unsigned char>(value)};
-  }
-  unsigned char byte(unsigned int field) const { return fields.at(field)[0]; }
-
-  ErrorData readField(unsigned int field, unsigned char* buf, unsigned int size, unsigned int offset) const override {
-    auto it = fields.find(field);
-    if (it == fields.end()) return ErrorData(ErrorData::NO_OVERWRITE, 0x7027);
-    if (offset != 0 || size != it->second.size()) return ErrorData(ErrorData::NO_OVERWRITE, 0x7008);
-    for (unsigned int i = 0; i < size; ++i) buf[i] = it->second[i];
-    return ErrorData();
-  }
-  ErrorData writeField(unsigned int field, unsigned char* buf, unsigned int size, unsigned int offset) override {
-    auto it = fields.find(field);
-    if (it == fields.end()) return ErrorData(ErrorData::NO_OVERWRITE, 0x7027);
-    if (offset != 0 || size != it->second.size()) return ErrorData(ErrorData::NO_OVERWRITE, 0x7008);
-    it->second.assign(buf, buf + size);
-    return ErrorData();
-  }
-  ErrorData writeFieldWithMask(unsigned int field, unsigned char* data, unsigned char* mask, unsigned int size,
-                               unsigned int offset) override {
-    auto it = fields.find(field);
-    if (it == fields.end()) return ErrorData(ErrorData::NO_OVERWRITE, 0x7027);
-    if (offset != 0 || size != it->second.size()) return ErrorData(ErrorData::NO_OVERWRITE, 0x7008);
-    for (unsigned int i = 0; i < size; ++i)
-      it->second[i] = static_cast<unsigned char>((it->second[i] & ~mask[i]) | (data[i] & mask[i]));
-    return ErrorData();
-  }
-  ErrorData getFieldIds(kavstl::vector<unsigned int>* ids) const override {
-    for (const auto& f : fields) ids->push_back(f.first);
-    return ErrorData();
-  }
-  ErrorData getFieldSize(unsigned int field, unsigned int* size) const override {
-    auto it = fields.find(field);
-    if (it == fields.end()) return ErrorData(ErrorData::NO_OVERWRITE, 0x7027);
-    *size = static_cast<unsigned int>(it->second.size());
-    return ErrorData();
-  }
-};
 
 // A PLL: notes "<card> pattern 0x.... s<steering flag of the card's state
 // table>" and "<card> spreading <dir> <amount>" in the journal. Pattern

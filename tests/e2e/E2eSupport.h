@@ -119,8 +119,8 @@ KavPtr<T> findObjectIn(const KavPtr<QueryBase>& node, unsigned int nameId, unsig
 }
 
 // The first object of class T in the tree with that instance name and slot
-// id (hidden children after the visible ones, when asked for). Walks the
-// tree itself: the list templates trace through internal symbols.
+// id (hidden children after the visible ones, when asked for), found by a
+// walk of the tree from its root.
 template <class T>
 KavPtr<T> findObject(unsigned int nameId, unsigned int slotId, bool withHidden = false) {
   KavPtr<QueryBase> root = get_tree_root();

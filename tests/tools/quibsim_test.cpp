@@ -7,8 +7,11 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <string>
 
+#include "fw/ErrorLog.h"
+#include "fw/ErrorLogRepository.h"
 #include "tests/support/TempDir.h"
 
 namespace {
@@ -163,4 +166,36 @@ TEST_F(QuibsimTest, ShowsActivationStatesAndTheRunsLogEntries) {
   EXPECT_TRUE(contains(r, "  OscCardClockDomain slot=0x10 type 1: mode 0, PLL not readable rc=0x00007236, spreading off "
                           "0, steering no, defective no\n"))
       << r.out;
+}
+
+// The firmware error log of the machine is listed at the end of a run:
+// what earlier runs committed, oldest first, and a line of the file that is
+// no entry is named and skipped.
+TEST_F(QuibsimTest, ListsTheCommittedFirmwareErrorLogEntries) {
+  testsupport::TempDir state("quibsim-errorlog");
+  ASSERT_FALSE(state.path().empty());
+  {
+    fw::ErrorLogRepository repository(state.path() + "/firmware");
+    for (uint16_t reason : {0xCC52, 0xCC01}) {
+      fw::ErrorLog* log = fw::ErrorLog::create(fw::ErrorLog::Hardware, 0x03, reason);
+      ASSERT_NE(nullptr, log);
+      log->addProcedureCallout(0x1234, 1);
+      ASSERT_EQ(0, repository.commit(log, 0xCC00, 0x40, 0));
+    }
+  }
+  {
+    std::ofstream file(state.path() + "/firmware/errorlog.jsonl", std::ios::app);
+    file << "{ no entry\n";
+  }
+  const ToolRun r = run("RAVO_SIM_STATE_DIR='" + state.path() + "'", "--time-scale 0.1");
+  EXPECT_EQ(0, r.status) << r.out;
+  const size_t head = r.out.find("firmware error log (2 committed entries) in " + state.path());
+  ASSERT_NE(std::string::npos, head) << r.out;
+  const size_t first =
+      r.out.find("component 0xCC00 reason 0xCC52 module 0x03 severity 0x40, 0 hardware and 1 procedure callouts", head);
+  const size_t second = r.out.find("component 0xCC00 reason 0xCC01 module 0x03", head);
+  EXPECT_NE(std::string::npos, first) << r.out;
+  EXPECT_NE(std::string::npos, second) << r.out;
+  EXPECT_LT(first, second) << r.out;
+  EXPECT_NE(std::string::npos, r.out.find("  line 3 skipped: ", head)) << r.out;
 }

@@ -21,6 +21,7 @@
 #include <thread>
 #include <vector>
 
+#include "fw/ErrorLogRepository.h"
 #include "kav/cards/PowerControl.h"
 #include "kav/cards/RedundantStateTable.h"
 #include "kav/cards/StateTableInterface.h"
@@ -511,6 +512,22 @@ void printClockDomains() {
 
 }  // namespace
 
+// The entries committed to the firmware's error log of the simulated
+// machine (kept in its state folder, so those of earlier runs too), oldest
+// first, and what was wrong with the file if anything.
+static void printFirmwareErrorLog() {
+  const fw::ErrorLogRepository& repository = fw::ErrorLogRepository::machine();
+  const std::vector<fw::ErrorLog> entries = repository.entries();
+  std::printf("firmware error log (%zu committed entries) in %s:\n", entries.size(), repository.path().c_str());
+  for (const fw::ErrorLog& e : entries)
+    std::printf("  id 0x%08X: component 0x%04X reason 0x%04X module 0x%02X severity 0x%02X, %zu hardware and %zu "
+                "procedure callouts, %zu software errors, %zu user data sections, %zu trace buffers\n",
+                e.id(), e.component(), e.reason(), e.module(), e.severity(), e.hardwareCallouts().size(),
+                e.procedureCallouts().size(), e.softwareErrors().size(), e.userData().size(), e.traces().size());
+  for (const fw::ErrorLogRepository::Problem& p : repository.problems())
+    std::printf("  line %u skipped: %s\n", p.line, p.message.c_str());
+}
+
 int main(int argc, char** argv) {
   kav::SlotStatus_t cards[2] = {kav::e_Plugged_Functional, kav::e_Plugged_Functional};
   unsigned int domain = 0;
@@ -663,5 +680,6 @@ int main(int argc, char** argv) {
   if (rc != 0) ++failures;
   LogSink::install(nullptr);
   log.print();
+  printFirmwareErrorLog();
   return failures == 0 ? 0 : 1;
 }
