@@ -455,9 +455,17 @@ ErrorData ClockDomain::getPllSpeedPatternWithoutRangeChangeForCycleTime(const Pl
     rc = kMissing;
   } else {
     PllSpeedPatternList candidates;
-    rc = m_pPllSpeedAccess->getPossibleRangesForCycleTime(cycleTime, candidates);
+    const ErrorData search = m_pPllSpeedAccess->getPossibleRangesForCycleTime(cycleTime, candidates);
     PllSpeedPattern found = candidates.getForSameRange(current);
-    if (!found.isInit()) rc = kNoPatternInRange;
+    if (!found.isInit()) {
+      rc = candidates.elementCount() == 0 && search != 0 ? search : failure(kNoPatternInRange);
+    } else {
+      // Only the candidate in the current range counts: a candidate of
+      // another range failing its checks does not refuse this one, but this
+      // one must pass its own (the pattern its bits give).
+      PllSpeedPattern check;
+      rc = m_pPllSpeedAccess->convertPllBitsToPllSpeedPattern(found.getPllPattern(), check);
+    }
     kav::FruActivationState_t state = kav::FRU_NOT_ACTIVATED;
     if (rc == 0) rc = readActivationState(state);
     if (rc == 0 && state == kav::FRU_ACTIVATED) {

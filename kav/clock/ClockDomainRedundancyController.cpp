@@ -491,36 +491,32 @@ ErrorData ClockDomainRedundancyController::forceNominalCycleTime(kavosc::ClockDo
 ErrorData ClockDomainRedundancyController::forceCycleTimeToSlowestRange(kavosc::ClockDomain_t type,
                                                                         unsigned int cycleTime,
                                                                         unsigned int& actual) {
-  IFOSGuard<const QueryBase> guard(*this);
-  actual = kUnknownCycleTime;
-  ClockDomainEntry_t* entry = findEntry(type);
-  if (entry == nullptr) return failure(kNoSuchType, "no clock domain of the type");
-  PllSpeedPatternList candidates;
-  const ErrorData candidatesRc = getCandidates(*entry, cycleTime, candidates);
-  const PllSpeedPattern target = candidates.getForLowestRange();
-  const ErrorData rc =
-      forceTarget(*entry, type, candidatesRc, 0, target, target.getMaximalOutputCyletimeInPicoSeconds());
-  setActual(entry, actual);
-  KAV_TRACE(KAVT, "ClockDomainRedundancyController::forceCycleTimeToSlowestRange type=0x%X ct=%u rc=0x%08X",
-            static_cast<unsigned int>(type), cycleTime, rc.getRc());
-  return rc;
+  return forceCycleTimeToRangeEnd(type, cycleTime, actual, true);
 }
 
 ErrorData ClockDomainRedundancyController::forceCycleTimeToFastestRange(kavosc::ClockDomain_t type,
                                                                         unsigned int cycleTime,
                                                                         unsigned int& actual) {
+  return forceCycleTimeToRangeEnd(type, cycleTime, actual, false);
+}
+
+ErrorData ClockDomainRedundancyController::forceCycleTimeToRangeEnd(kavosc::ClockDomain_t type, unsigned int cycleTime,
+                                                                    unsigned int& actual, bool slowest) {
   IFOSGuard<const QueryBase> guard(*this);
   actual = kUnknownCycleTime;
   ClockDomainEntry_t* entry = findEntry(type);
   if (entry == nullptr) return failure(kNoSuchType, "no clock domain of the type");
   PllSpeedPatternList candidates;
   const ErrorData candidatesRc = getCandidates(*entry, cycleTime, candidates);
-  const PllSpeedPattern target = candidates.getForHighestRange();
-  const ErrorData rc =
-      forceTarget(*entry, type, candidatesRc, target.getMinimalOutputCyletimeInPicoSeconds(), target, 0);
+  // The slowest range is forced with no lower bound, the fastest with no
+  // upper one.
+  const PllSpeedPattern target = slowest ? candidates.getForLowestRange() : candidates.getForHighestRange();
+  const unsigned int lower = slowest ? 0 : target.getMinimalOutputCyletimeInPicoSeconds();
+  const unsigned int upper = slowest ? target.getMaximalOutputCyletimeInPicoSeconds() : 0;
+  const ErrorData rc = forceTarget(*entry, type, candidatesRc, lower, target, upper);
   setActual(entry, actual);
-  KAV_TRACE(KAVT, "ClockDomainRedundancyController::forceCycleTimeToFastestRange type=0x%X ct=%u rc=0x%08X",
-            static_cast<unsigned int>(type), cycleTime, rc.getRc());
+  KAV_TRACE_STR(KAVT, "ClockDomainRedundancyController::forceCycleTimeTo%sRange type=0x%X ct=%u rc=0x%08X",
+                slowest ? "Slowest" : "Fastest", static_cast<unsigned int>(type), cycleTime, rc.getRc());
   return rc;
 }
 

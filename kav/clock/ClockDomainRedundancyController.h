@@ -136,6 +136,10 @@ class KAV_EXPORT ClockDomainRedundancyController : public QueryBase {
                         unsigned int lower, const PllSpeedPattern& target, unsigned int upper);
   // The candidates of the type's first domain for the cycle time.
   ErrorData getCandidates(ClockDomainEntry_t& entry, unsigned int cycleTime, PllSpeedPatternList& candidates);
+  // The two range forces: the slowest range (lower bound 0) or the fastest
+  // (upper bound 0) among the candidates for the cycle time.
+  ErrorData forceCycleTimeToRangeEnd(kavosc::ClockDomain_t type, unsigned int cycleTime, unsigned int& actual,
+                                     bool slowest);
   static void setActual(const ClockDomainEntry_t* entry, unsigned int& actual);
 
   bool m_initialized;

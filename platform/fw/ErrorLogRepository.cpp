@@ -89,7 +89,10 @@ int ErrorLogRepository::append(const std::string& line) {
     done += static_cast<size_t>(n);
   }
   if (::close(fd) != 0 && err == 0) err = errno;
-  if (err == 0) m_needsLineBreak = false;
+  if (err == 0)
+    m_needsLineBreak = false;
+  else if (done > 0)
+    m_needsLineBreak = true;  // torn: the next entry starts a line of its own
   return err;
 }
 

@@ -5,8 +5,11 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <memory>
 #include <mutex>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 #include "kav/events/ConfigChangeEvent.h"
 #include "kav/events/ConfigChangeEventSender.h"
@@ -19,6 +22,7 @@
 #include "kav/runtime/GarbageCollector.h"
 #include "kav/runtime/TimedExecutor.h"
 #include "kav/runtime/TimeoutService.h"
+#include "kav/tree/config/AttributeInfo.h"
 #include "kav/tree/config/BinaryReaderNode.h"
 #include "kav/tree/objects/QueryBase.h"
 #include "ravo_sim_control.h"
@@ -148,6 +152,18 @@ inline BinaryReaderNode* element(const char* name, std::initializer_list<std::pa
 inline void link(QueryBase* parent, QueryBase* child) {
   child->setParent(KavPtr<QueryBase>(parent));
   parent->addChild(KavPtr<QueryBase>(child));
+}
+
+// An object of class T made from the element (its attributes set, which
+// must succeed) and linked under parent, hidden when asked.
+template <class T>
+KavPtr<T> made(QueryBase* parent, BinaryReaderNode* node, bool hidden = false) {
+  std::unique_ptr<BinaryReaderNode> owned(node);
+  KavPtr<T> object(new T());
+  EXPECT_EQ(0u, object->setAttributes(AttributeInfo(parent, owned.get(), nullptr)).getRc());
+  object->setHidden(hidden);
+  link(parent, object.getRawPointer());
+  return object;
 }
 
 }  // namespace cardstest

@@ -128,15 +128,7 @@ class FakeControl : public PldHwrInterface {
   }
 };
 
-template <class T>
-KavPtr<T> made(QueryBase* parent, BinaryReaderNode* node, bool hidden = false) {
-  std::unique_ptr<BinaryReaderNode> owned(node);
-  KavPtr<T> object(new T());
-  EXPECT_EQ(0u, object->setAttributes(AttributeInfo(parent, owned.get(), nullptr)).getRc());
-  object->setHidden(hidden);
-  cardstest::link(parent, object.getRawPointer());
-  return object;
-}
+using cardstest::made;
 
 inline BinaryReaderNode* range(const char* value, const char* divider, const char* minKhz, const char* maxKhz) {
   return cardstest::element("FrequencyRange", {{text(kav::sid::SPEED_RANGE_VALUE), value},

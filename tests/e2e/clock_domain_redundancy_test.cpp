@@ -219,13 +219,19 @@ TEST_F(RedundancyE2e, BothCardSetsHaveAController) {
 // while the bus is slowed down), and the steering mode left 10 ms after
 // the last one.
 TEST_F(RedundancyE2e, SteeringByThreeCountsWritesEachCountToBothPllsInSteeringMode) {
-  ravosim::setI2cDelay(kPorts, 20);
+  ravosim::setI2cDelay(kPorts, 40);
   std::atomic<bool> done{false};
   std::vector<Seen> seen[2];
+  // The three values are read one after the other: a sample counts only
+  // when the steering byte read before the other two is still the same
+  // after them, so that a mode change between the reads is not taken for
+  // a pattern or a forced clock outside steering mode.
   const auto look = [&] {
     for (int c = 0; c < 2; ++c) {
       const unsigned int slot = c == 0 ? kCard0 : kCard1;
-      const Seen now{memory(slot, kSteeringOffset, 1)[0], pllEnableControl(slot), pllPattern(slot)};
+      const uint8_t before = memory(slot, kSteeringOffset, 1)[0];
+      const Seen now{before, pllEnableControl(slot), pllPattern(slot)};
+      if (memory(slot, kSteeringOffset, 1)[0] != before) continue;
       if (seen[c].empty() || !(seen[c].back() == now)) seen[c].push_back(now);
     }
   };

@@ -1,7 +1,10 @@
 // The platform's error log: entries as JSON lines in the state folder, read
 // back by a new repository over the same folder (a restarted process),
 // concurrent commits, corrupt lines, trace collection.
+#include <sys/resource.h>
+
 #include <algorithm>
+#include <csignal>
 #include <cerrno>
 #include <fstream>
 #include <set>
@@ -277,6 +280,42 @@ TEST_F(FwErrorLog, CorruptLinesAreReportedAndSkipped) {
   fw::ErrorLog e;
   EXPECT_TRUE(restarted.find(id, e));
   EXPECT_EQ(restarted.entries().size(), 3u);
+}
+
+// A commit whose write stops part-way (here at the file size limit) fails
+// with its errno and leaves a torn line; the next commit starts a line of
+// its own, so a restart reads it and reports only the torn one.
+TEST_F(FwErrorLog, AWriteThatStopsPartWayDoesNotSwallowTheNextEntry) {
+  fw::ErrorLogRepository repo(m_folder.path());
+  fw::ErrorLog* first = fw::ErrorLog::create(fw::ErrorLog::Software, 7, 0xCC01);
+  ASSERT_EQ(repo.commit(first, 0xCC00, 0, 0xA000), 0);
+  const std::string path = m_folder.path() + "/" + fw::ErrorLogRepository::kFileName;
+  std::ifstream sized(path, std::ios::binary | std::ios::ate);
+  const rlim_t size = static_cast<rlim_t>(sized.tellg());
+
+  struct rlimit old {};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+  void (*oldHandler)(int) = std::signal(SIGXFSZ, SIG_IGN);
+  struct rlimit limited = old;
+  limited.rlim_cur = size + 10;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+  fw::ErrorLog* torn = fw::ErrorLog::create(fw::ErrorLog::Software, 7, 0xCC02);
+  const int tornRc = repo.commit(torn, 0xCC00, 0, 0xA000);
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &old), 0);
+  std::signal(SIGXFSZ, oldHandler);
+  EXPECT_EQ(tornRc, EFBIG);
+
+  fw::ErrorLog* next = fw::ErrorLog::create(fw::ErrorLog::Software, 7, 0xCC03);
+  const uint32_t id = next->id();
+  ASSERT_EQ(repo.commit(next, 0xCC00, 0, 0xA000), 0);
+  testing::internal::CaptureStderr();
+  fw::ErrorLogRepository restarted(m_folder.path());
+  testing::internal::GetCapturedStderr();
+  fw::ErrorLog e;
+  EXPECT_TRUE(restarted.find(id, e));
+  EXPECT_EQ(restarted.entries().size(), 2u);
+  ASSERT_EQ(restarted.problems().size(), 1u);
+  EXPECT_EQ(restarted.problems()[0].line, 2u);
 }
 
 TEST_F(FwErrorLog, MachineRepositoryLivesInTheStateFolder) {
