@@ -1,6 +1,6 @@
 #include "quib/ClockServices.h"
 
-#include "kav/clock/OscAdapterServices.h"
+#include "kav/clock/osc/OscAdapterServices.h"
 #include "quib/ClockDebugInfo.h"
 #include "quib/ClockSelectBits.h"
 

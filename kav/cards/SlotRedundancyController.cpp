@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "kav/clock/OscillatorStatusHandler.h"
+#include "kav/clock/osc/OscillatorStatusHandler.h"
 #include "kav/events/ConfigChangeEventSender.h"
 #include "kav/runtime/IFOSGuard.h"
 #include "kav/runtime/KavTrace.h"

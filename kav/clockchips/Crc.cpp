@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "kav/clockchips/HwEventReport.h"
-#include "kav/clock/OscillatorStatusHandler.h"
+#include "kav/clock/osc/OscillatorStatusHandler.h"
 #include "kav/events/DioEventSender.h"
 #include "kav/runtime/IFOSGuard.h"
 #include "kav/runtime/KavTrace.h"

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "kav/clock/OscControlGroup.h"
-#include "kav/clock/OscControlUnit.h"
+#include "kav/clock/osc/OscControlGroup.h"
+#include "kav/clock/osc/OscControlUnit.h"
 #include "kav/hwaccess/dio/OutputControlHwrInterface.h"
 #include "kav/tree/config/StringToId.h"
 #include "kav/tree/objects/Container.h"

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "kav/clock/OscControlUnit.h"
-#include "kav/clock/OscillatorStatusHandler.h"
+#include "kav/clock/osc/OscControlUnit.h"
+#include "kav/clock/osc/OscillatorStatusHandler.h"
 #include "kav/events/DioEventSender.h"
 #include "kav/tree/config/StringToId.h"
 #include "kav/tree/objects/Container.h"

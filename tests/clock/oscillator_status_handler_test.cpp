@@ -10,8 +10,8 @@
 #include <thread>
 #include <vector>
 
-#include "kav/clock/OscAdapterServices.h"
-#include "kav/clock/OscillatorStatusHandler.h"
+#include "kav/clock/osc/OscAdapterServices.h"
+#include "kav/clock/osc/OscillatorStatusHandler.h"
 #include "kav/tree/config/StringToId.h"
 #include "kav/tree/objects/Container.h"
 #include "kav/tree/objects/TreeRoot.h"

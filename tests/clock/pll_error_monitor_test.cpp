@@ -10,8 +10,8 @@
 #include <thread>
 #include <vector>
 
-#include "kav/clock/OscillatorStatusHandler.h"
-#include "kav/clock/PllErrorMonitor.h"
+#include "kav/clock/osc/OscillatorStatusHandler.h"
+#include "kav/clock/domain/PllErrorMonitor.h"
 #include "kav/events/DioEvent.h"
 #include "kav/events/DioEventSender.h"
 #include "kav/hwaccess/links/PllHwdInterfaceLink.h"

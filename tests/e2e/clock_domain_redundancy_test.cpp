@@ -19,8 +19,8 @@
 #include <vector>
 
 #include "kav/cards/PowerControl.h"
-#include "kav/clock/ClockDomain.h"
-#include "kav/clock/ClockDomainRedundancyController.h"
+#include "kav/clock/domain/ClockDomain.h"
+#include "kav/clock/domain/ClockDomainRedundancyController.h"
 #include "kav/hwaccess/dio/dio_access.h"
 #include "kav/tree/config/StringToId.h"
 #include "kav/tree/start/ExecList.h"

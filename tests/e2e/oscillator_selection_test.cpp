@@ -19,8 +19,8 @@
 
 #include "kav/cards/PowerControl.h"
 #include "kav/cards/RedundantStateTable.h"
-#include "kav/clock/DynamicOscillatorHandler.h"
-#include "kav/clock/OscCardSet.h"
+#include "kav/clock/osc/DynamicOscillatorHandler.h"
+#include "kav/clock/osc/OscCardSet.h"
 #include "kav/hwaccess/dio/dio_access.h"
 #include "kav/tree/config/StringToId.h"
 #include "ravo_sim_control.h"

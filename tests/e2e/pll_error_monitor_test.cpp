@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "kav/cards/PowerControl.h"
-#include "kav/clock/PllErrorMonitor.h"
+#include "kav/clock/domain/PllErrorMonitor.h"
 #include "ravo_sim_control.h"
 #include "tests/e2e/E2eSupport.h"
 #include "tests/support/RecordingLogSink.h"

@@ -5,7 +5,7 @@
 
 #include "kav/cards/IdProvider.h"
 #include "kav/cards/PlugDetectHwrIp.h"
-#include "kav/clock/OscillatorStatusHandler.h"
+#include "kav/clock/osc/OscillatorStatusHandler.h"
 #include "kav/diag/LogSlotIdConverterEntry.h"
 #include "kav/events/ComponentReadyEventSender.h"
 #include "kav/events/ConfigChangeEventSender.h"
