@@ -23,8 +23,8 @@
 #include <string>
 
 #include "kav/cards/PowerControl.h"
-#include "kav/clock/ClockDomain.h"
-#include "kav/clock/PllSpeedPattern.h"
+#include "kav/clock/domain/ClockDomain.h"
+#include "kav/clock/speed/PllSpeedPattern.h"
 #include "ravo_sim_control.h"
 #include "tests/e2e/E2eSupport.h"
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "kav/clock/osc/OscillatorStatusHandler.h"
 #include "kav/events/ConfigChangeEventSender.h"
 #include "kav/runtime/IFOSGuard.h"
 #include "kav/runtime/KavTrace.h"
@@ -79,6 +80,13 @@ void SlotRedundancyController::handleUnconfigEvent(const ConfigChangeEvent& even
   IFOSGuard<const QueryBase> guard(*this);
   SoftDogInt dog(kHandlerLimitMs, "handleUnconfigEvent");
   handleUnconfigEvent(event.getSlotId());
+  // A card went away: the oscillator status handler collects the debug data
+  // of the moment and reports the change with the others of its round.
+  KavPtr<OscillatorStatusHandler> handler = OscillatorStatusHandler::getInstance();
+  if (handler != nullptr) {
+    handler->collectDebugInfo();
+    handler->notifyStatusChange({event.getSlotId(), kavstl::string(), OscillatorStatusHandler::REPORT_ONLY});
+  }
 }
 
 bool SlotRedundancyController::containsSlotId(unsigned int slotId) const {

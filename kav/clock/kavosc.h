@@ -3,6 +3,8 @@
 #ifndef KAV_CLOCK_KAVOSC_H
 #define KAV_CLOCK_KAVOSC_H
 
+#include "kav/tree/objects/kavstl.h"
+
 namespace kavosc {
 
 // The mode of an oscillator card set: 1 selected of a redundant selection,
@@ -110,6 +112,107 @@ struct ClockDomainStatus_t {
            pllStatus == o.pllStatus && crcStatus == o.crcStatus;
   }
   bool operator!=(const ClockDomainStatus_t& o) const { return !(*this == o); }
+};
+
+// The two oscillator card sets.
+enum OscCardSet_t : unsigned int { OSC_CARD_SET_NONE = 0, OSC_CARD_SET_A = 0x10, OSC_CARD_SET_B = 0x20 };
+
+// How a selected card set runs: 1 redundant (the other set stands by), 2
+// alone.
+enum OscSelectionMode_t : unsigned int {
+  OSC_SELECTION_NONE = 0,
+  OSC_SELECTION_REDUNDANT = 1,
+  OSC_SELECTION_SINGLE = 2
+};
+
+// Whether a unit of an oscillator control passes a switch-over on.
+enum SwitchoverPropagationMode_t : unsigned int { PROPAGATION_OFF = 0, PROPAGATION_ON = 1 };
+
+// One unit of an oscillator control: its two oscillator-switch inputs and
+// its propagation fence.
+struct OscControlUnitStatus_t {
+  bool input0On;
+  bool input1On;
+  unsigned int propagationFenceEnabled;  // 1 when the fence's control reads 1
+
+  bool operator==(const OscControlUnitStatus_t& o) const {
+    return input0On == o.input0On && input1On == o.input1On && propagationFenceEnabled == o.propagationFenceEnabled;
+  }
+};
+
+// One group of an oscillator control.
+struct OscControlGroupStatus_t {
+  bool groupPowerGood;
+  bool outputsEnabled;
+  kavstl::vector<OscControlUnitStatus_t> units;  // in unit order
+
+  bool operator==(const OscControlGroupStatus_t& o) const {
+    return groupPowerGood == o.groupPowerGood && outputsEnabled == o.outputsEnabled && units == o.units;
+  }
+  bool operator!=(const OscControlGroupStatus_t& o) const { return !(*this == o); }
+};
+
+// An oscillator control as its card set reads it.
+struct OscControlStatus_t {
+  unsigned int controlSlotId;
+  unsigned int oscSetMode;  // the card set's mode
+  bool osc0StatusOn;        // both false without control
+  bool osc1StatusOn;
+  kavstl::vector<OscControlGroupStatus_t> groups;  // in group order
+
+  bool operator==(const OscControlStatus_t& o) const {
+    return controlSlotId == o.controlSlotId && oscSetMode == o.oscSetMode && osc0StatusOn == o.osc0StatusOn &&
+           osc1StatusOn == o.osc1StatusOn && groups == o.groups;
+  }
+  bool operator!=(const OscControlStatus_t& o) const { return !(*this == o); }
+};
+
+// One card of an oscillator card set. cardState: 0 no configured card, 1
+// active, 2 not active, 3 power failed.
+struct OscCardStatus_t {
+  unsigned int slotId;
+  unsigned int oscCardSet;
+  unsigned int cardState;
+  bool clockDomainDefective;
+  unsigned int reserved;  // 0
+  kavstl::vector<ClockDomainStatus_t> clockDomains;
+
+  bool operator==(const OscCardStatus_t& o) const {
+    return slotId == o.slotId && oscCardSet == o.oscCardSet && cardState == o.cardState &&
+           clockDomainDefective == o.clockDomainDefective && reserved == o.reserved && clockDomains == o.clockDomains;
+  }
+  bool operator!=(const OscCardStatus_t& o) const { return !(*this == o); }
+};
+
+// Both card sets as the oscillator interface reports them.
+struct RedundantOscillatorStatus_t {
+  unsigned int currentOscCardSet;    // selection byte AND 0x30
+  unsigned int currentSelectionMode; // selection byte AND 0x0F
+  unsigned int preferredOscCardSet;
+  unsigned int preferredSelectionMode;
+  unsigned int previousOscCardSet;   // 0 until a selection completed
+  unsigned int lastSelectionSeconds;
+  unsigned int lastSelectionMicroseconds;
+  bool debugMode;
+  kavstl::vector<OscCardStatus_t> cards;  // set A's, then set B's
+  OscControlStatus_t controlA;
+  OscControlStatus_t controlB;
+
+  // The time is not compared; cards are matched by slot id.
+  bool operator==(const RedundantOscillatorStatus_t& o) const {
+    if (currentOscCardSet != o.currentOscCardSet || currentSelectionMode != o.currentSelectionMode ||
+        preferredOscCardSet != o.preferredOscCardSet || preferredSelectionMode != o.preferredSelectionMode ||
+        debugMode != o.debugMode || controlA != o.controlA || controlB != o.controlB || cards.size() != o.cards.size())
+      return false;
+    for (const OscCardStatus_t& card : cards) {
+      bool found = false;
+      for (const OscCardStatus_t& other : o.cards)
+        if (other.slotId == card.slotId) found = other == card;
+      if (!found) return false;
+    }
+    return true;
+  }
+  bool operator!=(const RedundantOscillatorStatus_t& o) const { return !(*this == o); }
 };
 
 }  // namespace kavosc

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "kav/clockchips/HwEventReport.h"
+#include "kav/clock/osc/OscillatorStatusHandler.h"
 #include "kav/events/DioEventSender.h"
 #include "kav/runtime/IFOSGuard.h"
 #include "kav/runtime/KavTrace.h"
@@ -414,7 +415,15 @@ ErrorData Crc::reportEvent(const char* kind) {
     for (CrcHwdInterface::CrcErrorType_t flag : flags) names.push_back(std::to_string(static_cast<unsigned int>(flag)));
   }
   text += HwEventReport::currentErrors(names);
-  HwEventReport::log(text, kind, KavPtr<const QueryBase>(this));
+  // The oscillator status handler collects the event with the others of its
+  // round; without one it is logged here.
+  KavPtr<OscillatorStatusHandler> handler = OscillatorStatusHandler::getInstance();
+  if (handler != nullptr) {
+    handler->collectDebugInfo();
+    handler->notifyStatusChange({getSlotId(), text, OscillatorStatusHandler::WARNING});
+  } else {
+    HwEventReport::log(text, kind, KavPtr<const QueryBase>(this));
+  }
   return rc;
 }
 

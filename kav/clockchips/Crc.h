@@ -8,8 +8,8 @@
 #ifndef KAV_CLOCKCHIPS_CRC_H
 #define KAV_CLOCKCHIPS_CRC_H
 
-#include "kav/clock/PllSpeedPattern.h"
-#include "kav/clock/SpeedPatternConverter.h"
+#include "kav/clock/speed/PllSpeedPattern.h"
+#include "kav/clock/speed/SpeedPatternConverter.h"
 #include "kav/clock/kavosc.h"
 #include "kav/clockchips/AlarmLineRearm.h"
 #include "kav/clockchips/CrcHwdInterface.h"

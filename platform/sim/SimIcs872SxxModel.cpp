@@ -74,6 +74,11 @@ class Ics872Sxx : public DeviceModel {
     // Both lines are open drain, pulled up: high while inactive or unpowered.
     addOutput("irq", [this] { return !((reg(kControl) & kInterruptEnable) && flags() != 0); }, true);
     addOutput("err", [this] { return (flags() & kChipErrors) == 0; }, true);
+    // The card's oscillators as an oscillator control watches them:
+    // "primary" is high while the clock of input 1 runs, "alternate" while
+    // that of input 2 runs; both low while the chip is unpowered.
+    addOutput("primary", [this] { return running(0); }, false);
+    addOutput("alternate", [this] { return running(1); }, false);
     // The divider and the output enables are not applied to it.
     addClockOutput("out", [this] {
       ClockSignal s = clock(m_in[(reg(kSelected) >> kSelectedShift) & 3]);

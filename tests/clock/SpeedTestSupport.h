@@ -15,8 +15,8 @@
 #include <vector>
 
 #include "kav/cards/FruStateTable.h"
-#include "kav/clock/FrequencyRange.h"
-#include "kav/clock/SpeedPatternConverter.h"
+#include "kav/clock/speed/FrequencyRange.h"
+#include "kav/clock/speed/SpeedPatternConverter.h"
 #include "kav/tree/config/AttributeInfo.h"
 #include "kav/tree/config/BinaryReaderFactory.h"
 #include "kav/tree/config/BinaryReaderNode.h"

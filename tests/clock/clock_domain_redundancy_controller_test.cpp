@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "kav/clock/ClockDomainRedundancyController.h"
+#include "kav/clock/domain/ClockDomainRedundancyController.h"
 #include "kav/tree/start/ExecList.h"
 #include "tests/clock/DomainCardRig.h"
 #include "tests/support/TraceRecorder.h"

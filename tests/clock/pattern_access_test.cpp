@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "kav/clock/PllPatternAccessDeviceBased.h"
-#include "kav/clock/PllSpeedAccessPatternBased.h"
+#include "kav/clock/speed/PllPatternAccessDeviceBased.h"
+#include "kav/clock/speed/PllSpeedAccessPatternBased.h"
 #include "kav/clockchips/PllHwdIcs842S02.h"
 #include "kav/hwaccess/links/PllHwdInterfaceLink.h"
 #include "tests/clock/SpeedTestSupport.h"

@@ -10,13 +10,15 @@
 #include <thread>
 #include <vector>
 
-#include "kav/clock/PllErrorMonitor.h"
+#include "kav/clock/osc/OscillatorStatusHandler.h"
+#include "kav/clock/domain/PllErrorMonitor.h"
 #include "kav/events/DioEvent.h"
 #include "kav/events/DioEventSender.h"
 #include "kav/hwaccess/links/PllHwdInterfaceLink.h"
 #include "kav/tree/config/StringIds.h"
 #include "kav/tree/config/StringToId.h"
 #include "kav/tree/objects/Container.h"
+#include "kav/tree/objects/TreeRoot.h"
 #include "tests/cards/CardsTestSupport.h"
 #include "tests/clockchips/I2cChipTestSupport.h"
 #include "tests/clockchips/RecordingDioLine.h"
@@ -420,4 +422,32 @@ TEST_F(PllErrorMonitorTest, RegistrationWithoutIndicatorFails) {
   makeMonitor(true, false, rc);
   EXPECT_EQ(0x7000u, m_monitor->init(initSequence::INIT_REGISTER_EVENTS).getRcWithoutLogFlag());
   EXPECT_FALSE(m_monitor->eventsRegistered());
+}
+
+// With an oscillator status handler in the tree, the event is a warning of
+// the handler's round: two events close together give one entry (primary
+// key OscStatusH) after the round's delay,
+// and nothing is logged directly. The monitor of this test has no slot:
+// the entry is the one of warnings without slot.
+TEST_F(PllErrorMonitorTest, WithAStatusHandlerEventsAreCollectedIntoOneReport) {
+  makeMonitor();
+  KavPtr<OscillatorStatusHandler> handler(new OscillatorStatusHandler());
+  cardstest::link(m_container.getRawPointer(), handler.getRawPointer());
+  set_tree_root(KavPtr<QueryBase>(m_container));
+  OscillatorStatusHandler::destroyInstance();
+  m_pll->flags = {PllHwdInterface::PLL_ERROR_1};
+  const auto first = std::chrono::steady_clock::now();
+  m_monitor->handlePllError(DioEvent());
+  m_monitor->handlePllError(DioEvent());
+  handler->blockOnStatusChangePending();
+  const std::vector<testsupport::LoggedError> logged = reports(1);
+  ASSERT_EQ(1u, logged.size());
+  EXPECT_EQ(0x28C07213u, logged[0].src);  // the row of keys OscStatusH and InfoNoSlot
+  EXPECT_EQ("SlotId=0x00000000   " + kHead + "'LockLost'; SlotId=0x00000000   " + kHead +
+                "'LockLost'; No slot ids provided for warnings!!",
+            logged[0].text);
+  EXPECT_FALSE(logged[0].asynchronous);
+  EXPECT_GE(logged[0].time - first, std::chrono::milliseconds(OscillatorStatusHandler::kReportDelayMs - 2));
+  OscillatorStatusHandler::destroyInstance();
+  set_tree_root(KavPtr<QueryBase>());
 }

@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "kav/clock/PllSpeedPattern.h"
-#include "kav/clock/PllSpeedPatternList.h"
-#include "kav/clock/SpeedPatternConverter.h"
+#include "kav/clock/speed/PllSpeedPattern.h"
+#include "kav/clock/speed/PllSpeedPatternList.h"
+#include "kav/clock/speed/SpeedPatternConverter.h"
 #include "tests/clock/SpeedTestSupport.h"
 
 using speedtest::ConverterModel;

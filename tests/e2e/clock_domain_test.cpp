@@ -16,9 +16,9 @@
 
 #include "kav/cards/FruStateTable.h"
 #include "kav/cards/PowerControl.h"
-#include "kav/clock/ClockDomain.h"
-#include "kav/clock/PllSpeedPattern.h"
-#include "kav/clock/PllSpeedPatternList.h"
+#include "kav/clock/domain/ClockDomain.h"
+#include "kav/clock/speed/PllSpeedPattern.h"
+#include "kav/clock/speed/PllSpeedPatternList.h"
 #include "kav/hwaccess/dio/dio_access.h"
 #include "kav/tree/config/StringToId.h"
 #include "ravo_sim_control.h"

@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "kav/cards/PowerControl.h"
-#include "kav/clock/PllPatternAccessDeviceBased.h"
-#include "kav/clock/PllSpeedAccessPatternBased.h"
+#include "kav/clock/speed/PllPatternAccessDeviceBased.h"
+#include "kav/clock/speed/PllSpeedAccessPatternBased.h"
 #include "kav/tree/config/StringToId.h"
 #include "ravo_sim_control.h"
 #include "tests/e2e/E2eSupport.h"

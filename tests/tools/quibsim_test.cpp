@@ -141,8 +141,9 @@ TEST_F(QuibsimTest, ShowsActivationStatesAndTheRunsLogEntries) {
   EXPECT_TRUE(contains(r, "  event FruActi10: Fru got activated in SlotId 0x10 in Cage 0 Node 0\n")) << r.out;
   EXPECT_TRUE(contains(r, "  event FruActi11: Fru got activated in SlotId 0x11 in Cage 0 Node 0\n")) << r.out;
 
-  // Each lookup-table control, read back: the clock enables are off.
-  EXPECT_TRUE(contains(r, "lookup-table controls (4):\n  PllClkEnable slot=0x10 table 0: control 2 (LOOKUP_CONTROL_2)\n"))
+  // Each lookup-table control, read back: the clock enables are off (five
+  // per card with the oscillator control's use controls and fence).
+  EXPECT_TRUE(contains(r, "lookup-table controls (10):\n  PllClkEnable slot=0x10 table 0: control 2 (LOOKUP_CONTROL_2)\n"))
       << r.out;
   // The cards' chips were powered: the PLLs ran, the fanout outputs on.
   EXPECT_TRUE(contains(r, "  slot=0x10: pattern 0x0A80, spreading off 0, error flags none; machine: 1000000 kHz, locked\n"))

@@ -19,6 +19,7 @@
   X(DioHwdInterfaceLink)            \
   X(DioHwdStandard)                 \
   X(DioHwr)                         \
+  X(DynamicOscillatorHandler)       \
   X(EngineDefine)                   \
   X(EngineProvider)                 \
   X(FanoutBufferHwdInterfaceLink)   \
@@ -36,6 +37,11 @@
   X(IoMuxGroupDataCfamS)            \
   X(IoMuxGroupDataKtr1)             \
   X(IoMuxHwaInterfaceLink)          \
+  X(OscCardSet)                     \
+  X(OscControl)                     \
+  X(OscControlGroup)                \
+  X(OscControlUnit)                 \
+  X(OscillatorStatusHandler)        \
   X(OutputControlHwrDioGroupSingleDevice) \
   X(PldHwdCfam)                     \
   X(PldHwdData)                     \

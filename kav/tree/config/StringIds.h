@@ -306,6 +306,17 @@ constexpr unsigned int CLOCK_CHANGE_DONE_4 = 372;
 constexpr unsigned int CLOCK_CHANGE_DONE_8 = 373;
 constexpr unsigned int CLOCK_CHANGE_DONE_2 = 374;
 
+// Oscillator card sets: the set (0x10 A, 0x20 B) and the slot of its
+// oscillator control card (attributes); the instance name of the container
+// of a card of unknown type, whose cards a set ignores; the instance names of
+// the oscillator control's use controls and status inputs of oscillator 0
+// and oscillator 1.
+constexpr unsigned int OSC_CARD_SET_ATTRIBUTE = 164;
+constexpr unsigned int OSC_CTRL_SLOT_ATTRIBUTE = 169;
+constexpr unsigned int UNKNOWN_FRU_CONTAINER = 261;
+constexpr unsigned int OSC_0 = 405;
+constexpr unsigned int OSC_1 = 406;
+
 struct FixedStringId {
   unsigned int id;
   const char* text;
@@ -381,7 +392,9 @@ constexpr FixedStringId kFixedStringIds[] = {
     {I2C_READ_RETRIES, "numReadRetries"},
     {I2C_WRITE_RETRIES, "numWriteRetries"},
     {BUILD_SIDE, "side"},
+    {OSC_CARD_SET_ATTRIBUTE, "oscCardSet"},
     {CLOCK_DOMAIN_TYPE_PROVIDER, "clockDomainTypeProvider"},
+    {OSC_CTRL_SLOT_ATTRIBUTE, "oscCtrlSlotId"},
     {SPEED_OUTPUT_FREQUENCY_MAX, "outputFrequencyMaxKhz"},
     {SPEED_OUTPUT_FREQUENCY_MIN, "outputFrequencyMinKhz"},
     {PHYS_LINK_NUMBER, "physicalLinkNumber"},
@@ -423,6 +436,7 @@ constexpr FixedStringId kFixedStringIds[] = {
     {CRC_CLK_ENABLE, "CrcClkEnable"},
     {PLL_CLK_ENABLE, "PllClkEnable"},
     {STEERING_MODE_FIELD, "SteeringMode"},
+    {UNKNOWN_FRU_CONTAINER, "UnknownFru"},
     {DIO_MODE_INPUT, "DIO_INPUT"},
     {DIO_MODE_PUSHPULL, "DIO_OUTPUT_PUSHPULL"},
     {DIO_MODE_PUSHPULL_SLOW, "DIO_OUTPUT_PUSHPULL_SLOW"},
@@ -484,6 +498,8 @@ constexpr FixedStringId kFixedStringIds[] = {
     {SUPPLY_ALWAYS_ON, "ALWAYS_SUPPLIED"},
     {ENGINE_TYPE_NONE, "ENGINE_NONE"},
     {ENGINE_TYPE_UNKNOWN, "ENGINE_UNKNOWN"},
+    {OSC_0, "Osc0"},
+    {OSC_1, "Osc1"},
     {YES_TEXT, "yes"},
     {CRC_BANDWIDTH_MODE_1, "bandwidthMode1"},
     {CRC_BANDWIDTH_MODE_2, "bandwidthMode2"},

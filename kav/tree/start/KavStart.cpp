@@ -5,6 +5,7 @@
 
 #include "kav/cards/IdProvider.h"
 #include "kav/cards/PlugDetectHwrIp.h"
+#include "kav/clock/osc/OscillatorStatusHandler.h"
 #include "kav/diag/LogSlotIdConverterEntry.h"
 #include "kav/events/ComponentReadyEventSender.h"
 #include "kav/events/ConfigChangeEventSender.h"
@@ -188,6 +189,10 @@ int stop() {
   if (detector != nullptr) {
     rc = detector->setPlugState(PlugDetectHwrInterface::UNPLUGGED);
     KAV_TRACE(KAVT, "kav::stop waiting for configuration complete not ready");
+  }
+  // The status handler is looked up again at the next start.
+  OscillatorStatusHandler::destroyInstance();
+  if (detector != nullptr) {
     ConfigCompleteBase::waitConfigCompleteNotReady(-1);
   }
   clearBinaryReaderCache();

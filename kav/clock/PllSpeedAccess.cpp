@@ -1,7 +1,0 @@
-#include "kav/clock/PllSpeedAccess.h"
-
-KAV_TREE_CLASS_IMPL(PllSpeedAccess, AtomicBase)
-
-PllSpeedAccess::PllSpeedAccess() {}
-
-PllSpeedAccess::~PllSpeedAccess() {}

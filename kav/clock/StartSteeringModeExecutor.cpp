@@ -1,9 +1,0 @@
-#include "kav/clock/StartSteeringModeExecutor.h"
-
-StartSteeringModeExecutor::StartSteeringModeExecutor() {}
-
-StartSteeringModeExecutor::~StartSteeringModeExecutor() {}
-
-ErrorData StartSteeringModeExecutor::callClockDomainFunction(KavPtr<ClockDomain> domain, void*) {
-  return domain->startSteeringMode();
-}

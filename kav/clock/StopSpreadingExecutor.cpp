@@ -1,9 +1,0 @@
-#include "kav/clock/StopSpreadingExecutor.h"
-
-StopSpreadingExecutor::StopSpreadingExecutor() {}
-
-StopSpreadingExecutor::~StopSpreadingExecutor() {}
-
-ErrorData StopSpreadingExecutor::callClockDomainFunction(KavPtr<ClockDomain> domain, kavosc::OscSetMode_t step) {
-  return domain->stopSpreadingForGivenMode(step);
-}

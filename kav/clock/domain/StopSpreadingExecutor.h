@@ -1,0 +1,16 @@
+// Stops the spreading of every clock domain of a list that is in the mode given as the step.
+#ifndef KAV_CLOCK_STOPSPREADINGEXECUTOR_H
+#define KAV_CLOCK_STOPSPREADINGEXECUTOR_H
+
+#include "kav/clock/domain/ClockDomainExecutor.h"
+
+class KAV_EXPORT StopSpreadingExecutor : public ClockDomainExecutor<kavosc::OscSetMode_t> {
+ public:
+  StopSpreadingExecutor();
+  ~StopSpreadingExecutor() override;
+
+ protected:
+  ErrorData callClockDomainFunction(KavPtr<ClockDomain> domain, kavosc::OscSetMode_t step) override;
+};
+
+#endif
