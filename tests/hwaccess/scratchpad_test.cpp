@@ -22,6 +22,7 @@
 #include "tests/cards/CardsTestSupport.h"
 #include "tests/support/RecordingLogSink.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/TraceRecorder.h"
 
 using cardstest::link;
 
@@ -126,6 +127,22 @@ TEST_F(ScratchpadTest, ACardOpenedAgainInTheSameProcessKeepsItsData) {
   KavPtr<ScratchpadViaFsiHwa> second = openEngine();
   EXPECT_EQ(state, cached(*second, 10, 4));
   EXPECT_EQ(state, deviceBytes(10, 4));
+}
+
+// Each access is traced with its operation and bytes in the record's one
+// string and the offset and length as values.
+TEST_F(ScratchpadTest, AccessesAreTracedWithTheirBytes) {
+  KavPtr<ScratchpadViaFsiHwa> engine = openEngine();
+  testsupport::TraceRecorder trace({"ScratchpadViaFsiHwa::"});
+  const Bytes data = {0x01, 0xAB, 0xFF};
+  ASSERT_EQ(0u, engine->write(5, data.data(), 3).getRc());
+  Bytes back(2, 0);
+  ASSERT_EQ(0u, engine->read(6, back.data(), 2).getRc());
+  std::vector<std::string> texts;
+  for (const testsupport::TracedRecord& r : trace.records()) texts.push_back(r.text);
+  EXPECT_EQ((std::vector<std::string>{"ScratchpadViaFsiHwa::write 01 AB FF offset=5 len=3",
+                                      "ScratchpadViaFsiHwa::read AB FF offset=6 len=2"}),
+            texts);
 }
 
 TEST_F(ScratchpadTest, ReadsAfterCloseAreServedFromTheCache) {

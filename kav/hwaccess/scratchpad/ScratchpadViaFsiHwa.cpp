@@ -1,5 +1,6 @@
 #include "kav/hwaccess/scratchpad/ScratchpadViaFsiHwa.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -176,14 +177,17 @@ bool ScratchpadViaFsiHwa::fits(unsigned int offset, unsigned int len) const {
 
 void ScratchpadViaFsiHwa::traceBytes(const char* what, unsigned int offset, const unsigned char* data,
                                      unsigned int len) const {
+  // A trace record takes one string: the operation and the bytes go in it
+  // together, the offset and length as values.
   char text[1024];
-  unsigned int used = 0;
-  text[0] = '\0';
-  for (unsigned int i = 0; i < len && 3 * i < 1023 - 3; ++i) {
-    std::snprintf(text + used, sizeof(text) - used, "%.2X ", data[i]);
+  int head = std::snprintf(text, sizeof(text), "%s", what);
+  unsigned int used = head < 0 ? 0u : std::min(static_cast<unsigned int>(head), 64u);
+  text[used] = '\0';
+  for (unsigned int i = 0; i < len && used + 4 <= sizeof(text); ++i) {
+    std::snprintf(text + used, sizeof(text) - used, " %.2X", data[i]);
     used += 3;
   }
-  KAV_TRACE(KAVT, "ScratchpadViaFsiHwa::%s offset=%u len=%u %s", what, offset, len, text);
+  KAV_TRACE_STR(KAVT, "ScratchpadViaFsiHwa::%s offset=%u len=%u", text, offset, len);
 }
 
 ErrorData ScratchpadViaFsiHwa::read(unsigned int offset, unsigned char* data, unsigned int len) const {
