@@ -22,10 +22,12 @@
 #include "kav/clock/osc/DynamicOscillatorHandler.h"
 #include "kav/clock/osc/OscCardSet.h"
 #include "kav/hwaccess/dio/dio_access.h"
+#include "kav/tree/config/StringIds.h"
 #include "kav/tree/config/StringToId.h"
 #include "ravo_sim_control.h"
 #include "tests/e2e/E2eSupport.h"
 #include "tests/support/RecordingLogSink.h"
+#include "tests/support/TraceRecorder.h"
 
 using namespace e2e;
 using ravosim::Transaction;
@@ -300,6 +302,36 @@ TEST_F(OscillatorSelectionE2e, InterruptedPowerDownOfTheSelectionIsFinishedAtSta
   EXPECT_EQ(0u, handler()->checkPrecondition(375, PowerControllable::POWER_OFF).getRc());
   // Selected again for what follows.
   ASSERT_EQ(0u, select(kavosc::OSC_CARD_SET_A, kavosc::OSC_SELECTION_REDUNDANT));
+}
+
+// The clock power sequence switches the card's supply off and on: the
+// oscillator control is told at both ends, like the clock domain, so that
+// its unit interrupts are off while the supply is, and the use controls of
+// the recorded mode are written again when it is back.
+TEST_F(OscillatorSelectionE2e, ClockPowerCycleSwitchesTheOscillatorControlOffAndOnAgain) {
+  ASSERT_EQ(0x11, field(kCurrent));
+  KavPtr<PowerControl> card = findObject<PowerControl>(kAnyName, kCard0);
+  ASSERT_TRUE(card != nullptr);
+  testsupport::TraceRecorder trace({"OscControl::switchForPwrCtrl "});
+  ASSERT_EQ(0u, card->run(kav::sid::CLOCK_POWER_SEQUENCE, PowerControllable::POWER_OFF).getRc());
+  std::vector<std::string> seen;
+  for (const testsupport::TracedRecord& r : trace.records())
+    if (r.text.find("OscControl::switchForPwrCtrl slot=0x00000010") == 0) seen.push_back(r.text);
+  EXPECT_EQ((std::vector<std::string>{"OscControl::switchForPwrCtrl slot=0x00000010 step=" +
+                                      std::to_string(kav::sid::STATE_OFF) + " rc=0x00000000"}),
+            seen);
+  trace.clear();
+  ASSERT_EQ(0u, card->run(kav::sid::CLOCK_POWER_SEQUENCE, PowerControllable::POWER_ON).getRc());
+  seen.clear();
+  for (const testsupport::TracedRecord& r : trace.records())
+    if (r.text.find("OscControl::switchForPwrCtrl slot=0x00000010") == 0) seen.push_back(r.text);
+  EXPECT_EQ((std::vector<std::string>{"OscControl::switchForPwrCtrl slot=0x00000010 step=" +
+                                      std::to_string(kav::sid::STATE_ON) + " rc=0x00000000"}),
+            seen);
+  // Mode 1 again: oscillator 0 in use, oscillator 1 not.
+  EXPECT_EQ(1u, useControl(kCard0, kUseOsc0Table));
+  EXPECT_EQ(3u, useControl(kCard0, kUseOsc1Table));
+  EXPECT_EQ(0x11, field(kCurrent));
 }
 
 // The control card of the selected set goes away while the selection is
