@@ -68,6 +68,7 @@ DynamicOscillatorHandler::DynamicOscillatorHandler()
       m_componentReady(false),
       m_configComplete(false),
       m_startupScheduled(false),
+      m_startupRunning(false),
       m_powerTransition(false),
       m_debugMode(false),
       m_previousOscCardSet(0),
@@ -205,6 +206,9 @@ ErrorData DynamicOscillatorHandler::setDebugMode(bool debugMode) {
 
 ErrorData DynamicOscillatorHandler::checkReady() const {
   IFOSGuard<const QueryBase> guard(*this);
+  // A start-up queued but not yet running would otherwise find a caller's
+  // selection in place of the one it is to complete.
+  if (m_startupScheduled && !m_startupRunning) return failure(kNotReady);
   if (m_startupDone || (m_componentReady && m_configComplete)) return ErrorData();
   return failure(kNotReady);
 }
@@ -279,22 +283,29 @@ ErrorData DynamicOscillatorHandler::selectOscillator(kavosc::OscCardSet_t set, k
 }
 
 ErrorData DynamicOscillatorHandler::prepareSelectOscillator(ExecList<ClockDomain>&, unsigned char) {
+  KavPtr<OscCardSet> a = getOscCardSet(kavosc::OSC_CARD_SET_A);
+  KavPtr<OscCardSet> b = getOscCardSet(kavosc::OSC_CARD_SET_B);
+  if (a == nullptr || b == nullptr) return failure(kMissing);
   ErrorData rc;
-  rc = getOscCardSet(kavosc::OSC_CARD_SET_A)->disableInterrupts();
-  rc = getOscCardSet(kavosc::OSC_CARD_SET_B)->disableInterrupts();
+  rc = a->disableInterrupts();
+  rc = b->disableInterrupts();
   return rc;
 }
 
 ErrorData DynamicOscillatorHandler::finalizeSelectOscillator(ExecList<ClockDomain>&, unsigned char) {
+  KavPtr<OscCardSet> a = getOscCardSet(kavosc::OSC_CARD_SET_A);
+  KavPtr<OscCardSet> b = getOscCardSet(kavosc::OSC_CARD_SET_B);
+  if (a == nullptr || b == nullptr) return failure(kMissing);
   ErrorData rc;
-  rc = getOscCardSet(kavosc::OSC_CARD_SET_A)->enableInterrupts();
-  rc = getOscCardSet(kavosc::OSC_CARD_SET_B)->enableInterrupts();
+  rc = a->enableInterrupts();
+  rc = b->enableInterrupts();
   return rc;
 }
 
 ErrorData DynamicOscillatorHandler::writeModes(unsigned char next, unsigned char previous) {
   KavPtr<OscCardSet> a = getOscCardSet(kavosc::OSC_CARD_SET_A);
   KavPtr<OscCardSet> b = getOscCardSet(kavosc::OSC_CARD_SET_B);
+  if (a == nullptr || b == nullptr) return failure(kMissing);
   ErrorData rc;
   switch (next) {
     case 0x11:
@@ -345,7 +356,9 @@ ErrorData DynamicOscillatorHandler::selectOscillatorLocked(kavosc::OscCardSet_t 
   }
   const unsigned int marked = preferred ? kav::sid::OSC_PREFERRED_SELECTION_FIELD : kav::sid::OSC_CURRENT_SELECTION_FIELD;
   unsigned char markedBefore = current;
-  if (preferred) readOscSelectionByteFromRedundantStateTable(marked, markedBefore);
+  // The byte to restore on failure must be known before it is marked.
+  if (preferred) rc = readOscSelectionByteFromRedundantStateTable(marked, markedBefore);
+  if (rc != 0) return rc;
   rc = writeOscSelectionByteToRedundantStateTable(marked, convertToOscSelectionByte(set, mode, true));
   if (rc != 0) return rc;
 
@@ -377,7 +390,9 @@ ErrorData DynamicOscillatorHandler::selectOscillatorLocked(kavosc::OscCardSet_t 
     }
     if (preferred) rc = writeOscSelectionByteToRedundantStateTable(kav::sid::OSC_PREFERRED_SELECTION_FIELD, next);
   } else {
-    writeOscSelectionByteToRedundantStateTable(marked, markedBefore);
+    ErrorData restored = writeOscSelectionByteToRedundantStateTable(marked, markedBefore);
+    if (restored != 0) KAV_TRACE(KAVE, "DynamicOscillatorHandler::selectOscillator field %u not restored rc=0x%08X",
+                                 marked, restored.getRc());
     ErrorData aborted = rc;
     aborted.microcodeLog("kav/DynamicOscillatorHandler", __LINE__, "Oscillator select operation aborted!", 2, false);
   }
@@ -488,6 +503,10 @@ ErrorData DynamicOscillatorHandler::handleUncompletedModeChanges() {
 
 ErrorData DynamicOscillatorHandler::handleStartup() {
   std::lock_guard<std::recursive_mutex> selection(m_selectionLock);
+  {
+    IFOSGuard<const QueryBase> guard(*this);
+    m_startupRunning = true;
+  }
   ErrorData rc = handleDebugModeState();
   rc = handleUncompletedModeChanges();
   for (kavosc::OscCardSet_t which : {kavosc::OSC_CARD_SET_A, kavosc::OSC_CARD_SET_B}) {
@@ -502,6 +521,7 @@ ErrorData DynamicOscillatorHandler::handleStartup() {
   IFOSGuard<const QueryBase> guard(*this);
   if (rc == 0) m_startupDone = true;
   m_startupScheduled = false;
+  m_startupRunning = false;
   KAV_TRACE(KAVT, "DynamicOscillatorHandler::handleStartup rc=0x%08X", rc.getRc());
   return rc;
 }
@@ -517,8 +537,10 @@ void DynamicOscillatorHandler::startupIfReady() {
   // The start-up may complete a selection with its waits: it runs on the
   // job thread, not in the event callback.
   m_startupScheduled = true;
-  TimedExecutor::getInstance()->insertJob(new DynamicOscillatorStartupJob(KavPtr<DynamicOscillatorHandler>(this)), 0,
-                                          0, kStartupAbendMs);
+  const unsigned int id = TimedExecutor::getInstance()->insertJob(
+      new DynamicOscillatorStartupJob(KavPtr<DynamicOscillatorHandler>(this)), 0, 0, kStartupAbendMs);
+  // Refused (the services are going down): a later event schedules it.
+  if (id == 0) m_startupScheduled = false;
 }
 
 void DynamicOscillatorHandler::handleComponentReadyEvent(const ComponentReadyEvent&) {
@@ -561,6 +583,9 @@ ErrorData DynamicOscillatorHandler::checkPrecondition(unsigned int sequenceId, S
 
 ErrorData DynamicOscillatorHandler::switchForPwrCtrl(unsigned int sequence, unsigned int step) {
   if (sequence != kav::sid::CLOCK_MODE_SEQUENCE) return failure(kNotLinked);
+  // A selection under way finishes first: its last write of the current
+  // byte would otherwise cover the power-down's mark.
+  std::lock_guard<std::recursive_mutex> selection(m_selectionLock);
   ErrorData written;
   if (step == kPowerDownStart) {
     written = writeOscSelectionByteToRedundantStateTable(kav::sid::OSC_PREFERRED_SELECTION_FIELD, kInProgress);

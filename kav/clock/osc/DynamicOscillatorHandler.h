@@ -103,6 +103,7 @@ class KAV_EXPORT DynamicOscillatorHandler : public PowerControllable {
   bool m_componentReady;
   bool m_configComplete;
   bool m_startupScheduled;
+  bool m_startupRunning;  // the start-up job holds the selection lock
   bool m_powerTransition;
   bool m_debugMode;
   KavPtr<OscCardSet> m_pOscCardSetA;

@@ -195,6 +195,9 @@ int stop() {
   if (detector != nullptr) {
     ConfigCompleteBase::waitConfigCompleteNotReady(-1);
   }
+  // An event handled while the content went away may have looked the
+  // outgoing handler up again: the next start must not find it cached.
+  OscillatorStatusHandler::destroyInstance();
   clearBinaryReaderCache();
   {
     std::lock_guard<std::mutex> guard(g_slotStatusLock);
