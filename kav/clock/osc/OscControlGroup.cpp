@@ -125,7 +125,11 @@ ErrorData OscControlGroup::enableOutputsInternal() {
   if (!good) {
     bool allOff = false;
     rc = checkAllOscSwitchCtrlOff(allOff);
-    if (allOff) return disableOutputsInternal();
+    if (allOff) {
+      // A power-good input that could not be read stays the result.
+      rc = disableOutputsInternal();
+      return rc;
+    }
   }
   for (const auto& output : m_outputs) rc = output.second->enableOutput();
   m_outputsEnabled = true;

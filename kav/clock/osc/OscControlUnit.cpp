@@ -251,13 +251,12 @@ ErrorData OscControlUnit::checkForClockSwitch() {
   if (mode != kavosc::OSC_SET_MODE_REDUNDANT_PRIMARY || status.input0On || !status.input1On ||
       status.propagationFenceEnabled == 0)
     return rc;
-  char slot[32];
-  std::snprintf(slot, sizeof slot, "SlotId=0x%.8x", getSlotId());
-  kavstl::string text = kavstl::string(slot) + " - On OscControlUnit '" + get_string_by_id(getInstanceId()) +
-                        "' a HW-Event was detected! " +
-                        (mode == kavosc::OSC_SET_MODE_REDUNDANT_PRIMARY ? "(Primary-Card) " : "(Secondary-Card) ") +
-                        "SwitchOver on ClockChip detected! Primary card Lost! ";
-  KAV_TRACE_STR(KAVT, "OscControlUnit::checkForClockSwitch %s", text.c_str());
+  // A trace record keeps a string of up to 48 characters: the report goes
+  // out in three records, each with its own short string.
+  KAV_TRACE(KAVT, "SlotId=0x%.8x", getSlotId());
+  KAV_TRACE_STR(KAVT, " - On OscControlUnit '%s' a HW-Event was detected! ", get_string_by_id(getInstanceId()));
+  KAV_TRACE_STR(KAVT, "%sSwitchOver on ClockChip detected! Primary card Lost! ",
+                mode == kavosc::OSC_SET_MODE_REDUNDANT_PRIMARY ? "(Primary-Card) " : "(Secondary-Card) ");
   KavPtr<OscillatorStatusHandler> handler = OscillatorStatusHandler::getInstance();
   if (handler == nullptr) return ErrorData(ErrorData::NO_OVERWRITE, kMissing);
   handler->disableCardAsync(getSlotId());
