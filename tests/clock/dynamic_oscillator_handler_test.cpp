@@ -6,12 +6,20 @@
 // handler, and the redundant oscillator status.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <functional>
 #include <map>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "kav/cards/RedundantStateTable.h"
 #include "kav/clock/osc/DynamicOscillatorHandler.h"
+#include "kav/events/ComponentReadyEvent.h"
+#include "kav/events/ConfigCompleteEvent.h"
+#include "kav/runtime/TimedExecutor.h"
+#include "kav/runtime/TimedJob.h"
 #include "tests/clock/OscSetRig.h"
 #include "tests/support/RecordingLogSink.h"
 
@@ -157,6 +165,54 @@ TEST_F(DynamicOscillatorHandlerTest, EachSelectionNeedsModesBothSetsCanTake) {
   link();
   m_b->control->table->setState(kav::FRU_NOT_ACTIVATED);
   EXPECT_EQ(0x7251u, m_handler->checkForValidMode(0x11).getRcWithoutLogFlag());
+}
+
+// Holds the job thread until released, so that jobs queued after it wait.
+class GateJob : public TimedJob {
+ public:
+  GateJob(std::atomic<bool>& open, std::atomic<bool>& started) : m_open(open), m_started(started) {}
+  void execute() override {
+    m_started = true;
+    while (!m_open) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+
+ private:
+  std::atomic<bool>& m_open;
+  std::atomic<bool>& m_started;
+};
+
+bool eventually(const std::function<bool()>& done) {
+  for (int i = 0; i < 5000; ++i) {
+    if (done()) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return done();
+}
+
+// Both events seen but the start-up still queued behind another job: the
+// handler is not ready, so that a caller's selection cannot come before the
+// completion of the interrupted one; once the start-up has run, it is.
+TEST_F(DynamicOscillatorHandlerTest, NotReadyWhileTheStartUpWaitsForTheJobThread) {
+  plug();
+  link();
+  m_table->fields[kav::sid::OSC_PREFERRED_SELECTION_FIELD] = 0x92;  // 0x12 preferred, interrupted
+  std::atomic<bool> open{false}, started{false};
+  ASSERT_NE(0u, TimedExecutor::getInstance()->insertJob(new GateJob(open, started), 0, 0, 0));
+  ASSERT_TRUE(eventually([&] { return started.load(); }));
+  m_handler->handleComponentReadyEvent(ComponentReadyEvent());
+  m_handler->handleConfigCompleteEvent(ConfigCompleteEvent());
+  EXPECT_EQ(0x700Bu, m_handler->checkReady().getRcWithoutLogFlag());
+  EXPECT_EQ(0x700Bu, m_handler->selectOscillator(kavosc::OSC_CARD_SET_B, kavosc::OSC_SELECTION_SINGLE, false)
+                         .getRcWithoutLogFlag());
+  EXPECT_EQ(0x00, m_table->fields[kav::sid::OSC_CURRENT_SELECTION_FIELD]);
+  open = true;
+  // The interrupted selection is completed, not the caller's; a caller
+  // meanwhile waits for the start-up on the selection lock.
+  ASSERT_TRUE(eventually([&] { return m_table->fields[kav::sid::OSC_PREFERRED_SELECTION_FIELD] == 0x12; }));
+  EXPECT_EQ(0x7255u, m_handler->selectOscillator(kavosc::OSC_CARD_SET_B, kavosc::OSC_SELECTION_SINGLE, false)
+                         .getRcWithoutLogFlag());
+  EXPECT_EQ(0x12, m_table->fields[kav::sid::OSC_CURRENT_SELECTION_FIELD]);
+  EXPECT_EQ(0u, m_handler->checkReady().getRc());
 }
 
 TEST_F(DynamicOscillatorHandlerTest, TheDebugFlagIsKeptInTheRedundantTableAndGivenToTheStatusHandler) {
