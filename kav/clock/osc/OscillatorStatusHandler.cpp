@@ -108,7 +108,10 @@ void OscillatorStatusHandler::handleStateChangeEventPending() {
   buildReport(changes, text, secondaryKey, slotId);
   KAV_TRACE(KAVT, "OscillatorStatusHandler::handleStateChangeEventPending changes=%u slot=0x%08X",
             static_cast<unsigned int>(changes.size()), slotId);
-  // Changes that were only reported (kind 0) make no entry of their own.
+  // A round of changes that were only reported (kind 0: power good, a lost
+  // synchronisation count, an unconfigure) has no severity to log under and
+  // makes no entry: every power-on would otherwise leave one in the error
+  // log. Their text goes with the next warning or error of the same round.
   if (secondaryKey.empty()) return;
   ErrorData report(ErrorData::NO_OVERWRITE, kStatusReport);
   report.addDataToErrorBuffer(text);
