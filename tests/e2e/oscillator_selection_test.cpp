@@ -18,14 +18,9 @@
 #include <vector>
 
 #include "kav/cards/PowerControl.h"
-#include "kav/cards/RedundantStateTable.h"
-#include "kav/clock/osc/DynamicOscillatorHandler.h"
-#include "kav/clock/osc/OscCardSet.h"
-#include "kav/hwaccess/dio/dio_access.h"
 #include "kav/tree/config/StringIds.h"
-#include "kav/tree/config/StringToId.h"
 #include "ravo_sim_control.h"
-#include "tests/e2e/E2eSupport.h"
+#include "tests/e2e/OscillatorE2eSupport.h"
 #include "tests/support/RecordingLogSink.h"
 #include "tests/support/TraceRecorder.h"
 
@@ -34,40 +29,8 @@ using ravosim::Transaction;
 
 namespace {
 
-const unsigned int kCurrent = 361;
-const unsigned int kPreferred = 362;
 const unsigned int kClockSelectRegister = 0x2812;
 const uint32_t kPulseBit = 0x20000000;
-const unsigned int kUseOsc0Table = 2;
-const unsigned int kUseOsc1Table = 3;
-const unsigned int kStatusReport = 0x7014;
-const unsigned int kErrorSrc = 0x28C07201;  // OscStatusH / Error
-
-KavPtr<RedundantStateTable> table() {
-  return findObject<RedundantStateTable>(get_id_by_string("OscSelectionStateTable"), kAnySlot);
-}
-
-unsigned char field(unsigned int id) {
-  unsigned char value = 0xEE;
-  KavPtr<RedundantStateTable> t = table();
-  if (t == nullptr) return 0xEE;
-  EXPECT_EQ(0u, t->readField(id, &value, 1, 0).getRc());
-  return value;
-}
-
-void setField(unsigned int id, unsigned char value) {
-  ASSERT_EQ(0u, table()->writeField(id, &value, 1, 0).getRc());
-}
-
-KavPtr<DynamicOscillatorHandler> handler() {
-  return findObject<DynamicOscillatorHandler>(kAnyName, kAnySlot);
-}
-
-unsigned int useControl(unsigned int slot, unsigned int tableId) {
-  unsigned int control = 0;
-  EXPECT_EQ(0u, kav::dio_pldGetTableControl(slot, 1, 0, tableId, control));
-  return control;
-}
 
 // Per processor chip, the values written to its clock-select register.
 std::map<std::string, std::vector<uint32_t>> clockSelectWrites() {
@@ -87,32 +50,10 @@ bool pulsed(const std::vector<uint32_t>& writes) {
   return false;
 }
 
-unsigned int select(kavosc::OscCardSet_t set, kavosc::OscSelectionMode_t mode) {
-  return handler()->selectOscillator(set, mode, false).getRcWithoutLogFlag();
-}
-
 class OscillatorSelectionE2e : public ::testing::Test {
  protected:
   static void SetUpTestSuite() { startBothActivated(); }
   static void TearDownTestSuite() { EXPECT_EQ(0, kav::stop()); }
-
-  static void startBothActivated() {
-    startWithBothCards();
-    if (::testing::Test::HasFatalFailure()) return;
-    // As the adapter does: the configuration is complete, which starts the
-    // oscillator handler up.
-    ASSERT_EQ(0, kav::finish_initial_config());
-    for (unsigned int slot : {kCard0, kCard1}) {
-      KavPtr<PowerControl> card = findObject<PowerControl>(kAnyName, slot);
-      ASSERT_TRUE(card != nullptr);
-      PowerControl::FruActivationState_t state = PowerControl::DEACTIVATED;
-      ASSERT_EQ(0u, card->getActivationState(state).getRc());
-      if (state != PowerControl::ACTIVATED) {
-        ASSERT_EQ(0u, card->activate(false).getRc());
-      }
-    }
-    ASSERT_TRUE(waitFor([] { return handler() != nullptr && handler()->isStartupDone(); }));
-  }
 
   void TearDown() override {
     ravosim::restoreOscillator("osc0.a");

@@ -363,14 +363,17 @@ ErrorData DynamicOscillatorHandler::selectOscillatorLocked(kavosc::OscCardSet_t 
   if (rc != 0) return rc;
 
   ExecList<ClockDomain> domains;
+  bool modesTouched = false;
   ErrorData prepared = prepareSelectOscillator(domains, next);
   if (prepared != 0) {
     prepared.microcodeLog("kav/DynamicOscillatorHandler", __LINE__, "Failed to prepare Oscillator select operation!",
                           2, false);
     rc = prepared;
   } else {
+    modesTouched = true;
     rc = writeModes(next, current);
   }
+  const bool modesWritten = modesTouched && rc == 0;
   ErrorData finalized = finalizeSelectOscillator(domains, next);
   if (finalized != 0) {
     finalized.microcodeLog("kav/DynamicOscillatorHandler", __LINE__,
@@ -378,8 +381,11 @@ ErrorData DynamicOscillatorHandler::selectOscillatorLocked(kavosc::OscCardSet_t 
     rc = finalized;
   }
 
-  if (rc == 0) {
-    rc = writeOscSelectionByteToRedundantStateTable(kav::sid::OSC_CURRENT_SELECTION_FIELD, next);
+  if (modesWritten) {
+    // Every set runs in its new mode: the selection has happened, also when
+    // its interrupts could not all be enabled again (that failure is
+    // returned and was logged above).
+    ErrorData stored = writeOscSelectionByteToRedundantStateTable(kav::sid::OSC_CURRENT_SELECTION_FIELD, next);
     struct timeval now = {0, 0};
     const bool timed = gettimeofday(&now, nullptr) == 0;
     {
@@ -388,11 +394,20 @@ ErrorData DynamicOscillatorHandler::selectOscillatorLocked(kavosc::OscCardSet_t 
       m_lastSelectionSeconds = timed ? static_cast<unsigned int>(now.tv_sec) : 0;
       m_lastSelectionMicroseconds = timed ? static_cast<unsigned int>(now.tv_usec) : 0;
     }
-    if (preferred) rc = writeOscSelectionByteToRedundantStateTable(kav::sid::OSC_PREFERRED_SELECTION_FIELD, next);
+    if (preferred) stored = writeOscSelectionByteToRedundantStateTable(kav::sid::OSC_PREFERRED_SELECTION_FIELD, next);
+    if (rc == 0) rc = stored;
   } else {
-    ErrorData restored = writeOscSelectionByteToRedundantStateTable(marked, markedBefore);
-    if (restored != 0) KAV_TRACE(KAVE, "DynamicOscillatorHandler::selectOscillator field %u not restored rc=0x%08X",
-                                 marked, restored.getRc());
+    // Before any mode was written the hardware still runs the previous
+    // selection: the mark is taken back. Once a mode write failed the sets
+    // run partly in the new selection and partly in the old one: the mark
+    // stays, so that the field never names a selection the hardware does
+    // not run, and the next start completes the selection.
+    if (!modesTouched) {
+      ErrorData restored = writeOscSelectionByteToRedundantStateTable(marked, markedBefore);
+      if (restored != 0)
+        KAV_TRACE(KAVE, "DynamicOscillatorHandler::selectOscillator field %u not restored rc=0x%08X", marked,
+                  restored.getRc());
+    }
     ErrorData aborted = rc;
     aborted.microcodeLog("kav/DynamicOscillatorHandler", __LINE__, "Oscillator select operation aborted!", 2, false);
   }
