@@ -18,6 +18,7 @@
 
 #include "kav/cards/PowerControl.h"
 #include "kav/clock/domain/PllErrorMonitor.h"
+#include "kav/clock/osc/OscillatorStatusHandler.h"
 #include "ravo_sim_control.h"
 #include "tests/e2e/E2eSupport.h"
 #include "tests/support/RecordingLogSink.h"
@@ -105,6 +106,12 @@ class PllErrorMonitorE2e : public ::testing::Test {
     if (m_monitor != nullptr) {
       EXPECT_TRUE(waitFor([&] { return !m_monitor->isIndicatorHeld(); }, 5000));
     }
+    // The reports of this test (and of the pattern written back) are
+    // logged by the status handler a round later: let them out before the
+    // next test listens.
+    pause();
+    KavPtr<OscillatorStatusHandler> status = OscillatorStatusHandler::getInstance();
+    if (status != nullptr) status->blockOnStatusChangePending();
   }
 
   // Waits a few re-arm delays: time for a storm of interrupts, or for a
