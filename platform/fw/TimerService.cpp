@@ -63,7 +63,9 @@ void TimerService::run() {
     }
     const auto first = m_timers.begin();
     if (first->first > Clock::now()) {
-      m_cv.wait_until(g, first->first);
+      // A copy: the timer may be cancelled (its node freed) while waiting.
+      const Clock::time_point due = first->first;
+      m_cv.wait_until(g, due);
       continue;
     }
     const uint32_t id = first->second.first;
