@@ -10,6 +10,7 @@
 #include <chrono>
 #include <functional>
 #include <map>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -25,24 +26,34 @@
 
 namespace {
 
-// One byte per field; a field it does not hold is 0x7027.
+// One byte per field; a field it does not hold is 0x7027. Tests that let
+// the job thread write read it with value().
 class FakeRedundantTable : public RedundantStateTable {
  public:
   std::map<unsigned int, unsigned char> fields{{kav::sid::OSC_CURRENT_SELECTION_FIELD, 0},
                                                {kav::sid::OSC_PREFERRED_SELECTION_FIELD, 0},
                                                {kav::sid::OSC_DEBUG_MODE_FIELD, 0}};
+  unsigned char value(unsigned int field) const {
+    std::lock_guard<std::mutex> guard(m_fieldsLock);
+    return fields.at(field);
+  }
   ErrorData readField(unsigned int field, unsigned char* buf, unsigned int size, unsigned int) const override {
+    std::lock_guard<std::mutex> guard(m_fieldsLock);
     auto it = fields.find(field);
     if (it == fields.end() || size != 1) return ErrorData(ErrorData::NO_OVERWRITE, 0x7027);
     *buf = it->second;
     return ErrorData();
   }
   ErrorData writeField(unsigned int field, unsigned char* buf, unsigned int size, unsigned int) override {
+    std::lock_guard<std::mutex> guard(m_fieldsLock);
     auto it = fields.find(field);
     if (it == fields.end() || size != 1) return ErrorData(ErrorData::NO_OVERWRITE, 0x7027);
     it->second = *buf;
     return ErrorData();
   }
+
+ private:
+  mutable std::mutex m_fieldsLock;
 };
 
 const unsigned char kSettled[] = {0x00, 0x11, 0x12, 0x21, 0x22};
@@ -204,14 +215,14 @@ TEST_F(DynamicOscillatorHandlerTest, NotReadyWhileTheStartUpWaitsForTheJobThread
   EXPECT_EQ(0x700Bu, m_handler->checkReady().getRcWithoutLogFlag());
   EXPECT_EQ(0x700Bu, m_handler->selectOscillator(kavosc::OSC_CARD_SET_B, kavosc::OSC_SELECTION_SINGLE, false)
                          .getRcWithoutLogFlag());
-  EXPECT_EQ(0x00, m_table->fields[kav::sid::OSC_CURRENT_SELECTION_FIELD]);
+  EXPECT_EQ(0x00, m_table->value(kav::sid::OSC_CURRENT_SELECTION_FIELD));
   open = true;
   // The interrupted selection is completed, not the caller's; a caller
   // meanwhile waits for the start-up on the selection lock.
-  ASSERT_TRUE(eventually([&] { return m_table->fields[kav::sid::OSC_PREFERRED_SELECTION_FIELD] == 0x12; }));
+  ASSERT_TRUE(eventually([&] { return m_table->value(kav::sid::OSC_PREFERRED_SELECTION_FIELD) == 0x12; }));
   EXPECT_EQ(0x7255u, m_handler->selectOscillator(kavosc::OSC_CARD_SET_B, kavosc::OSC_SELECTION_SINGLE, false)
                          .getRcWithoutLogFlag());
-  EXPECT_EQ(0x12, m_table->fields[kav::sid::OSC_CURRENT_SELECTION_FIELD]);
+  EXPECT_EQ(0x12, m_table->value(kav::sid::OSC_CURRENT_SELECTION_FIELD));
   EXPECT_EQ(0u, m_handler->checkReady().getRc());
 }
 
