@@ -57,3 +57,14 @@ if(TARGET clock_domain_bench)
   add_dependencies(clock_domain_bench config_files)
 endif()
 # ---- end clock_domain_bench ---------------------------------------------------
+
+# ---- failover_bench (an oscillator failover through the started library) ---
+# Like clock_domain_bench: the started library on the built configuration and
+# the default simulated machine, so the shared library and the e2e helpers.
+if(TARGET failover_bench)
+  set_property(TARGET failover_bench PROPERTY LINK_LIBRARIES quib quib_test_support benchmark::benchmark)
+  target_compile_definitions(failover_bench PRIVATE QUIB_BUILD_DIR="${PROJECT_BINARY_DIR}"
+                                                    QUIB_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
+  add_dependencies(failover_bench config_files)
+endif()
+# ---- end failover_bench -------------------------------------------------------

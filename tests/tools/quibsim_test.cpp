@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <string>
 
@@ -198,4 +199,87 @@ TEST_F(QuibsimTest, ListsTheCommittedFirmwareErrorLogEntries) {
   EXPECT_NE(std::string::npos, second) << r.out;
   EXPECT_LT(first, second) << r.out;
   EXPECT_NE(std::string::npos, r.out.find("  line 3 skipped: ", head)) << r.out;
+}
+
+// The failover scenario on a machine fresh from the factory: set A selected
+// redundantly (0x11), its oscillator 0 fails, and the timeline shows, in
+// order, the interrupt of card 0's control unit, the switch-over seen, set A
+// disabled on the job thread, the selection byte marked and then 0x22 with
+// set A in mode 4 and set B in mode 3, and one status report (OscStatusH /
+// Error of slot 0x10) the report delay after the failure (2000 ms at time
+// scale 0.1; the job thread counts whole milliseconds, so up to 1 ms less).
+// A second run walks the selection back from 0x22 to 0x11 first.
+TEST_F(QuibsimTest, FailoverScenarioShowsTheTimelineInOrder) {
+  testsupport::TempDir state("quibsim-failover");
+  ASSERT_FALSE(state.path().empty());
+  const std::string environment = "RAVO_SIM_STATE_DIR='" + state.path() + "'";
+  const char* const timeline[] = {
+      "selection byte (field 361): 0x00\n",
+      "selecting set A redundant: 0x00 -> 0x11 rc=0x00000000\n",
+      "propagation on for set A group 0: rc=0x00000000\n",
+      "before the failure: selection 0x11, set A mode 1, set B mode 2\n",
+      "failover timeline (ms after the failure):\n",
+      "      +0.000  oscillator osc0.a failed\n",
+      "  interrupt on card 0: pin 19 unit input 0 (oscillator 0 switch) low\n",
+      "  switch-over detected by the oscillator control unit of slot 0x10:",
+      "  disable-card job: set A (0x10) disabled, selection 0x11\n",
+      "  selection byte (field 361) written 0xA2 (in progress)\n",
+      "  clock-select register 0x2812 written: proc0=",
+      "  card 0: pin 14 use oscillator 0 low\n",
+      "  clock domain of slot 0x10: mode 4\n",
+      "  set A (0x10) programmed: mode 4\n",
+      "  clock domain of slot 0x11: mode 3\n",
+      "  set B (0x20) programmed: mode 3\n",
+      "  selection byte (field 361) written 0x22\n",
+      "  error logged: OscStatusH/Error rc=0x00007014 src=0x28C07201 slot 0x10\n",
+      "failover outcome: selection 0x22, set A mode 4, set B mode 3\n",
+      "status reports: 1; OscStatusH/Error slot 0x10 ",
+      "firmware error log: 0 entries committed during the failover\n",
+      "oscillator osc0.a running again\n",
+  };
+  ToolRun r = run(environment, "--time-scale 0.1 --scenario failover");
+  EXPECT_EQ(0, r.status) << r.out;
+  size_t at = 0;
+  size_t report = std::string::npos;
+  for (const char* line : timeline) {
+    const size_t found = r.out.find(line, at);
+    ASSERT_NE(std::string::npos, found) << "missing or out of order: " << line << "\n" << r.out;
+    at = found + std::strlen(line);
+    // Only one report in the whole timeline.
+    if (std::strstr(line, "error logged: OscStatusH/Error") != nullptr) {
+      report = found;
+      EXPECT_EQ(std::string::npos, r.out.find("error logged: OscStatusH", at)) << r.out;
+    }
+  }
+  // The status handler's trace of the job it inserted may come after the job
+  // has begun: present, in no particular place.
+  EXPECT_TRUE(contains(r, "  disabling of slot 0x10 handed to the job thread")) << r.out;
+  // The report's time: the number that begins its line.
+  const size_t lineStart = r.out.rfind('\n', report) + 1;
+  const double reportMs = std::strtod(r.out.c_str() + lineStart, nullptr);
+  EXPECT_GE(reportMs, 200.0 - 1.0) << r.out.substr(lineStart, report - lineStart);
+  EXPECT_LT(reportMs, 200.0 + 1000.0) << r.out.substr(lineStart, report - lineStart);
+  // What the lookup-table controls show after the run: set A's use controls
+  // off (3), set B's both in use (2).
+  for (const char* control : {"  Osc0 slot=0x10 table 2: control 3", "  Osc1 slot=0x10 table 3: control 3",
+                              "  Osc0 slot=0x11 table 2: control 2", "  Osc1 slot=0x11 table 3: control 2"})
+    EXPECT_TRUE(contains(r, control)) << control << "\n" << r.out;
+
+  // The selection stayed 0x22; the next run goes back to 0x11 by the
+  // transitions allowed, and fails over again.
+  r = run(environment, "--time-scale 0.1 --scenario failover");
+  EXPECT_EQ(0, r.status) << r.out;
+  EXPECT_TRUE(contains(r, "selection byte (field 361): 0x22\n  selecting set B redundant: 0x22 -> 0x21 rc=0x00000000\n"
+                          "  selecting set A alone: 0x21 -> 0x12 rc=0x00000000\n"
+                          "  selecting set A redundant: 0x12 -> 0x11 rc=0x00000000\n"))
+      << r.out;
+  EXPECT_TRUE(contains(r, "failover outcome: selection 0x22, set A mode 4, set B mode 3\n")) << r.out;
+}
+
+// An unknown scenario is refused before anything runs.
+TEST_F(QuibsimTest, RefusesAnUnknownScenario) {
+  const ToolRun r = run("", "--scenario nothing");
+  EXPECT_EQ(2, r.status) << r.out;
+  EXPECT_TRUE(contains(r, "quibsim: unknown scenario 'nothing'")) << r.out;
+  EXPECT_FALSE(contains(r, "kav::start")) << r.out;
 }

@@ -5,7 +5,9 @@
 // the object tree, the state tables with their fields and values, each
 // card's activation state, the registers of every clock-redundancy chip,
 // the PLLs, the lookup-table controls and the clock domains, and what the
-// library logged during the run, and stops the library.
+// library logged during the run, and stops the library. With
+// --scenario failover it runs an oscillator failover on the activated cards
+// first and prints its timeline (FailoverScenario).
 #include <unistd.h>
 
 #include <atomic>
@@ -44,8 +46,12 @@
 #include "kav/tree/objects/TreeRoot.h"
 #include "kav/tree/start/KavStart.h"
 #include "ravo_sim_control.h"
+#include "tools/quibsim/FailoverScenario.h"
+#include "tools/quibsim/TreeObjects.h"
 
 namespace {
+
+using quibsim::collect;
 
 const unsigned int kCardSlots[2] = {0x10, 0x11};
 
@@ -77,6 +83,16 @@ void usage(FILE* out) {
                "  --activate        activate the functional cards after the initial\n"
                "                    configuration (their activation sequence), and\n"
                "                    deactivate them before stopping\n"
+               "  --scenario NAME   run a scenario after the initial configuration (with\n"
+               "                    the cards activated, as --activate):\n"
+               "                    failover: select set A redundantly (0x11), fail\n"
+               "                    card 0's oscillator 0 (osc0.a) and wait until the\n"
+               "                    library has selected set B alone (0x22) and\n"
+               "                    reported the failure (OscStatusH/Error, 2 s\n"
+               "                    later); print each step in ms after the failure,\n"
+               "                    from the simulator's transaction log, the trace\n"
+               "                    records and the log; exit status 1 unless the\n"
+               "                    failover went as designed\n"
                "  --no-progress     do not print progress dots during the long waits\n"
                "  --help            this text\n"
                "\n"
@@ -226,24 +242,6 @@ std::string hexBytes(const std::vector<unsigned char>& bytes) {
     text += buf;
   }
   return text;
-}
-
-template <class T>
-void collectIn(const KavPtr<QueryBase>& node, std::vector<KavPtr<T>>& out, bool withHidden) {
-  if (node->isInstanceOf(T::staticGetClassId())) out.push_back(KavPtr<T>(node));
-  for (const KavPtr<QueryBase>& child : node->getChildren()) collectIn(child, out, withHidden);
-  if (withHidden)
-    for (const KavPtr<QueryBase>& child : node->getHiddenChildren()) collectIn(child, out, withHidden);
-}
-
-// Every object of class T in the visible tree (with the hidden children
-// after the visible ones of each node, when asked for), in prefix order.
-template <class T>
-std::vector<KavPtr<T>> collect(bool withHidden = false) {
-  std::vector<KavPtr<T>> out;
-  KavPtr<QueryBase> root = get_tree_root();
-  if (root != nullptr) collectIn(root, out, withHidden);
-  return out;
 }
 
 // Every state table with its fields and their values, read through the
@@ -534,6 +532,7 @@ int main(int argc, char** argv) {
   std::string configDir = QUIBSIM_CONFIG_DIR;
   bool progress = true;
   bool activate = false;
+  bool failover = false;
 
   for (int i = 1; i < argc; ++i) {
     const char* arg = argv[i];
@@ -566,6 +565,14 @@ int main(int argc, char** argv) {
       // The library reads it at its first delay, after this.
       setenv(TimeScale::kVariable, argv[i], 1);
     } else if (std::strcmp(arg, "--activate") == 0) {
+      activate = true;
+    } else if (std::strcmp(arg, "--scenario") == 0 && hasValue) {
+      if (std::strcmp(argv[++i], "failover") != 0) {
+        std::fprintf(stderr, "quibsim: unknown scenario '%s'\n", argv[i]);
+        usage(stderr);
+        return 2;
+      }
+      failover = true;
       activate = true;
     } else if (std::strcmp(arg, "--no-progress") == 0) {
       progress = false;
@@ -652,6 +659,10 @@ int main(int argc, char** argv) {
       std::printf("activating slot 0x%X: rc=0x%08X\n", card->getSlotId(), activated.getRcWithoutLogFlag());
       if (activated != 0) ++failures;
     }
+  }
+  if (failover) {
+    FailoverScenario scenario;
+    failures += scenario.run();
   }
   printStateTables();
   printActivationStates();
