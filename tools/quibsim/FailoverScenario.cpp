@@ -183,7 +183,10 @@ class TimedTraces {
   }
 
   static constexpr const char* kPrefixes[] = {
-      "OscControlUnit::checkForClockSwitch",
+      // The unit's switch-over report: its slot, then the event's text.
+      "SlotId=0x",
+      "(Primary-Card) SwitchOver",
+      "(Secondary-Card) SwitchOver",
       "OscControlUnit::handleOscCntlOffEvent",
       "OscillatorStatusHandler::",
       "DisableCardAsyncHandler",
@@ -206,12 +209,19 @@ struct Line {
 };
 
 // A trace record of the failover as a timeline line; empty for the records
-// that only fill in (the selection's own entry and exit).
-std::string describe(const std::string& record) {
+// that only fill in (the selection's own entry and exit, the slot record
+// that comes before a unit's switch-over report, kept in slot).
+std::string describe(const std::string& record, unsigned int& slot) {
   unsigned int a = 0, b = 0, c = 0, d = 0;
-  if (std::sscanf(record.c_str(), "OscControlUnit::checkForClockSwitch SlotId=0x%x", &a) == 1)
-    return "switch-over detected by the oscillator control unit of slot " + hex(a, 2) +
+  int used = 0;
+  if (std::sscanf(record.c_str(), "SlotId=0x%x%n", &a, &used) == 1 && static_cast<size_t>(used) == record.size()) {
+    slot = a;
+    return "";
+  }
+  if (record.find(") SwitchOver on ClockChip detected!") != std::string::npos)
+    return "switch-over detected by the oscillator control unit of slot " + hex(slot, 2) +
            ": oscillator 0 off, oscillator 1 on (dispatcher thread)";
+  if (record.compare(0, 9, "SlotId=0x") == 0) return "";
   if (std::sscanf(record.c_str(), "OscillatorStatusHandler::disableCardAsync 0x%x job=%u", &a, &b) == 2)
     return "disabling of slot " + hex(a, 2) + " handed to the job thread (job " + std::to_string(b) + ")";
   if (std::sscanf(record.c_str(), "OscillatorStatusHandler::notifyStatusChange slot=0x%x kind=%u pending=%u", &a, &b,
@@ -442,8 +452,9 @@ int FailoverScenario::run() {
     waitUntil([&] { return status == nullptr || !status->isStatusChangePending(); },
               static_cast<int>(reportDelay) + kAllowanceMs);
     addTransactions(ravosim::readTransactionLog(), lines);
+    unsigned int slot = 0;
     for (const TimedTraces::Record& r : traces.records()) {
-      const std::string text = describe(r.text);
+      const std::string text = describe(r.text, slot);
       if (!text.empty()) lines.push_back({r.time, text});
     }
     errors = log.errors();
