@@ -14,46 +14,14 @@
 #include "kav/tree/config/StringToId.h"
 #include "kav/tree/objects/Container.h"
 #include "tests/cards/CardsTestSupport.h"
+#include "tests/clock/OscSetRig.h"
 
 namespace {
 
 typedef std::vector<std::string> Calls;
 
-class Line : public DioHwrInterface {
- public:
-  explicit Line(unsigned int logicalId) : m_logicalId(logicalId) {}
-  bool level = false;
-  Calls calls;
-  ErrorData reconfigure(dioMode::DioMode_t) override { return ErrorData(); }
-  ErrorData read(dioState::DioState_t& state) override {
-    state = level ? dioState::DIO_STATE_ON : dioState::DIO_STATE_OFF;
-    return ErrorData();
-  }
-  ErrorData on() override { return ErrorData(); }
-  ErrorData off() override { return ErrorData(); }
-  ErrorData blink(unsigned int) override { return ErrorData(); }
-  ErrorData enableIrq(dioState::DioState_t state) override {
-    calls.push_back(state == dioState::DIO_STATE_OFF ? "arm off" : "arm on");
-    return ErrorData();
-  }
-  ErrorData disableIrq() override {
-    calls.push_back("disarm");
-    return ErrorData();
-  }
-  ErrorData resetIrqCondition() override { return ErrorData(); }
-  unsigned int getOnIrqId() override { return 0x7300 + m_logicalId; }
-  unsigned int getOffIrqId() override { return 0x7400 + m_logicalId; }
-  unsigned int getLogicalId() const override { return m_logicalId; }
-  ErrorData switchForPwrCtrl(unsigned int, unsigned int) override { return ErrorData(); }
-  Calls take() {
-    Calls out;
-    out.swap(calls);
-    return out;
-  }
-
- private:
-  unsigned int m_logicalId;
-};
+// The power-good and oscillator-switch inputs are the rig's scripted inputs.
+using Line = osctest::Input;
 
 class Outputs : public OutputControlHwrInterface {
  public:

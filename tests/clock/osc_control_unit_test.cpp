@@ -17,59 +17,15 @@
 #include "kav/tree/objects/Container.h"
 #include "kav/tree/objects/TreeRoot.h"
 #include "tests/cards/CardsTestSupport.h"
+#include "tests/clock/OscSetRig.h"
 #include "tests/support/RecordingLogSink.h"
 
 namespace {
 
 typedef std::vector<std::string> Calls;
 
-// An oscillator-switch input: reads `on`, or the scripted readings first.
-class ScriptedInput : public DioHwrInterface {
- public:
-  explicit ScriptedInput(unsigned int logicalId) : m_logicalId(logicalId) {}
-  bool level = false;
-  std::deque<bool> readings;
-  Calls calls;
-
-  ErrorData reconfigure(dioMode::DioMode_t) override { return ErrorData(); }
-  ErrorData read(dioState::DioState_t& state) override {
-    bool reading = level;
-    if (!readings.empty()) {
-      reading = readings.front();
-      readings.pop_front();
-    }
-    state = reading ? dioState::DIO_STATE_ON : dioState::DIO_STATE_OFF;
-    return ErrorData();
-  }
-  ErrorData on() override { return ErrorData(); }
-  ErrorData off() override { return ErrorData(); }
-  ErrorData blink(unsigned int) override { return ErrorData(); }
-  ErrorData enableIrq(dioState::DioState_t state) override {
-    calls.push_back(state == dioState::DIO_STATE_OFF ? "arm off" : "arm on");
-    return ErrorData();
-  }
-  ErrorData disableIrq() override {
-    calls.push_back("disarm");
-    return ErrorData();
-  }
-  ErrorData resetIrqCondition() override {
-    calls.push_back("reset");
-    return ErrorData();
-  }
-  unsigned int getOnIrqId() override { return 0x7100 + m_logicalId; }
-  unsigned int getOffIrqId() override { return 0x7200 + m_logicalId; }
-  unsigned int getLogicalId() const override { return m_logicalId; }
-  ErrorData switchForPwrCtrl(unsigned int, unsigned int) override { return ErrorData(); }
-
-  Calls take() {
-    Calls out;
-    out.swap(calls);
-    return out;
-  }
-
- private:
-  unsigned int m_logicalId;
-};
+// The oscillator-switch inputs are the rig's scripted inputs.
+using ScriptedInput = osctest::Input;
 
 class FenceControl : public PldHwrInterface {
  public:
