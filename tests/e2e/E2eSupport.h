@@ -25,6 +25,7 @@
 #include "kav/tree/objects/TreeListing.h"
 #include "kav/tree/objects/TreeRoot.h"
 #include "kav/tree/start/KavStart.h"
+#include "tests/support/RecordingLogSink.h"
 #include "tests/support/TraceRecorder.h"
 
 namespace e2e {
@@ -258,6 +259,27 @@ inline ::testing::AssertionResult tookAbout(double measuredMs, unsigned int expe
   if (measuredMs >= expectedMs - 1.0 && measuredMs < expectedMs + allowanceMs)
     return ::testing::AssertionSuccess();
   return ::testing::AssertionFailure() << "took " << measuredMs << " ms, expected " << expectedMs << " ms";
+}
+
+// The events a chip of slot 0x10 reported, one per part of the oscillator
+// status handler's entries: each round of changes is one entry (code
+// 0x7014) with one part per change, "SlotId=0x00000010   " and the change's
+// text; the parts whose text holds `marker` (" - On Pll '", " - On Crc '"),
+// each with its entry's SRC and log kind.
+inline std::vector<testsupport::LoggedError> statusReportParts(const testsupport::RecordingLogSink& log,
+                                                              const std::string& marker) {
+  const std::string part = "SlotId=0x00000010   ";
+  std::vector<testsupport::LoggedError> out;
+  for (const testsupport::LoggedError& e : log.errorsWithRc(0x7014u)) {
+    for (size_t at = e.text.find(part); at != std::string::npos;) {
+      const size_t next = e.text.find(part, at + part.size());
+      testsupport::LoggedError one = e;
+      one.text = e.text.substr(at + part.size(), next == std::string::npos ? std::string::npos : next - at - part.size());
+      if (one.text.find(marker) != std::string::npos) out.push_back(one);
+      at = next;
+    }
+  }
+  return out;
 }
 
 }  // namespace e2e

@@ -160,23 +160,9 @@ TEST_F(CrcE2e, ModesSetInputsBandwidthAndSelection) {
   EXPECT_EQ(0x7254u, m_crc->writeMode(static_cast<kavosc::OscSetMode_t>(5)).getRcWithoutLogFlag());
 }
 
-// The chip's events as reported: the oscillator status handler logs each
-// round of changes as one entry (code 0x7014) with one part per change,
-// "SlotId=0x00000010   " and the change's text; each Crc part is one report
-// here, with the entry's SRC and log kind.
+// The chip's events as the status handler reported them.
 std::vector<testsupport::LoggedError> crcReports(const testsupport::RecordingLogSink& log) {
-  const std::string part = "SlotId=0x00000010   ";
-  std::vector<testsupport::LoggedError> out;
-  for (const testsupport::LoggedError& e : log.errorsWithRc(0x7014u)) {
-    for (size_t at = e.text.find(part); at != std::string::npos;) {
-      const size_t next = e.text.find(part, at + part.size());
-      testsupport::LoggedError one = e;
-      one.text = e.text.substr(at + part.size(), next == std::string::npos ? std::string::npos : next - at - part.size());
-      if (one.text.find(" - On Crc '") != std::string::npos) out.push_back(one);
-      at = next;
-    }
-  }
-  return out;
+  return statusReportParts(log, " - On Crc '");
 }
 
 TEST_F(CrcE2e, SwitchOverIsSeenThroughTheLibraryAndReportedOnce) {

@@ -40,24 +40,9 @@ const unsigned kOtherDivider = 0x0280;  // output divider 2^0 instead of 2^1: th
 
 const std::string kHead = "SlotId=0x00000010 - On Pll 'OscCardPllErrorMonitor' a HW-Event was detected! \n";
 
-// The monitor's reports.
-// The PLL's events as reported: the oscillator status handler logs each
-// round of changes as one entry (code 0x7014) with one part per change,
-// "SlotId=0x00000010   " and the change's text; each PLL part is one report
-// here, with the entry's SRC and log kind.
+// The PLL's events as the status handler reported them.
 std::vector<testsupport::LoggedError> reports(const testsupport::RecordingLogSink& log) {
-  const std::string part = "SlotId=0x00000010   ";
-  std::vector<testsupport::LoggedError> out;
-  for (const testsupport::LoggedError& e : log.errorsWithRc(0x7014u)) {
-    for (size_t at = e.text.find(part); at != std::string::npos;) {
-      const size_t next = e.text.find(part, at + part.size());
-      testsupport::LoggedError one = e;
-      one.text = e.text.substr(at + part.size(), next == std::string::npos ? std::string::npos : next - at - part.size());
-      if (one.text.find(" - On Pll '") != std::string::npos) out.push_back(one);
-      at = next;
-    }
-  }
-  return out;
+  return statusReportParts(log, " - On Pll '");
 }
 
 // The GPIO engine's entries of a kind that concern the error pin.
